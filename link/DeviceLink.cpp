@@ -1,0 +1,148 @@
+#include "link/DeviceLink.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "link/Trace.h"
+
+namespace kavo3::link {
+
+bool isKavo3Identity(std::uint16_t vendorId, std::uint16_t productId) {
+    return (vendorId == 0x17A7 && (productId == 0x0001 || productId == 0x0002)) ||
+           (vendorId == 0x04D8 && productId == 0x0000);
+}
+
+DeviceLink::DeviceLink(Transport& transport, std::chrono::milliseconds readWait, Trace* trace)
+    : transport_(transport), readWait_(readWait), trace_(trace) {}
+
+DeviceLink::~DeviceLink() = default;
+
+void DeviceLink::note(const std::string& text) {
+    if (trace_) trace_->note(text);
+}
+
+static std::string hex4(std::uint16_t v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04x", v);
+    return buf;
+}
+
+bool DeviceLink::OpenDevice() {
+    found_ = false;
+    DeviceHandle.reset();
+    ReadHandle.reset();
+    permissionProblem_.clear();
+
+    const std::vector<InterfaceEntry> interfaces = transport_.listInterfaces();
+    note("search: " + std::to_string(interfaces.size()) + " HID interface(s)");
+    for (const InterfaceEntry& entry : interfaces) {
+        if (tryInterface(entry)) {
+            found_ = true;
+            break;
+        }
+    }
+    if (!found_) note("search: no unit found");
+    return found_;
+}
+
+bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
+    OpenError error = OpenError::None;
+    std::unique_ptr<HidHandle> handle = transport_.open(entry.path, error);
+    if (!handle) {
+        const bool listedAsUnit =
+            entry.listedIdentity &&
+            isKavo3Identity(entry.listedIdentity->VendorID, entry.listedIdentity->ProductID);
+        if (error == OpenError::NotPermitted && listedAsUnit) {
+            permissionProblem_ = "The KAVO-3 at " + entry.path +
+                                 " cannot be opened: permission denied. " +
+                                 transport_.permissionHint();
+            note(permissionProblem_);
+            std::fprintf(stderr, "kavo3tool: %s\n", permissionProblem_.c_str());
+        } else {
+            note(entry.path + ": cannot be opened, passed over");
+        }
+        return false;
+    }
+
+    const std::optional<HidAttributes> attributes = handle->attributes();
+    if (!attributes) {
+        note(entry.path + ": no attributes, passed over");
+        return false;
+    }
+    if (!isKavo3Identity(attributes->VendorID, attributes->ProductID)) {
+        note(entry.path + ": " + hex4(attributes->VendorID) + ":" + hex4(attributes->ProductID) +
+             " is not a unit");
+        return false;
+    }
+
+    const std::optional<HidCaps> caps = handle->capabilities();
+    if (!caps) {
+        note(entry.path + ": unit without readable report lengths, passed over");
+        return false;
+    }
+    if (caps->OutputReportByteLength < kMinOutputReportLength ||
+        caps->InputReportByteLength < kMinInputReportLength) {
+        note(entry.path + ": unit with reports too short (in " +
+             std::to_string(caps->InputReportByteLength) + ", out " +
+             std::to_string(caps->OutputReportByteLength) + "), passed over");
+        return false;
+    }
+
+    std::unique_ptr<HidHandle> readHandle = transport_.open(entry.path, error);
+    if (!readHandle) {
+        note(entry.path + ": second open for reading failed, passed over");
+        return false;
+    }
+
+    DeviceHandle = std::move(handle);
+    ReadHandle = std::move(readHandle);
+    DeviceCaps = *caps;
+    devicePath_ = entry.path;
+    note("unit " + hex4(attributes->VendorID) + ":" + hex4(attributes->ProductID) + " at " +
+         entry.path + ", reports in " + std::to_string(caps->InputReportByteLength) + " out " +
+         std::to_string(caps->OutputReportByteLength));
+    return true;
+}
+
+void DeviceLink::WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+                             std::uint8_t b4, std::uint8_t b5, std::uint8_t b6, std::uint8_t b7) {
+    WriteReport(std::array<std::uint8_t, 8>{b0, b1, b2, b3, b4, b5, b6, b7});
+}
+
+void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
+    if (!found_) OpenDevice();
+    if (!found_) return;
+
+    outputReport_.assign(DeviceCaps.OutputReportByteLength, 0);
+    std::copy(bytes.begin(), bytes.end(), outputReport_.begin() + 1);
+
+    // An answer that came after its wait must not pass for the answer to this command.
+    ReadHandle->discardQueuedInput();
+    if (trace_) trace_->output(outputReport_);
+    DeviceHandle->write(outputReport_);
+}
+
+void DeviceLink::ReadReport() {
+    if (!found_ || !ReadHandle) {
+        ReadBuffer.assign(kMinInputReportLength, 0);
+        if (trace_) trace_->noReport();
+        return;
+    }
+    ReadBuffer.assign(DeviceCaps.InputReportByteLength, 0);
+    const ReadStatus status = ReadHandle->read(ReadBuffer, readWait_);
+    if (status == ReadStatus::Report) {
+        if (trace_) trace_->input(ReadBuffer);
+        return;
+    }
+    // Whatever a failed read may have left behind is not an answer.
+    std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
+    if (trace_) trace_->noReport();
+}
+
+void DeviceLink::Close() {
+    DeviceHandle.reset();
+    ReadHandle.reset();
+    found_ = false;
+}
+
+}  // namespace kavo3::link

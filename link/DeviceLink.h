@@ -1,0 +1,86 @@
+// The device link: finds the unit, keeps its handles and moves one command report
+// out and one input report in at a time. It never shows anything and never throws;
+// a missing unit or a lost answer ends in zero response bytes.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/Transport.h"
+
+namespace kavo3::link {
+
+class Trace;
+
+// Identities the unit answers to.
+bool isKavo3Identity(std::uint16_t vendorId, std::uint16_t productId);
+
+// Shortest reports the protocol can live with (ID byte included).
+inline constexpr std::uint16_t kMinOutputReportLength = 9;
+inline constexpr std::uint16_t kMinInputReportLength = 65;
+
+class DeviceLink {
+public:
+    static constexpr std::chrono::milliseconds kReadWait{1000};
+
+    explicit DeviceLink(Transport& transport, std::chrono::milliseconds readWait = kReadWait,
+                        Trace* trace = nullptr);
+    ~DeviceLink();
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    // Searches the HID interfaces from the first one on; the first unit found wins.
+    bool OpenDevice();
+    bool DeviceFound() const { return found_; }
+
+    // Sends one output report: ID 0, the eight bytes, zeros to the declared length.
+    // Searches for the unit first while it is not open; sends nothing if it stays absent.
+    void WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+                     std::uint8_t b4, std::uint8_t b5, std::uint8_t b6, std::uint8_t b7);
+    void WriteReport(const std::array<std::uint8_t, 8>& bytes);
+    // Sends CommandBytes as they stand.
+    void WriteCommand() { WriteReport(CommandBytes); }
+
+    // Waits for the next input report and leaves it in ReadBuffer; all zeros when none came.
+    void ReadReport();
+
+    // WriteCommand followed by ReadReport.
+    void Exchange() {
+        WriteCommand();
+        ReadReport();
+    }
+
+    // Closes both handles; a later write searches again.
+    void Close();
+
+    // Set when a unit of the match table was listed but could not be opened for lack of
+    // permission during the latest search; says what to do about it.
+    const std::string& permissionProblem() const { return permissionProblem_; }
+
+    std::chrono::milliseconds readWait() const { return readWait_; }
+    const std::string& DevicePath() const { return devicePath_; }
+
+    std::array<std::uint8_t, 8> CommandBytes{};
+    std::vector<std::uint8_t> ReadBuffer = std::vector<std::uint8_t>(kMinInputReportLength, 0);
+    HidCaps DeviceCaps{};
+
+private:
+    bool tryInterface(const InterfaceEntry& entry);
+    void note(const std::string& text);
+
+    Transport& transport_;
+    std::chrono::milliseconds readWait_;
+    Trace* trace_;
+    bool found_ = false;
+    std::unique_ptr<HidHandle> DeviceHandle;
+    std::unique_ptr<HidHandle> ReadHandle;
+    std::string devicePath_;
+    std::string permissionProblem_;
+    std::vector<std::uint8_t> outputReport_;
+};
+
+}  // namespace kavo3::link

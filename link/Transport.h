@@ -1,0 +1,80 @@
+// The platform side of the device link: listing HID interfaces, opening one,
+// and moving whole reports. DeviceLink holds the protocol; backends only move bytes.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kavo3::link {
+
+struct HidAttributes {
+    std::uint16_t VendorID = 0;
+    std::uint16_t ProductID = 0;
+    std::uint16_t VersionNumber = 0;
+};
+
+// Report lengths as Windows counts them: the largest report of its kind plus the ID byte.
+struct HidCaps {
+    std::uint16_t InputReportByteLength = 0;
+    std::uint16_t OutputReportByteLength = 0;
+};
+
+enum class ReadStatus {
+    Report,   // one input report was copied into the buffer
+    Timeout,  // nothing arrived within the time limit
+    Failed,   // the interface is gone or the read failed
+};
+
+// One opened interface. Closing is the destructor.
+class HidHandle {
+public:
+    virtual ~HidHandle() = default;
+
+    virtual std::optional<HidAttributes> attributes() = 0;
+    virtual std::optional<HidCaps> capabilities() = 0;
+
+    // Writes one whole output report, ID byte first; blocks until the platform took it.
+    virtual bool write(std::span<const std::uint8_t> report) = 0;
+
+    // Reads one input report into `buffer`, ID byte at index 0 (0 for unnumbered reports).
+    // Never leaves a read outstanding after it returns.
+    virtual ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) = 0;
+
+    // Throws away whatever input is already queued, so that a late answer cannot
+    // be taken for the answer to the next command.
+    virtual void discardQueuedInput() = 0;
+};
+
+enum class OpenError {
+    None,
+    NotPermitted,  // the node exists but this user may not open it
+    Failed,        // gone, busy, or not a HID interface
+};
+
+// One present HID interface. `listedIdentity` is what the platform says without opening
+// the interface (sysfs on Linux); it only serves to explain a refused open.
+struct InterfaceEntry {
+    std::string path;
+    std::optional<HidAttributes> listedIdentity;
+};
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+
+    // The present HID interfaces, in a stable order.
+    virtual std::vector<InterfaceEntry> listInterfaces() = 0;
+
+    // Opens an interface for reading and writing; nullptr with `error` set on failure.
+    virtual std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) = 0;
+
+    // What a user has to do when a unit cannot be opened for lack of permission.
+    virtual std::string permissionHint() const { return {}; }
+};
+
+}  // namespace kavo3::link

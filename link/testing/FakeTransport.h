@@ -1,0 +1,95 @@
+// A scripted transport for tests of the link and of the protocol code above it:
+// interfaces with chosen identities, answers queued by the test, every write recorded.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "link/Transport.h"
+
+namespace kavo3::link::testing {
+
+struct FakeInterface {
+    std::string path;
+    HidAttributes attributes{};
+    HidCaps caps{65, 65};
+    OpenError openError = OpenError::None;  // anything but None makes open() fail
+    bool attributesFail = false;
+    bool capsFail = false;
+};
+
+class FakeTransport : public Transport {
+public:
+    std::vector<FakeInterface> interfaces;
+    std::vector<std::vector<std::uint8_t>> written;        // every output report, in order
+    std::deque<std::vector<std::uint8_t>> pendingAnswers;  // delivered one per read
+    std::vector<std::string> opened;                       // every successful open, in order
+    int listCalls = 0;
+    int openHandles = 0;
+    int discards = 0;
+    bool writesFail = false;
+
+    void answer(std::vector<std::uint8_t> report) { pendingAnswers.push_back(std::move(report)); }
+
+    std::vector<InterfaceEntry> listInterfaces() override {
+        ++listCalls;
+        std::vector<InterfaceEntry> out;
+        for (const auto& i : interfaces) out.push_back({i.path, i.attributes});
+        return out;
+    }
+
+    std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override {
+        for (const auto& i : interfaces) {
+            if (i.path != path) continue;
+            if (i.openError != OpenError::None) {
+                error = i.openError;
+                return nullptr;
+            }
+            opened.push_back(path);
+            return std::make_unique<Handle>(*this, i);
+        }
+        error = OpenError::Failed;
+        return nullptr;
+    }
+
+    std::string permissionHint() const override { return "install 70-kavo3.rules"; }
+
+private:
+    class Handle : public HidHandle {
+    public:
+        Handle(FakeTransport& owner, FakeInterface info) : owner_(owner), info_(std::move(info)) {
+            ++owner_.openHandles;
+        }
+        ~Handle() override { --owner_.openHandles; }
+        std::optional<HidAttributes> attributes() override {
+            if (info_.attributesFail) return std::nullopt;
+            return info_.attributes;
+        }
+        std::optional<HidCaps> capabilities() override {
+            if (info_.capsFail) return std::nullopt;
+            return info_.caps;
+        }
+        bool write(std::span<const std::uint8_t> report) override {
+            if (owner_.writesFail) return false;
+            owner_.written.emplace_back(report.begin(), report.end());
+            return true;
+        }
+        ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds) override {
+            if (owner_.pendingAnswers.empty()) return ReadStatus::Timeout;
+            const auto report = std::move(owner_.pendingAnswers.front());
+            owner_.pendingAnswers.pop_front();
+            for (std::size_t i = 0; i < buffer.size() && i < report.size(); ++i)
+                buffer[i] = report[i];
+            return ReadStatus::Report;
+        }
+        void discardQueuedInput() override { ++owner_.discards; }
+
+    private:
+        FakeTransport& owner_;
+        FakeInterface info_;
+    };
+};
+
+}  // namespace kavo3::link::testing

@@ -1,0 +1,223 @@
+#include "link/DeviceLink.h"
+
+#include <gtest/gtest.h>
+
+#include "link/testing/FakeTransport.h"
+
+namespace kavo3::link {
+namespace {
+
+using testing::FakeInterface;
+using testing::FakeTransport;
+using namespace std::chrono_literals;
+
+FakeInterface device(std::string path, std::uint16_t vid, std::uint16_t pid) {
+    FakeInterface i;
+    i.path = std::move(path);
+    i.attributes.VendorID = vid;
+    i.attributes.ProductID = pid;
+    return i;
+}
+
+std::vector<std::uint8_t> answer(std::initializer_list<std::uint8_t> bytes) {
+    std::vector<std::uint8_t> r(65, 0);
+    std::size_t i = 1;
+    for (auto b : bytes) r[i++] = b;
+    return r;
+}
+
+TEST(MatchTable, AcceptsExactlyTheThreeIdentities) {
+    EXPECT_TRUE(isKavo3Identity(0x17A7, 1));
+    EXPECT_TRUE(isKavo3Identity(0x17A7, 2));
+    EXPECT_TRUE(isKavo3Identity(0x04D8, 0));
+    EXPECT_FALSE(isKavo3Identity(0x17A7, 0));
+    EXPECT_FALSE(isKavo3Identity(0x17A7, 3));
+    EXPECT_FALSE(isKavo3Identity(0x04D8, 1));
+    EXPECT_FALSE(isKavo3Identity(0x04D8, 0xFFFF));
+    EXPECT_FALSE(isKavo3Identity(0x0000, 0x0000));
+}
+
+TEST(OpenDevice, FindsTheUnitAmongOtherInterfacesAndOpensItTwice) {
+    FakeTransport t;
+    t.interfaces = {device("a", 0x046D, 0xC077), device("b", 0x04D8, 0x0001),
+                    device("c", 0x04D8, 0x0000)};
+    DeviceLink link(t, 5ms);
+    EXPECT_TRUE(link.OpenDevice());
+    EXPECT_TRUE(link.DeviceFound());
+    EXPECT_EQ(link.DevicePath(), "c");
+    EXPECT_EQ(link.DeviceCaps.InputReportByteLength, 65);
+    EXPECT_EQ(t.openHandles, 2);  // one for writing and queries, one for reading
+}
+
+TEST(OpenDevice, FirstOfTwoUnitsWinsAndTheSecondIsNeverTouched) {
+    FakeTransport t;
+    t.interfaces = {device("first", 0x17A7, 2), device("second", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+    EXPECT_EQ(link.DevicePath(), "first");
+    for (const auto& p : t.opened) EXPECT_EQ(p, "first");
+}
+
+TEST(OpenDevice, FailedSearchLeavesNoHandleAndTheNextSearchStartsOver) {
+    FakeTransport t;
+    t.interfaces = {device("kbd", 0x046D, 0xC31C), device("other", 0x17A7, 7)};
+    DeviceLink link(t, 5ms);
+    EXPECT_FALSE(link.OpenDevice());
+    EXPECT_FALSE(link.DeviceFound());
+    EXPECT_EQ(t.openHandles, 0);
+
+    t.interfaces.insert(t.interfaces.begin(), device("new", 0x17A7, 1));
+    t.opened.clear();
+    EXPECT_TRUE(link.OpenDevice());
+    EXPECT_EQ(link.DevicePath(), "new");
+    EXPECT_EQ(t.opened.front(), "new");
+}
+
+TEST(OpenDevice, InterfacesThatFailAreSkipped) {
+    FakeTransport t;
+    auto busy = device("busy", 0x17A7, 1);
+    busy.openError = OpenError::Failed;
+    auto mute = device("mute", 0x17A7, 1);
+    mute.attributesFail = true;
+    auto nocaps = device("nocaps", 0x17A7, 1);
+    nocaps.capsFail = true;
+    t.interfaces = {busy, mute, nocaps, device("good", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    EXPECT_TRUE(link.OpenDevice());
+    EXPECT_EQ(link.DevicePath(), "good");
+    EXPECT_EQ(t.openHandles, 2);
+}
+
+TEST(OpenDevice, UnitWithTooShortReportsIsNotServed) {
+    for (HidCaps caps : {HidCaps{64, 65}, HidCaps{65, 8}, HidCaps{9, 9}}) {
+        FakeTransport t;
+        auto unit = device("u", 0x17A7, 1);
+        unit.caps = caps;
+        t.interfaces = {unit};
+        DeviceLink link(t, 5ms);
+        EXPECT_FALSE(link.OpenDevice());
+        EXPECT_EQ(t.openHandles, 0);
+    }
+}
+
+TEST(OpenDevice, RefusedUnitIsReportedWithTheHint) {
+    FakeTransport t;
+    auto unit = device("locked", 0x17A7, 1);
+    unit.openError = OpenError::NotPermitted;
+    auto mouse = device("mouse", 0x046D, 0xC077);
+    mouse.openError = OpenError::NotPermitted;
+    t.interfaces = {mouse, unit};
+    DeviceLink link(t, 5ms);
+    EXPECT_FALSE(link.OpenDevice());
+    EXPECT_NE(link.permissionProblem().find("locked"), std::string::npos);
+    EXPECT_NE(link.permissionProblem().find("70-kavo3.rules"), std::string::npos);
+    EXPECT_EQ(link.permissionProblem().find("mouse"), std::string::npos);
+}
+
+TEST(WriteReport, BuildsReportIdZeroTheEightBytesAndZerosToTheDeclaredLength) {
+    FakeTransport t;
+    auto unit = device("u", 0x17A7, 1);
+    unit.caps = {65, 17};
+    t.interfaces = {unit};
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+    link.WriteReport(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
+    link.WriteReport(1, 2, 3, 4, 5, 6, 7, 8);
+    ASSERT_EQ(t.written.size(), 2u);
+    const std::vector<std::uint8_t> expected{0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(t.written[1], expected);
+}
+
+TEST(WriteReport, CommandBytesSurviveFromOneCommandToTheNext) {
+    FakeTransport t;
+    t.interfaces = {device("u", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+    link.CommandBytes = {0x11, 0, 0x20, 0x01, 9, 8, 7, 6};
+    link.WriteCommand();
+    link.CommandBytes[0] = 0x12;
+    link.WriteCommand();
+    ASSERT_EQ(t.written.size(), 2u);
+    const std::vector<std::uint8_t> second(t.written[1].begin(), t.written[1].begin() + 9);
+    EXPECT_EQ(second, (std::vector<std::uint8_t>{0, 0x12, 0, 0x20, 0x01, 9, 8, 7, 6}));
+}
+
+TEST(WriteReport, WithoutAUnitSearchesAgainAndSendsNothing) {
+    FakeTransport t;
+    t.interfaces = {device("x", 0x1234, 1)};
+    DeviceLink link(t, 5ms);
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(t.listCalls, 2);
+    EXPECT_TRUE(t.written.empty());
+
+    t.interfaces.push_back(device("late", 0x17A7, 2));
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(link.DeviceFound());
+    EXPECT_EQ(t.written.size(), 1u);
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(t.listCalls, 3);  // found once, not searched again
+}
+
+TEST(WriteReport, DiscardsQueuedInputBeforeEveryWrite) {
+    FakeTransport t;
+    t.interfaces = {device("u", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+    link.WriteCommand();
+    link.WriteCommand();
+    EXPECT_EQ(t.discards, 2);
+}
+
+TEST(WriteReport, AFailedWriteIsSilent) {
+    FakeTransport t;
+    t.interfaces = {device("u", 0x17A7, 1)};
+    t.writesFail = true;
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+    link.Exchange();
+    EXPECT_TRUE(link.DeviceFound());
+    EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+}
+
+TEST(ReadReport, LeavesTheAnswerOrAllZeros) {
+    FakeTransport t;
+    auto unit = device("u", 0x17A7, 1);
+    unit.caps = {70, 65};
+    t.interfaces = {unit};
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+
+    t.answer(answer({1, 2, 3}));
+    link.ReadReport();
+    ASSERT_EQ(link.ReadBuffer.size(), 70u);
+    EXPECT_EQ(link.ReadBuffer[1], 1);
+    EXPECT_EQ(link.ReadBuffer[3], 3);
+
+    link.ReadReport();  // nothing queued: the wait ends empty
+    EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(70, 0));
+}
+
+TEST(ReadReport, BeforeAnyUnitReturnsZerosAtOnce) {
+    FakeTransport t;
+    DeviceLink link(t, 1000ms);
+    const auto start = std::chrono::steady_clock::now();
+    link.ReadReport();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+}
+
+TEST(Close, ReleasesBothHandlesAndAWriteSearchesAgain) {
+    FakeTransport t;
+    t.interfaces = {device("u", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+    link.Close();
+    EXPECT_EQ(t.openHandles, 0);
+    EXPECT_FALSE(link.DeviceFound());
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(link.DeviceFound());
+}
+
+}  // namespace
+}  // namespace kavo3::link
