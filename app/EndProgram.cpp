@@ -1,0 +1,13 @@
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/Session.h"
+
+namespace kavo3::app {
+
+void endProcessNow() {
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+}  // namespace kavo3::app

@@ -1,0 +1,26 @@
+#include "app/SettleClock.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+namespace kavo3::app {
+
+SettleClock::SettleClock(QObject* parent) : QObject(parent), Timer1(this) {
+    setObjectName("SettleClock");
+    Timer1.setObjectName("Timer1");
+    Timer1.setInterval(1);
+    Timer1.setTimerType(Qt::PreciseTimer);
+    connect(&Timer1, &QTimer::timeout, this, &SettleClock::tick);
+}
+
+void SettleClock::tick() { tickCounter_ = (tickCounter_ + 1) % 4096; }
+
+void SettleClock::settleWait(int ticks) {
+    tickCounter_ = 0;
+    if (waitsRunning_++ == 0) Timer1.start();
+    // A handler that runs inside this wait may start a wait of its own; both share the counter.
+    while (tickCounter_ < ticks) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (--waitsRunning_ == 0) Timer1.stop();
+}
+
+}  // namespace kavo3::app
