@@ -285,7 +285,7 @@ std::string HidrawTransport::sysfsDirOf(const std::string& path) const {
 }
 
 std::string HidrawTransport::permissionHint() const {
-    return "Install the udev rule 70-kavo3.rules (packaging/linux): copy it to "
+    return "Install the udev rule 70-kavo3.rules (packaging/linux): copy it as root to "
            "/etc/udev/rules.d/, run 'sudo udevadm control --reload', then unplug the unit and "
            "plug it in again.";
 }
