@@ -5,11 +5,15 @@
 namespace kavo3::sim {
 
 FlashRom::FlashRom() : bytes_(kSize) {
+    // One pseudo-random 64 KiB stretch, repeated: cheap to make, never all 0xFF anywhere.
+    constexpr std::size_t kStretch = 64 * 1024;
     std::uint32_t state = 0x4B41564Fu;
-    for (auto& b : bytes_) {
+    for (std::size_t i = 0; i < kStretch; ++i) {
         state = state * 1664525u + 1013904223u;
-        b = static_cast<std::uint8_t>(state >> 24);
+        bytes_[i] = static_cast<std::uint8_t>(state >> 24);
     }
+    for (std::size_t at = kStretch; at < kSize; at += kStretch)
+        std::copy_n(bytes_.begin(), kStretch, bytes_.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 void FlashRom::erase(std::uint32_t address, std::uint32_t blockSize) {
@@ -18,8 +22,7 @@ void FlashRom::erase(std::uint32_t address, std::uint32_t blockSize) {
 }
 
 void FlashRom::program(std::uint32_t address, std::span<const std::uint8_t> bytes) {
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes_[(address + i) % kSize] &= bytes[i];
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes_[(address + i) % kSize] &= bytes[i];
 }
 
 std::uint16_t FlashRom::sum(std::uint32_t address, std::uint32_t length) const {

@@ -9,7 +9,7 @@
 namespace kavo3::sim {
 
 class FlashRom {
-public:
+  public:
     static constexpr std::uint32_t kSize = 2u * 1024 * 1024;
     static constexpr std::uint32_t kSmallBlock = 4 * 1024;
     static constexpr std::uint32_t kLargeBlock = 32 * 1024;
@@ -31,7 +31,7 @@ public:
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
     std::uint8_t at(std::uint32_t address) const { return bytes_[address % kSize]; }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
 };
 

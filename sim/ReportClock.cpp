@@ -10,6 +10,9 @@ namespace {
 // 50 us); the last stretch is waited out by yielding.
 constexpr std::chrono::microseconds kSleepMargin{120};
 
+// More lateness than this is not made up for: the machine was too busy to keep any pace.
+constexpr std::chrono::milliseconds kMaxOwed{50};
+
 }  // namespace
 
 void waitUntil(ReportClock::Clock::time_point deadline) {
@@ -21,10 +24,13 @@ void waitUntil(ReportClock::Clock::time_point deadline) {
 void ReportClock::pass() {
     if (perReport_.count() <= 0) return;
     const auto start = Clock::now();
-    const auto credit = std::min<Clock::duration>(overshoot_, perReport_);
+    // Time lost to late wake-ups is owed back, at most one report time per report, so that
+    // preemption on a busy machine does not add up.
+    const auto credit = std::min<Clock::duration>(owed_, perReport_);
+    owed_ -= credit;
     const auto deadline = start + perReport_ - credit;
     waitUntil(deadline);
-    overshoot_ = Clock::now() - deadline;
+    owed_ = std::min<Clock::duration>(owed_ + (Clock::now() - deadline), kMaxOwed);
 }
 
 }  // namespace kavo3::sim

@@ -1,6 +1,6 @@
 // Link time of the simulated reports: each report costs a fixed time, waited out precisely.
-// The time a wait overshoots is taken off the next one, so that a run of N reports costs N
-// report times plus what the host itself spends, and not the sleeps' jitter on top.
+// The time a wait overshoots is taken off the following ones, so that a run of N reports costs
+// N report times plus what the host itself spends, and not the sleeps' jitter on top.
 #pragma once
 
 #include <chrono>
@@ -8,7 +8,7 @@
 namespace kavo3::sim {
 
 class ReportClock {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     explicit ReportClock(std::chrono::microseconds perReport) : perReport_(perReport) {}
@@ -18,9 +18,9 @@ public:
     // One report passes the link.
     void pass();
 
-private:
+  private:
     std::chrono::microseconds perReport_;
-    Clock::duration overshoot_{};
+    Clock::duration owed_{};
 };
 
 // Sleeps to shortly before `deadline`, then yields until it has passed.

@@ -133,8 +133,8 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             o.extraInterfaces = static_cast<int>(*v);
         } else if (key == "id") {
             const std::size_t colon = value.find(':');
-            const auto vid = colon == std::string_view::npos ? std::nullopt
-                                                             : parseHex16(value.substr(0, colon));
+            const auto vid =
+                colon == std::string_view::npos ? std::nullopt : parseHex16(value.substr(0, colon));
             const auto pid = colon == std::string_view::npos ? std::nullopt
                                                              : parseHex16(value.substr(colon + 1));
             if (!vid || !pid) return fail("expected id=VVVV:PPPP in hexadecimal");

@@ -19,15 +19,15 @@ struct SimOptions {
     std::optional<std::int32_t> horizontalValue, verticalValue;
     int fpgaSelect = 2;
     bool input = true;
-    bool noAnswer = false;     // takes every report, answers none
-    bool zeroAnswers = false;  // answers with all-zero reports
-    bool lateAnswers = false;  // each answer arrives only after the read's wait has ended
-    int unplugAfter = -1;      // gone after answering N output reports (-1 = never)
-    bool corruptFlash = false; // flash writes lose bits
-    int checksumPolls = 0;     // status polls answered "not ready" first; -1 = never ready
+    bool noAnswer = false;      // takes every report, answers none
+    bool zeroAnswers = false;   // answers with all-zero reports
+    bool lateAnswers = false;   // each answer arrives only after the read's wait has ended
+    int unplugAfter = -1;       // gone after answering N output reports (-1 = never)
+    bool corruptFlash = false;  // flash writes lose bits
+    int checksumPolls = 0;      // status polls answered "not ready" first; -1 = never ready
     std::chrono::microseconds reportDelay{0};  // link time per report, each way
     std::uint8_t timingBaseLow = 0x20, timingBaseHigh = 0x01;
-    int extraInterfaces = 0;   // other HID interfaces listed before the unit
+    int extraInterfaces = 0;  // other HID interfaces listed before the unit
 };
 
 // A full-speed USB HID link moves one report per millisecond.

@@ -21,10 +21,10 @@ struct OtherDevice {
     HidCaps caps;
 };
 constexpr std::array<OtherDevice, 4> kOtherDevices{{
-    {{0x046D, 0xC077, 0x7200}, {5, 0}},     // mouse
-    {{0x046D, 0xC31C, 0x6400}, {9, 2}},     // keyboard
-    {{0x04D8, 0x0001, 0x0100}, {65, 65}},   // the unit's vendor, another product
-    {{0x17A7, 0x0003, 0x0100}, {65, 65}},   // an unknown product of the unit's maker
+    {{0x046D, 0xC077, 0x7200}, {5, 0}},    // mouse
+    {{0x046D, 0xC31C, 0x6400}, {9, 2}},    // keyboard
+    {{0x04D8, 0x0001, 0x0100}, {65, 65}},  // the unit's vendor, another product
+    {{0x17A7, 0x0003, 0x0100}, {65, 65}},  // an unknown product of the unit's maker
 }};
 
 std::string interfacePath(int index) {
@@ -52,7 +52,7 @@ namespace {
 using Device = SimTransport::Device;
 
 class OtherHandle : public link::HidHandle {
-public:
+  public:
     OtherHandle(std::shared_ptr<Device> device, const OtherDevice& info)
         : device_(std::move(device)), info_(info) {
         ++device_->handles;
@@ -61,20 +61,22 @@ public:
 
     std::optional<HidAttributes> attributes() override { return info_.attributes; }
     std::optional<HidCaps> capabilities() override { return info_.caps; }
-    bool write(std::span<const std::uint8_t>) override { return info_.caps.OutputReportByteLength > 0; }
+    bool write(std::span<const std::uint8_t>) override {
+        return info_.caps.OutputReportByteLength > 0;
+    }
     ReadStatus read(std::span<std::uint8_t>, std::chrono::milliseconds timeout) override {
         std::this_thread::sleep_for(timeout);
         return ReadStatus::Timeout;
     }
     void discardQueuedInput() override {}
 
-private:
+  private:
     std::shared_ptr<Device> device_;
     OtherDevice info_;
 };
 
 class UnitHandle : public link::HidHandle {
-public:
+  public:
     explicit UnitHandle(std::shared_ptr<Device> device) : device_(std::move(device)) {
         ++device_->handles;
     }
@@ -126,14 +128,13 @@ public:
 
     void discardQueuedInput() override { device_->unit.discardAnswers(); }
 
-private:
+  private:
     std::shared_ptr<Device> device_;
 };
 
 }  // namespace
 
-SimTransport::SimTransport(SimOptions options)
-    : device_(std::make_shared<Device>(options)) {}
+SimTransport::SimTransport(SimOptions options) : device_(std::make_shared<Device>(options)) {}
 
 SimTransport::~SimTransport() = default;
 
@@ -155,9 +156,9 @@ std::vector<link::InterfaceEntry> SimTransport::listInterfaces() {
     std::vector<link::InterfaceEntry> out;
     const SimOptions& o = device_->unit.options();
     for (int i = 0; i < o.extraInterfaces; ++i)
-        out.push_back({interfacePath(i), kOtherDevices[static_cast<std::size_t>(i) %
-                                                       kOtherDevices.size()]
-                                             .attributes});
+        out.push_back(
+            {interfacePath(i),
+             kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()].attributes});
     if (!device_->unplugged)
         out.push_back({unitPath(), HidAttributes{o.vendorId, o.productId, 0x0111}});
     return out;

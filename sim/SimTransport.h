@@ -14,7 +14,7 @@
 namespace kavo3::sim {
 
 class SimTransport : public link::Transport {
-public:
+  public:
     static constexpr std::uint16_t kReportLength = 65;
 
     explicit SimTransport(SimOptions options = {});
@@ -39,12 +39,11 @@ public:
     int openHandles() const;
 
     std::vector<link::InterfaceEntry> listInterfaces() override;
-    std::unique_ptr<link::HidHandle> open(const std::string& path,
-                                          link::OpenError& error) override;
+    std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
 
     struct Device;
 
-private:
+  private:
     std::shared_ptr<Device> device_;
 };
 

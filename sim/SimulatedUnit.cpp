@@ -118,7 +118,7 @@ void SimulatedUnit::handleCommand(const std::uint8_t* c) {
             a[1] = 'K';
             a[2] = 'V';
             a[3] = '3';
-            a[4] = 1;   // firmware 1.11
+            a[4] = 1;  // firmware 1.11
             a[5] = 11;
             break;
         }
@@ -253,6 +253,7 @@ void SimulatedUnit::setTimingRegister(std::uint16_t address, std::uint8_t value)
 }
 
 std::vector<std::uint8_t> SimulatedUnit::expectedLine(int y, int pixels) const {
+    if (pixels < 0) pixels = picture_.width();
     std::vector<std::uint8_t> out(static_cast<std::size_t>(pixels) * 3);
     picture_.fillLine(y, out);
     return out;

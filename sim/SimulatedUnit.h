@@ -19,7 +19,7 @@ namespace kavo3::sim {
 using Answer = std::array<std::uint8_t, 64>;
 
 class SimulatedUnit {
-public:
+  public:
     explicit SimulatedUnit(const SimOptions& options = {});
 
     const SimOptions& options() const { return options_; }
@@ -64,8 +64,9 @@ public:
     const TestPicture& picture() const { return picture_; }
     // The current (frozen or latest live) frame; outside the picture comes the filler.
     Rgb pixelRGB(int x, int y) const { return picture_.pixel(x, y); }
-    // Line y as Line data carries it: `pixels` pixels of red, green, blue.
-    std::vector<std::uint8_t> expectedLine(int y, int pixels) const;
+    // Line y as Line data carries it: red, green, blue of `pixels` pixels (filler past the
+    // picture's width), or of the picture's width when not given.
+    std::vector<std::uint8_t> expectedLine(int y, int pixels = -1) const;
     // The line the next Line data request sends.
     int nextLine() const { return nextLine_; }
     int frameCount() const { return frames_; }
@@ -75,7 +76,7 @@ public:
     long answersOut() const { return answersOut_; }
     long unknownCommands() const { return unknown_; }
 
-private:
+  private:
     void handleCommand(const std::uint8_t* c);
     void handleDataReport(const std::uint8_t* data);
     void sendLine(int reports);

@@ -20,7 +20,7 @@ enum class Pattern {
 };
 
 class TestPicture {
-public:
+  public:
     // Pixels of the line code: 16 bits of the line number, two pixels a bit, from x = 1.
     static constexpr int kLineCodeBits = 16;
     static constexpr int kLineCodeBitWidth = 2;
@@ -50,7 +50,7 @@ public:
 
     static Rgb filler(int x, int y);
 
-private:
+  private:
     Rgb content(int x, int y) const;
 
     int width_;

@@ -15,8 +15,8 @@ TimingBlock::Bytes TimingBlock::defaults() {
     Bytes b{};
     // Bytes that hold no adjustable parameter: mode and reserved bits, never zero, so that
     // a host that sends them back altered or zeroed is caught.
-    for (int i = 0; i < kSize; ++i) b[static_cast<std::size_t>(i)] =
-        static_cast<std::uint8_t>(0x81 + (i * 37) % 0x70);
+    for (int i = 0; i < kSize; ++i)
+        b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0x81 + (i * 37) % 0x70);
 
     put16(b, 2, 122);   // h2pos
     put16(b, 6, 36);    // v2pos

@@ -8,7 +8,7 @@
 namespace kavo3::sim {
 
 class TimingBlock {
-public:
+  public:
     static constexpr int kSize = 80;
     using Bytes = std::array<std::uint8_t, kSize>;
 
@@ -20,13 +20,16 @@ public:
     // Offsets outside the block read as 0 and ignore writes.
     std::uint8_t read(int offset) const;
     void write(int offset, std::uint8_t value);
-    void commit() { active_ = registers_; ++commits_; }
+    void commit() {
+        active_ = registers_;
+        ++commits_;
+    }
 
     const Bytes& registers() const { return registers_; }
     const Bytes& active() const { return active_; }
     int commits() const { return commits_; }
 
-private:
+  private:
     Bytes registers_;
     Bytes active_;
     int commits_ = 0;
