@@ -25,6 +25,8 @@ constexpr std::uint8_t Freeze = 22;
 // Remote keys that pick an input, in the order of the inputs they pick.
 constexpr std::array<std::uint8_t, 8> kInputKeys{27, 2, 30, 22, 28, 29, 79, 80};
 
+constexpr std::uint8_t kAck = 0xAC;
+
 // A flash write loses a bit once per this many data reports (4 KiB), starting with the first.
 constexpr long kCorruptEvery = 512;
 
@@ -47,9 +49,11 @@ Answer& SimulatedUnit::answer() {
 }
 
 void SimulatedUnit::ack(std::uint8_t code) {
+    // Never 1 in byte 1, so that an acknowledgement taken for a status poll's answer by a
+    // host that lost count does not pass for "checksum ready".
     Answer& a = answer();
-    a[0] = code;
-    a[1] = 0x01;
+    a[0] = kAck;
+    a[1] = code;
 }
 
 void SimulatedUnit::popAnswer() {
