@@ -10,14 +10,15 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <sstream>
 
 #include "app/Design.h"
 #include "link/DeviceLink.h"
 #include "link/Trace.h"
-#include "link/testing/FakeTransport.h"
 #include "remote/KeyArt.h"
 #include "remote/RemoteKeys.h"
 #include "remote/RemoteWindow.h"
+#include "sim/SimTransport.h"
 
 using namespace std::chrono_literals;
 using kavo3::app::twipsRect;
@@ -50,9 +51,12 @@ QRect windowGeometry(const QWidget* w, const QWidget* window) {
     return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
 }
 
-// A unit that answers every command, a link to it and Form2 over that link.
+using Report = std::vector<std::uint8_t>;
+
+// The simulated unit, a link to it with a wire trace, and Form2 over that link.
 struct Rig {
-    kavo3::link::testing::FakeTransport transport;
+    QTemporaryDir dir;
+    kavo3::sim::SimTransport transport;
     std::unique_ptr<kavo3::link::Trace> trace;
     std::unique_ptr<kavo3::link::DeviceLink> link;
     kavo3::app::SettleClock clock;
@@ -60,13 +64,8 @@ struct Rig {
     std::unique_ptr<kavo3::app::Session> session;
     std::unique_ptr<RemoteWindow> window;
 
-    explicit Rig(const QString& tracePath = {}) {
-        kavo3::link::testing::FakeInterface unit;
-        unit.path = "unit";
-        unit.attributes.VendorID = 0x17A7;
-        unit.attributes.ProductID = 1;
-        transport.interfaces.push_back(unit);
-        if (!tracePath.isEmpty()) trace = kavo3::link::Trace::open(tracePath.toStdString());
+    Rig() {
+        trace = kavo3::link::Trace::open(tracePath().toStdString());
         link = std::make_unique<kavo3::link::DeviceLink>(transport, 20ms, trace.get());
         session = std::make_unique<kavo3::app::Session>(
             kavo3::app::Session{*link, clock, {}, [this] { ++endCalls; }});
@@ -75,12 +74,34 @@ struct Rig {
         window->setAttribute(Qt::WA_DeleteOnClose, false);
     }
 
+    QString tracePath() const { return dir.filePath(QStringLiteral("trace.txt")); }
+
     QAbstractButton* key(const QString& name) const {
         return window->findChild<QAbstractButton*>(name);
     }
-    // Queues answers so that every read in the test gets one.
-    void answerEvery(int count) {
-        for (int i = 0; i < count; ++i) transport.answer(std::vector<std::uint8_t>(65, 0x5A));
+    const std::vector<std::uint8_t>& keys() const { return transport.unit().recordedKeys(); }
+
+    // The link's events in order ("OUT", "IN", "NONE") and the output reports as written.
+    std::vector<std::string> events() const { return readTrace().first; }
+    std::vector<Report> written() const { return readTrace().second; }
+
+private:
+    std::pair<std::vector<std::string>, std::vector<Report>> readTrace() const {
+        std::pair<std::vector<std::string>, std::vector<Report>> out;
+        std::ifstream in(tracePath().toStdString());
+        for (std::string line; std::getline(in, line);) {
+            if (line.empty() || line[0] == '#') continue;
+            std::istringstream fields(line);
+            std::string ms, kind;
+            fields >> ms >> kind;
+            out.first.push_back(kind);
+            if (kind != "OUT") continue;
+            Report report;
+            for (std::string byte; fields >> byte;)
+                report.push_back(std::uint8_t(std::stoi(byte, nullptr, 16)));
+            out.second.push_back(std::move(report));
+        }
+        return out;
     }
 };
 
@@ -217,113 +238,99 @@ void RemoteWindowTest::everyKeyHasItsPlaceSizeAndName() {
 
 void RemoteWindowTest::everyKeySendsExactlyItsCode() {
     Rig rig;
+    std::vector<std::uint8_t> expected;
     for (const auto& [name, code] : kExpectedCodes) {
         if (!code) continue;
-        rig.answerEvery(1);
-        const std::size_t before = rig.transport.written.size();
+        const long readsBefore = rig.transport.reportsRead();
         rig.key(name)->click();
-        QCOMPARE(rig.transport.written.size(), before + 1);
-        const auto& report = rig.transport.written.back();
+        expected.push_back(std::uint8_t(*code));
+        QVERIFY2(rig.keys() == expected, qPrintable(name + " did not send its code alone"));
+        // Its one answer was read.
+        QCOMPARE(rig.transport.reportsRead(), readsBefore + 1);
+        QCOMPARE(int(rig.link->ReadBuffer[1]), 0xAC);
+    }
+    QCOMPARE(rig.keys().size(), std::size_t(35));
+    QCOMPARE(rig.endCalls, 0);
+    for (const Report& report : rig.written()) {
         QCOMPARE(report.size(), std::size_t(65));
         QCOMPARE(int(report[0]), 0);   // report ID
         QCOMPARE(int(report[1]), 19);  // Remote key
-        QVERIFY2(int(report[2]) == *code, qPrintable(name + " sent " + QString::number(report[2])));
         for (std::size_t i = 9; i < report.size(); ++i) QCOMPARE(int(report[i]), 0);
-        // Its one answer was read.
-        QVERIFY(rig.transport.pendingAnswers.empty());
-        QCOMPARE(int(rig.link->ReadBuffer[1]), 0x5A);
     }
-    QCOMPARE(rig.transport.written.size(), std::size_t(35));
-    QCOMPARE(rig.endCalls, 0);
+    QCOMPARE(rig.transport.unit().unknownCommands(), 0L);
+    // The panel's freeze key is a key like the others, not the capture's Freeze command.
+    QVERIFY(!rig.transport.unit().frozen());
 }
 
 void RemoteWindowTest::untouchedBytesKeepWhatThePreviousCommandLeft() {
     Rig rig;
-    rig.answerEvery(3);
     // Another window's Block write left its bytes behind.
     rig.link->CommandBytes = {0x11, 0x00, 0x34, 0x12, 0xA1, 0xB2, 0xC3, 0xD4};
     rig.link->Exchange();
     rig.key("Command6")->click();
     rig.key("Command25")->click();
-    QCOMPARE(rig.transport.written.size(), std::size_t(3));
-    const std::vector<std::uint8_t> tail = {0x34, 0x12, 0xA1, 0xB2, 0xC3, 0xD4};
-    for (std::size_t n : {1, 2}) {
-        const auto& report = rig.transport.written[n];
-        QCOMPARE(std::vector<std::uint8_t>(report.begin() + 3, report.begin() + 9), tail);
-    }
-    QCOMPARE(int(rig.transport.written[1][2]), 76);
-    QCOMPARE(int(rig.transport.written[2][2]), 4);
+    const auto written = rig.written();
+    QCOMPARE(written.size(), std::size_t(3));
+    const Report tail = {0x34, 0x12, 0xA1, 0xB2, 0xC3, 0xD4};
+    for (std::size_t n : {1, 2})
+        QCOMPARE(Report(written[n].begin() + 3, written[n].begin() + 9), tail);
+    QCOMPARE(int(written[1][2]), 76);
+    QCOMPARE(int(written[2][2]), 4);
+    QCOMPARE(rig.keys(), (std::vector<std::uint8_t>{76, 4}));
     // The command buffer keeps the key for whoever sends next.
     QCOMPARE(int(rig.link->CommandBytes[0]), 19);
     QCOMPARE(int(rig.link->CommandBytes[1]), 4);
 }
 
 void RemoteWindowTest::twoQuickClicksMakeTwoCompleteExchanges() {
-    QTemporaryDir dir;
-    const QString tracePath = dir.filePath("trace.txt");
-    Rig rig(tracePath);
-    rig.answerEvery(2);
+    Rig rig;
     QTest::mouseClick(rig.key("Command1"), Qt::LeftButton);
     QTest::mouseClick(rig.key("Command1"), Qt::LeftButton);
-
-    std::ifstream in(tracePath.toStdString());
-    std::vector<std::string> events;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        const auto kindAt = line.find(' ') + 1;
-        const std::string kind = line.substr(kindAt, line.find(' ', kindAt) - kindAt);
-        events.push_back(kind);
-        if (kind == "OUT") QCOMPARE(line.substr(line.find("OUT") + 4, 8), std::string("00 13 05"));
-    }
-    QCOMPARE(events, (std::vector<std::string>{"OUT", "IN", "OUT", "IN"}));
+    QCOMPARE(rig.events(), (std::vector<std::string>{"OUT", "IN", "OUT", "IN"}));
+    QCOMPARE(rig.keys(), (std::vector<std::uint8_t>{5, 5}));
 }
 
 void RemoteWindowTest::aHeldKeySendsOnceOnRelease() {
     Rig rig;
-    rig.answerEvery(1);
     QAbstractButton* up = rig.key("Command21");
     QTest::mousePress(up, Qt::LeftButton);
     QVERIFY(up->isDown());
-    QVERIFY(rig.transport.written.empty());
+    QVERIFY(rig.keys().empty());
     QTest::mouseRelease(up, Qt::LeftButton);
-    QCOMPARE(rig.transport.written.size(), std::size_t(1));
-    QCOMPARE(int(rig.transport.written[0][2]), 12);
+    QCOMPARE(rig.keys(), std::vector<std::uint8_t>{12});
     // A press dragged off the key and released there sends nothing.
     QTest::mousePress(up, Qt::LeftButton);
     QMouseEvent move(QEvent::MouseMove, QPointF(200, 200), up->mapToGlobal(QPointF(200, 200)),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(up, &move);
     QTest::mouseRelease(up, Qt::LeftButton, {}, QPoint(200, 200));
-    QCOMPARE(rig.transport.written.size(), std::size_t(1));
+    QCOMPARE(rig.keys(), std::vector<std::uint8_t>{12});
+    QCOMPARE(rig.transport.reportsWritten(), 1L);
 }
 
 void RemoteWindowTest::powerKeyEndsTheProgramAndSendsNothing() {
     Rig rig;
-    rig.answerEvery(1);
     rig.window->show();
+    const long writtenBefore = rig.transport.reportsWritten();
     QTest::mouseClick(rig.key("Command18"), Qt::LeftButton);
     QCOMPARE(rig.endCalls, 1);
-    QVERIFY(rig.transport.written.empty());
-    QCOMPARE(rig.transport.pendingAnswers.size(), std::size_t(1));  // nothing was read either
+    QCOMPARE(rig.transport.reportsWritten(), writtenBefore);
+    QCOMPARE(rig.transport.reportsRead(), 0L);
+    QVERIFY(rig.events().empty());
     QCOMPARE(rig.link->CommandBytes, (std::array<std::uint8_t, 8>{}));
 }
 
 void RemoteWindowTest::aKeyWithoutTheUnitSendsNothingAndStaysUsable() {
     Rig rig;
+    rig.key("Command4")->click();
+    rig.transport.unplug();
     rig.link->Close();
-    rig.transport.interfaces.clear();  // unplugged
     QAbstractButton* ok = rig.key("Command4");
     ok->click();
     ok->click();
-    QVERIFY(rig.transport.written.empty());
+    QCOMPARE(rig.keys(), std::vector<std::uint8_t>{24});
     QVERIFY(ok->isEnabled());
     QCOMPARE(int(rig.link->ReadBuffer[1]), 0);
-    // Plugged in again: the next click finds the unit and sends.
-    rig.transport.interfaces.push_back({"unit", {0x17A7, 1, 0}});
-    rig.answerEvery(1);
-    ok->click();
-    QCOMPARE(rig.transport.written.size(), std::size_t(1));
-    QCOMPARE(int(rig.transport.written[0][2]), 24);
 }
 
 void RemoteWindowTest::keyPicturesAreDrawnAtTheirSizeAndRatio() {
