@@ -43,7 +43,7 @@ constexpr std::array<FrameDesign, 4> kFrames{{
 }};
 
 constexpr int kRowHeight = 375;
-constexpr int kLabelLeft = 120;
+constexpr int kLabelLeft = 60;
 constexpr int kWideSliderLeft = 720, kWideSliderWidth = 2175;
 constexpr int kNarrowSliderLeft = 1440, kNarrowSliderWidth = 1455;
 constexpr int kTextLeft = 3000, kTextWidth = 615;
@@ -102,7 +102,7 @@ void TimingWindow::buildControls() {
 
         c.label = new QLabel(QString::fromUtf8(p.caption), frame);
         c.label->setObjectName(QString::fromUtf8(p.name) + "_label");
-        app::placeInTwips(c.label, kLabelLeft, top, sliderLeft - kLabelLeft - 60, kRowHeight);
+        app::placeInTwips(c.label, kLabelLeft, top, sliderLeft - kLabelLeft, kRowHeight);
 
         c.slider = new QScrollBar(Qt::Horizontal, frame);
         c.slider->setObjectName(QString::fromUtf8(p.name));

@@ -44,16 +44,6 @@ TEST(TimingParameters, RefreshOrderVisitsEachSliderOnceOutputSizeAfterPosition) 
                                                "ph1size", "pv1pos", "pv1size"}));
 }
 
-TEST(TimingParameters, ValueIsHighByteTimes256PlusLowByte) {
-    TimingImage image{};
-    image[2] = 0x34;
-    image[3] = 0x77;  // between the two bytes, owned by nobody
-    image[4] = 0x0A;
-    EXPECT_EQ(kTimingParameters[0].valueIn(image), 0x0A34);
-    image[20] = 0xFE;
-    EXPECT_EQ(kTimingParameters[5].valueIn(image), 0xFE);
-}
-
 TEST(TimingState, PageLimitNeverCarriesIntoTheHighByte) {
     TimingState s;
     s.TimingBaseLow = 175;
