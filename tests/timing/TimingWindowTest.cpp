@@ -497,6 +497,13 @@ TEST(TimingDataLoad, LoadThenSaveGivesTheSameFileAndHighBytesSurvive) {
     h.nextChoice = dir.filePath("again.bin");
     h.click("Command1");
     EXPECT_EQ(fileBytes(dir.filePath("again.bin")), original);
+
+    // The load dialog is not preset at first; later it shows the name last used here.
+    h.nextChoice.clear();
+    h.click("Command2");
+    ASSERT_EQ(h.dialogs.size(), 3u);
+    EXPECT_TRUE(h.dialogs[0].fileName.isEmpty());
+    EXPECT_EQ(h.dialogs[2].fileName, dir.filePath("again.bin"));
 }
 
 TEST(TimingDataLoad, CancelledLoadStillWritesTheCurrentImage) {
