@@ -14,7 +14,8 @@
 #include <memory>
 
 #include "app/Design.h"
-#include "link/testing/FakeTransport.h"
+#include "sim/SimTransport.h"
+#include "tests/timing/RecordingTransport.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingWindow.h"
 
@@ -59,8 +60,9 @@ Block unitBlock() {
 }
 
 struct Harness {
-    link::testing::FakeTransport transport;
-    link::DeviceLink link{transport, 5ms};
+    sim::SimTransport unitTransport;
+    testing::RecordingTransport transport{unitTransport};
+    link::DeviceLink link{transport, 20ms};
     app::SettleClock clock;
     int ended = 0;
     app::Session session{link, clock, {}, [this] { ++ended; }};
@@ -69,39 +71,33 @@ struct Harness {
     std::vector<TimingWindow::FileDialogRequest> dialogs;
     QString nextChoice;
 
-    Harness() {
-        link::testing::FakeInterface unit;
-        unit.path = "/dev/hidraw0";
-        unit.attributes = {0x17A7, 1, 0};
-        transport.interfaces.push_back(unit);
+    explicit Harness(sim::SimOptions options = withBase(kBaseLow, kBaseHigh))
+        : unitTransport(options) {
         link.OpenDevice();
     }
     ~Harness() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         delete window.data();
     }
+    static sim::SimOptions withBase(std::uint8_t low, std::uint8_t high) {
+        sim::SimOptions o;
+        o.timingBaseLow = low;
+        o.timingBaseHigh = high;
+        return o;
+    }
 
-    void answer(std::initializer_list<std::uint8_t> bytes) {
-        std::vector<std::uint8_t> r(65, 0);
-        std::copy(bytes.begin(), bytes.end(), r.begin() + 1);
-        transport.answer(r);
+    sim::SimulatedUnit& unit() { return unitTransport.unit(); }
+    std::uint16_t base() { return unit().timingBase(); }
+    // Puts a block into the unit's registers, as far as the unit's page reaches.
+    void unitHolds(const Block& block) {
+        for (std::size_t i = 0; i < block.size(); ++i)
+            unit().setTimingRegister(static_cast<std::uint16_t>(base() + i), block[i]);
     }
-    // Queues the unit's answers to an opening: the base address, then the block in eights.
-    void unitAnswersOpening(const Block& block, std::uint8_t low = kBaseLow,
-                            std::uint8_t high = kBaseHigh) {
-        answer({low, high});
-        for (std::size_t i = 0; i < block.size(); i += 8) {
-            std::vector<std::uint8_t> r(65, 0);
-            std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(i), 8, r.begin() + 1);
-            transport.answer(r);
-        }
+    TimingWindow& open(const Block& block = unitBlock()) {
+        unitHolds(block);
+        return openAsTheUnitStands();
     }
-    TimingWindow& open(const Block& block = unitBlock(), std::uint8_t low = kBaseLow,
-                       std::uint8_t high = kBaseHigh) {
-        unitAnswersOpening(block, low, high);
-        return openWithoutAnswers();
-    }
-    TimingWindow& openWithoutAnswers() {
+    TimingWindow& openAsTheUnitStands() {
         window = new TimingWindow(session, state);
         window->chooseFile = [this](const TimingWindow::FileDialogRequest& r) {
             dialogs.push_back(r);
@@ -114,15 +110,10 @@ struct Harness {
 
     // Command bytes of every report sent from `from` on.
     std::vector<Command> sent(std::size_t from = 0) const {
-        std::vector<Command> out;
-        for (std::size_t i = from; i < transport.written.size(); ++i) {
-            Command c{};
-            std::copy_n(transport.written[i].begin() + 1, 8, c.begin());
-            out.push_back(c);
-        }
-        return out;
+        return {transport.commands.begin() + static_cast<std::ptrdiff_t>(from),
+                transport.commands.end()};
     }
-    std::size_t mark() const { return transport.written.size(); }
+    std::size_t mark() const { return transport.commands.size(); }
 
     QScrollBar* slider(const char* name) const { return window->findChild<QScrollBar*>(name); }
     QString text(const char* name) const {
@@ -237,7 +228,6 @@ TEST(TimingWindowDesign, FourteenLabelledSlidersInTheirGroupBoxesAndRows) {
 
 TEST(TimingWindowOpening, ElevenExchangesReadTheBlockAndSetTheSliders) {
     Harness h;
-    h.transport.written.clear();
     h.link.CommandBytes = {0, 0, 0, 0, 0x44, 0x55, 0x66, 0x77};
     h.open();
 
@@ -263,6 +253,8 @@ TEST(TimingWindowOpening, ElevenExchangesReadTheBlockAndSetTheSliders) {
     // Nothing moved this slider, so its box keeps the design's text.
     EXPECT_EQ(h.slider("v2pos")->value(), 0);
     EXPECT_EQ(h.text("v2pos"), "000");
+    EXPECT_TRUE(h.unit().timingAccessOpen());
+    EXPECT_EQ(h.unit().timingCommits(), 80);  // only the test's own setting of the block
 }
 
 TEST(TimingWindowOpening, RefreshSendsNothingAndKeepsTheImage) {
@@ -276,15 +268,25 @@ TEST(TimingWindowOpening, RefreshSendsNothingAndKeepsTheImage) {
 }
 
 TEST(TimingWindowOpening, SilentUnitGivesBaseZeroAndAZeroBlock) {
-    Harness h;
+    auto options = Harness::withBase(kBaseLow, kBaseHigh);
+    options.noAnswer = true;
+    Harness h(options);
     h.state.TimingRegisters.fill(0x5A);
-    h.openWithoutAnswers();
+    h.openAsTheUnitStands();
     const auto sent = h.sent();
     ASSERT_EQ(sent.size(), 11u);
     for (std::size_t r = 0; r < 10; ++r) EXPECT_EQ(sent[1 + r][2], 8 * r);
     for (std::size_t i = 0; i < 80; ++i) ASSERT_EQ(h.state.TimingRegisters[i], 0) << i;
     for (std::size_t i = 80; i < 257; ++i) ASSERT_EQ(h.state.TimingRegisters[i], 0x5A) << i;
     EXPECT_EQ(h.text("h2pos"), "000");
+
+    // Closing always says so, also to a unit that never answered.
+    const auto mark = h.mark();
+    h.window->close();
+    const auto end = h.sent(mark);
+    ASSERT_EQ(end.size(), 1u);
+    EXPECT_EQ(end[0][0], 0x0F);
+    EXPECT_EQ(end[0][1], 0x00);
 }
 
 // ---- parameter changes
@@ -328,6 +330,8 @@ TEST(TimingWindowChange, ClampWidthWritesItsWindowAtBasePlus20) {
     EXPECT_EQ(sent[1],
               (Command{0x12, 0x00, kBaseLow + 20, kBaseHigh, 11, image[21], image[22], image[23]}));
     EXPECT_EQ(h.text("clamp_width"), "11");
+    EXPECT_EQ(h.unit().activeTimingBlock()[20], 11);
+    EXPECT_EQ(h.unit().activeTimingBlock()[21], 0xA0 + 21);
 }
 
 TEST(TimingWindowChange, OverlappingWindowsCarryTheirNeighbour) {
@@ -395,25 +399,18 @@ TEST(TimingWindowClose, SendsTimingAccessEndAndKeepsTheImage) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(h.window.isNull());
 
+    EXPECT_FALSE(h.unit().timingAccessOpen());
+
     // Reopening reads the base and the block afresh; the rest of the image stays.
     Block other{};
     other[2] = 7;
-    h.open(other, 0x40, 0x01);
-    EXPECT_EQ(h.state.TimingBaseLow, 0x40);
+    h.state.TimingBaseLow = 0;
+    h.open(other);
+    EXPECT_EQ(h.state.TimingBaseLow, kBaseLow);
     EXPECT_EQ(h.state.TimingRegisters[2], 7);
+    EXPECT_EQ(h.state.TimingRegisters[20], 0);
     EXPECT_EQ(h.state.TimingRegisters[200], 0x42);
     EXPECT_EQ(h.slider("h2pos")->value(), 7);
-}
-
-TEST(TimingWindowClose, SilentUnitStillGetsTimingAccessEnd) {
-    Harness h;
-    h.openWithoutAnswers();
-    const auto mark = h.mark();
-    h.window->close();
-    const auto sent = h.sent(mark);
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0][0], 0x0F);
-    EXPECT_EQ(sent[0][1], 0x00);
 }
 
 // ---- the data file
@@ -475,6 +472,11 @@ TEST(TimingDataLoad, WritesNineteenWindowsRefreshesAndEndsWithWriteEnd) {
     EXPECT_EQ(sent[19], writeEnd(sent[18]));
     EXPECT_EQ(sent[19], (Command{0x12, 0, kBaseLow + 72, kBaseHigh, image[72], image[73], image[74],
                                  image[75]}));
+
+    // The unit holds the file's bytes 0..75 and kept its own 76..79.
+    const auto& unit = h.unit().activeTimingBlock();
+    for (std::size_t i = 0; i < 76; ++i) EXPECT_EQ(unit[i], image[i]) << i;
+    for (std::size_t i = 76; i < 80; ++i) EXPECT_EQ(unit[i], unitBlock()[i]) << i;
 
     EXPECT_EQ(h.slider("clamp_width")->value(), 0xFE);
     EXPECT_EQ(h.text("clamp_width"), "254");
@@ -574,9 +576,9 @@ TEST(TimingDataLoad, CloseDuringTheLoadWaitsForItsEnd) {
 // ---- what the unit must not make the window do
 
 TEST(TimingWindowLimits, BaseNearThePageEndNeverCarriesIntoTheHighByte) {
-    Harness h;
     const std::uint8_t base = 0xE0;  // block bytes 0..31 lie in the page
-    h.open(unitBlock(), base, kBaseHigh);
+    Harness h(Harness::withBase(base, kBaseHigh));
+    h.open();
     const auto sent = h.sent();
     ASSERT_EQ(sent.size(), 5u);  // access begin and the four reads that fit
     for (std::size_t r = 1; r < sent.size(); ++r) EXPECT_EQ(sent[r][2], base + 8 * (r - 1));
