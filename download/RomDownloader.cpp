@@ -1,0 +1,88 @@
+#include "download/RomDownloader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QWidget>
+
+namespace kavo3::download {
+
+namespace {
+
+const QString kDialogTitle = QStringLiteral("ファイルを開く");
+
+QString showOpenDialog(QWidget* parent, const QString& title, const QString& folder) {
+    // No file-type filter: any file can be downloaded.
+    return QFileDialog::getOpenFileName(parent, title, folder);
+}
+
+// Clears the running state however the run ends.
+class RunningScope {
+public:
+    RunningScope(bool& flag, const std::function<void(bool)>& onRunning)
+        : flag_(flag), onRunning_(onRunning) {
+        flag_ = true;
+    }
+    ~RunningScope() {
+        if (notified_ && onRunning_) onRunning_(false);
+        flag_ = false;
+    }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+
+    void notify() {
+        notified_ = true;
+        if (onRunning_) onRunning_(true);
+    }
+
+private:
+    bool& flag_;
+    const std::function<void(bool)>& onRunning_;
+    bool notified_ = false;
+};
+
+}  // namespace
+
+QString downloadStartFolder(const QString& home) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(home);
+    return QStringLiteral("d:\\kavo3");
+#else
+    const QString folder = QDir(home).filePath(QStringLiteral("kavo3"));
+    return QFileInfo(folder).isDir() ? folder : home;
+#endif
+}
+
+RomDownloader::RomDownloader(app::Session& session, std::function<void(const QString&)> showStatus,
+                             QWidget* dialogParent, std::chrono::milliseconds checksumWait)
+    : chooseFile(showOpenDialog),
+      session_(session),
+      showStatus_(std::move(showStatus)),
+      dialogParent_(dialogParent),
+      checksumWait_(checksumWait) {}
+
+void RomDownloader::download() {
+    if (running_) return;
+    RunningScope scope(running_, onRunning);
+
+    const QString chosen = chooseFile(dialogParent_, kDialogTitle, downloadStartFolder(QDir::homePath()));
+    if (chosen.isEmpty()) return;
+    session_.ChosenFileName = chosen;
+    // Other dialogs may change ChosenFileName during the run; the verify reopens this one.
+    const QString path = chosen;
+    scope.notify();
+
+    DownloadCallbacks callbacks;
+    callbacks.status = [this](const std::string& text) {
+        showStatus_(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    };
+    callbacks.processEvents = [] { QCoreApplication::processEvents(); };
+    callbacks.settleWait = [this](int ticks) { session_.clock.settleWait(ticks); };
+
+    RomDownload run(session_.link, std::move(callbacks), checksumWait_);
+    lastResult_ = run.run(static_cast<std::uint32_t>(StartAddress),
+                          QFileInfo(path).filesystemFilePath());
+}
+
+}  // namespace kavo3::download
