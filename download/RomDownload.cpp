@@ -14,7 +14,7 @@ namespace kavo3::download {
 
 // The download file, opened for raw reading, with its length known up front.
 class SourceFile {
-public:
+  public:
     explicit SourceFile(const std::filesystem::path& path) {
         std::error_code error;
         // A directory or a device opens on some systems but has no length to download.
@@ -41,7 +41,7 @@ public:
 
     void close() { stream_.close(); }
 
-private:
+  private:
     std::ifstream stream_;
     std::uint64_t size_ = 0;
     bool open_ = false;
@@ -65,10 +65,14 @@ constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
 // Command code, 0, a 24-bit address and a 24-bit count, least significant bytes first.
 std::array<std::uint8_t, 8> addressAndCount(std::uint8_t command, std::uint32_t address,
                                             std::uint32_t count) {
-    return {command,          0,
-            byteOf(address, 0), byteOf(address, 1),
-            byteOf(address, 2), byteOf(count, 0),
-            byteOf(count, 1),   byteOf(count, 2)};
+    return {command,
+            0,
+            byteOf(address, 0),
+            byteOf(address, 1),
+            byteOf(address, 2),
+            byteOf(count, 0),
+            byteOf(count, 1),
+            byteOf(count, 2)};
 }
 
 }  // namespace
@@ -77,8 +81,7 @@ RomDownload::RomDownload(link::DeviceLink& link, DownloadCallbacks callbacks,
                          std::chrono::milliseconds checksumWait)
     : link_(link), callbacks_(std::move(callbacks)), checksumWait_(checksumWait) {}
 
-DownloadResult RomDownload::fail(Outcome outcome, const std::string& reason,
-                                 std::uint32_t length) {
+DownloadResult RomDownload::fail(Outcome outcome, const std::string& reason, std::uint32_t length) {
     show(writeErrorText(reason));
     callbacks_.processEvents();
     DownloadResult result;
@@ -111,22 +114,15 @@ DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesyste
 }
 
 void RomDownload::erase(std::uint8_t command, std::uint32_t address) {
-    link_.CommandBytes = {command,
-                          0,
-                          byteOf(address, 0),
-                          byteOf(address, 1),
-                          byteOf(address, 2),
-                          0x55,
-                          0xAA,
-                          0x55};
+    link_.CommandBytes = {
+        command, 0, byteOf(address, 0), byteOf(address, 1), byteOf(address, 2), 0x55, 0xAA, 0x55};
     link_.WriteCommand();
     settle();
     link_.ReadReport();  // paces the erase; its content says nothing
     settle();
 }
 
-bool RomDownload::writeData(std::uint32_t startAddress, SourceFile& source,
-                            std::uint32_t length) {
+bool RomDownload::writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length) {
     const std::uint32_t padded = paddedLength(length);
     show(kDownloadText);
     callbacks_.processEvents();
@@ -146,7 +142,7 @@ bool RomDownload::writeData(std::uint32_t startAddress, SourceFile& source,
                 bytes.fill(kErasedByte);
             }
         }
-        show(progressText(offset));
+        callbacks_.progress(offset);
         callbacks_.processEvents();
         // Set only now: nothing that ran during the events may have left its bytes here.
         link_.CommandBytes = bytes;
@@ -187,8 +183,7 @@ DownloadResult RomDownload::verify(std::uint32_t startAddress, const std::filesy
         result.fileSum = fileSum;
         return result;
     }
-    const auto romSum =
-        static_cast<std::uint16_t>(link_.ReadBuffer[3] * 256 + link_.ReadBuffer[2]);
+    const auto romSum = static_cast<std::uint16_t>(link_.ReadBuffer[3] * 256 + link_.ReadBuffer[2]);
     settle();
 
     show(verdictText(romSum, fileSum));

@@ -18,6 +18,9 @@ class SourceFile;
 struct DownloadCallbacks {
     // Replaces the whole status text.
     std::function<void(const std::string&)> status;
+    // Before each data report: its offset, whose text is progressText(offset). Kept apart
+    // from `status` so that a caller can show it at its own pace.
+    std::function<void(std::uint32_t offset)> progress;
     // Lets pending window events run once.
     std::function<void()> processEvents;
     // The settle wait of n ticks.
@@ -42,7 +45,7 @@ struct DownloadResult {
 };
 
 class RomDownload {
-public:
+  public:
     // How long the unit may keep saying that its sum is not ready.
     static constexpr std::chrono::milliseconds kChecksumWait{10000};
     static constexpr int kSettleTicks = 2;
@@ -54,7 +57,7 @@ public:
     // The file is opened twice, to write and to verify, always by this path.
     DownloadResult run(std::uint32_t startAddress, const std::filesystem::path& file);
 
-private:
+  private:
     void erase(std::uint8_t command, std::uint32_t address);
     bool writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length);
     DownloadResult verify(std::uint32_t startAddress, const std::filesystem::path& file,

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include "download/StatusTexts.h"
+
 namespace kavo3::download {
 
 namespace {
@@ -19,7 +21,7 @@ QString showOpenDialog(QWidget* parent, const QString& title, const QString& fol
 
 // Clears the running state however the run ends.
 class RunningScope {
-public:
+  public:
     RunningScope(bool& flag, const std::function<void(bool)>& onRunning)
         : flag_(flag), onRunning_(onRunning) {
         flag_ = true;
@@ -36,7 +38,7 @@ public:
         if (onRunning_) onRunning_(true);
     }
 
-private:
+  private:
     bool& flag_;
     const std::function<void(bool)>& onRunning_;
     bool notified_ = false;
@@ -66,23 +68,35 @@ void RomDownloader::download() {
     if (running_) return;
     RunningScope scope(running_, onRunning);
 
-    const QString chosen = chooseFile(dialogParent_, kDialogTitle, downloadStartFolder(QDir::homePath()));
+    const QString chosen =
+        chooseFile(dialogParent_, kDialogTitle, downloadStartFolder(QDir::homePath()));
     if (chosen.isEmpty()) return;
     session_.ChosenFileName = chosen;
     // Other dialogs may change ChosenFileName during the run; the verify reopens this one.
     const QString path = chosen;
     scope.notify();
 
+    // Repainting the status line costs far more than sending a data report, so the offset
+    // of every data report is not painted: the line shows the latest one at a screen's pace.
+    // Every other text is shown as it comes.
+    std::chrono::steady_clock::time_point nextProgress{};
     DownloadCallbacks callbacks;
-    callbacks.status = [this](const std::string& text) {
+    const auto show = [this](const std::string& text) {
         showStatus_(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    };
+    callbacks.status = show;
+    callbacks.progress = [&nextProgress, &show](std::uint32_t offset) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < nextProgress) return;
+        nextProgress = now + kProgressInterval;
+        show(progressText(offset));
     };
     callbacks.processEvents = [] { QCoreApplication::processEvents(); };
     callbacks.settleWait = [this](int ticks) { session_.clock.settleWait(ticks); };
 
     RomDownload run(session_.link, std::move(callbacks), checksumWait_);
-    lastResult_ = run.run(static_cast<std::uint32_t>(StartAddress),
-                          QFileInfo(path).filesystemFilePath());
+    lastResult_ =
+        run.run(static_cast<std::uint32_t>(StartAddress), QFileInfo(path).filesystemFilePath());
 }
 
 }  // namespace kavo3::download

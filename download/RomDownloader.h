@@ -20,15 +20,17 @@ namespace kavo3::download {
 QString downloadStartFolder(const QString& home);
 
 class RomDownloader {
-public:
+  public:
     // Returns the chosen path, or an empty string for a cancel.
     using FileChooser =
         std::function<QString(QWidget* parent, const QString& title, const QString& folder)>;
 
     static constexpr std::int32_t kMainWindowStartAddress = 0x0E8000;
+    // The shortest time between two data-report offsets shown in the status line.
+    static constexpr std::chrono::milliseconds kProgressInterval{16};
 
-    // `showStatus` replaces the text of the main window's status line; it is called once per
-    // data report, so it should do no more than set the text.
+    // `showStatus` replaces the text of the main window's status line. Every step text goes
+    // through it; of the data-report offsets only the latest one every kProgressInterval.
     RomDownloader(app::Session& session, std::function<void(const QString&)> showStatus,
                   QWidget* dialogParent,
                   std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait);
@@ -50,7 +52,7 @@ public:
     // window disables whatever could send a command meanwhile.
     std::function<void(bool running)> onRunning;
 
-private:
+  private:
     app::Session& session_;
     std::function<void(const QString&)> showStatus_;
     QWidget* dialogParent_;

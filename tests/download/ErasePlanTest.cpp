@@ -1,10 +1,9 @@
-#include "download/ErasePlan.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
+#include "download/ErasePlan.h"
 #include "download/FileSum.h"
 
 namespace kavo3::download {
@@ -16,8 +15,8 @@ TEST(ErasePlan, EveryWorkedExample) {
         ErasePlan plan;
     };
     const Case cases[] = {
-        {8, {0, 1}},      {32768, {0, 8}},    {32776, {1, 1}},
-        {40000, {1, 2}},  {65536, {1, 8}},    {0x100000, {31, 8}},
+        {8, {0, 1}},     {32768, {0, 8}}, {32776, {1, 1}},
+        {40000, {1, 2}}, {65536, {1, 8}}, {0x100000, {31, 8}},
     };
     for (const Case& c : cases) EXPECT_EQ(erasePlan(c.n), c.plan) << "n = " << c.n;
 }

@@ -1,7 +1,5 @@
 // The download sequence against a scripted transport: what goes over the wire, in which
 // order, and what the status line says at each step.
-#include "download/RomDownload.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,6 +7,7 @@
 
 #include "TestFiles.h"
 #include "download/FileSum.h"
+#include "download/RomDownload.h"
 #include "download/StatusTexts.h"
 #include "link/testing/FakeTransport.h"
 
@@ -21,7 +20,7 @@ using Command = std::array<std::uint8_t, 8>;
 constexpr std::uint32_t kStart = 0x0E8000;
 
 class RomDownloadTest : public ::testing::Test {
-protected:
+  protected:
     RomDownloadTest() {
         transport.interfaces.push_back({"/dev/hidraw0", {0x17A7, 0x0001, 0}});
         link = std::make_unique<link::DeviceLink>(transport, 20ms);
@@ -36,6 +35,11 @@ protected:
             writtenAtText.push_back(transport.written.size());
             if (onText) onText(text);
         };
+        callbacks.progress = [this](std::uint32_t offset) {
+            texts.push_back(progressText(offset));
+            writtenAtText.push_back(transport.written.size());
+            if (onText) onText(texts.back());
+        };
         callbacks.processEvents = [this] { ++eventPasses; };
         callbacks.settleWait = [this](int ticks) {
             EXPECT_EQ(ticks, 2);
@@ -49,8 +53,8 @@ protected:
     void answerUnit(std::uint32_t pacingAnswers, std::uint16_t romSum, int notReadyPolls = 0) {
         for (std::uint32_t i = 0; i < pacingAnswers; ++i) transport.answer({0, 0x5A});
         for (int i = 0; i < notReadyPolls; ++i) transport.answer({0, 0, 0x12, 0x34});
-        transport.answer({0, 1, static_cast<std::uint8_t>(romSum),
-                          static_cast<std::uint8_t>(romSum >> 8)});
+        transport.answer(
+            {0, 1, static_cast<std::uint8_t>(romSum), static_cast<std::uint8_t>(romSum >> 8)});
     }
 
     std::vector<Command> commands() const {

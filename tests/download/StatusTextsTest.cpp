@@ -1,6 +1,6 @@
-#include "download/StatusTexts.h"
-
 #include <gtest/gtest.h>
+
+#include "download/StatusTexts.h"
 
 namespace kavo3::download {
 namespace {

@@ -13,7 +13,7 @@
 namespace kavo3::download::testing {
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = "kavo3-download-";
@@ -41,7 +41,7 @@ public:
         return file;
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
