@@ -68,17 +68,17 @@ void RomDownloader::download() {
     if (running_) return;
     RunningScope scope(running_, onRunning);
 
-    const QString chosen =
+    // The run keeps its own copy: another window's dialog may change ChosenFileName while
+    // the run lets events through, and the verify must reopen the file that was written.
+    const QString path =
         chooseFile(dialogParent_, kDialogTitle, downloadStartFolder(QDir::homePath()));
-    if (chosen.isEmpty()) return;
-    session_.ChosenFileName = chosen;
-    // Other dialogs may change ChosenFileName during the run; the verify reopens this one.
-    const QString path = chosen;
+    if (path.isEmpty()) return;
+    session_.ChosenFileName = path;
     scope.notify();
 
-    // Repainting the status line costs far more than sending a data report, so the offset
-    // of every data report is not painted: the line shows the latest one at a screen's pace.
-    // Every other text is shown as it comes.
+    // Repainting the status line costs far more than sending a data report, so data-report
+    // offsets are shown at most once per kProgressInterval, a screen's pace. Every other
+    // text is shown as it comes.
     std::chrono::steady_clock::time_point nextProgress{};
     DownloadCallbacks callbacks;
     const auto show = [this](const std::string& text) {
