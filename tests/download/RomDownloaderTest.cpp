@@ -6,11 +6,12 @@
 #include <QLineEdit>
 #include <QWidget>
 
+#include "RecordingTransport.h"
 #include "TestFiles.h"
 #include "download/FileSum.h"
 #include "download/RomDownloader.h"
 #include "download/StatusTexts.h"
-#include "link/testing/FakeTransport.h"
+#include "sim/SimTransport.h"
 
 namespace kavo3::download {
 namespace {
@@ -20,7 +21,8 @@ using namespace std::chrono_literals;
 QString qpath(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 
 struct Harness {
-    link::testing::FakeTransport transport;
+    sim::SimTransport unit;
+    testing::RecordingTransport transport{unit};
     link::DeviceLink link{transport, 20ms};
     app::SettleClock clock;
     app::Session session{link, clock, {}, [] {}};
@@ -29,9 +31,12 @@ struct Harness {
     QStringList shown;
     std::function<void(const QString&)> onShown;
     RomDownloader downloader;
+    int dialogs = 0;
 
-    explicit Harness(std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait)
-        : downloader(
+    explicit Harness(sim::SimOptions options = {},
+                     std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait)
+        : unit(options),
+          downloader(
               session,
               [this](const QString& text) {
                   Text1->setText(text);
@@ -41,7 +46,7 @@ struct Harness {
               &mainWindow, checksumWait) {
         Text1->setObjectName("Text1");
         Text1->setText(QString::fromUtf8("ＫＡＶＯ－３  Ｃｏｎｎｅｃｔ"));
-        transport.interfaces.push_back({"/dev/hidraw0", {0x17A7, 0x0001, 0}});
+        mainWindow.show();
         link.OpenDevice();
     }
 
@@ -52,21 +57,7 @@ struct Harness {
         };
     }
 
-    // Answers for the erases and the write end, then a ready checksum.
-    void answerUnit(int pacing, std::uint16_t romSum) {
-        for (int i = 0; i < pacing; ++i) transport.answer({0, 0x5A});
-        transport.answer(
-            {0, 1, static_cast<std::uint8_t>(romSum), static_cast<std::uint8_t>(romSum >> 8)});
-    }
-
-    std::array<std::uint8_t, 8> sent(std::size_t i) const {
-        std::array<std::uint8_t, 8> c{};
-        std::copy(transport.written.at(i).begin() + 1, transport.written.at(i).begin() + 9,
-                  c.begin());
-        return c;
-    }
-
-    int dialogs = 0;
+    std::array<std::uint8_t, 8> sent(std::size_t i) const { return transport.written.at(i); }
 };
 
 TEST(RomDownloader, CancelledChoiceChangesNothing) {
@@ -114,14 +105,13 @@ TEST(RomDownloader, StartsInTheKavo3FolderOfHomeWhenThereIsOne) {
 }
 #endif
 
-TEST(RomDownloader, RunsAtTheMainWindowAddressAndShowsEachStepInTheStatusLine) {
+TEST(RomDownloader, RunsAtTheMainWindowAddressShowsEachStepAndLeavesTheFileInFlash) {
     Harness h;
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(40000);
     const std::uint16_t sum = addToSum(0, bytes);
     const QString path = qpath(folder.write("rom.bin", bytes));
     h.choose(path);
-    h.answerUnit(3 + 1, sum);
 
     h.downloader.StartAddress = 0x0E8000;
     h.downloader.download();
@@ -155,6 +145,8 @@ TEST(RomDownloader, RunsAtTheMainWindowAddressAndShowsEachStepInTheStatusLine) {
                                   QString::fromStdString(verdictText(sum, sum))}));
     EXPECT_EQ(h.Text1->text(), QString::fromStdString(verdictText(sum, sum)));
     EXPECT_TRUE(h.Text1->text().contains("  Write OK  rom="));
+    const auto& flash = h.unit.unit().flash();
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), flash.begin() + 0x0E8000));
     ASSERT_TRUE(h.downloader.lastResult().has_value());
     EXPECT_EQ(h.downloader.lastResult()->outcome, Outcome::WriteOk);
 }
@@ -166,7 +158,6 @@ TEST(RomDownloader, SecondDownloadDuringARunIsRefusedAndTheRunKeepsItsPath) {
     const QString path = qpath(folder.write("rom.bin", bytes));
     const QString other = qpath(folder.write("other.bin", testing::patternBytes(64, 9)));
     h.choose(path);
-    h.answerUnit(1 + 1, addToSum(0, bytes));
 
     std::vector<bool> hook;
     h.downloader.onRunning = [&](bool running) { hook.push_back(running); };
@@ -213,11 +204,11 @@ TEST(RomDownloader, RefusedFileEndsInWriteErrorAndReleasesTheWindows) {
 }
 
 TEST(RomDownloader, ChecksumWaitComesFromTheConstructor) {
-    Harness h(30ms);
+    sim::SimOptions neverReady;
+    neverReady.checksumPolls = -1;
+    Harness h(neverReady, 30ms);
     testing::TempFolder folder;
     h.choose(qpath(folder.write("rom.bin", testing::patternBytes(8))));
-    h.transport.answer({0, 0x5A});
-    h.transport.answer({0, 0x5A});  // then no checksum answer at all
 
     h.downloader.download();
 
