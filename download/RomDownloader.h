@@ -30,7 +30,7 @@ class RomDownloader {
     static constexpr std::chrono::milliseconds kProgressInterval{16};
 
     // `showStatus` replaces the text of the main window's status line. Every step text goes
-    // through it; of the data-report offsets only the latest one every kProgressInterval.
+    // through it; of the data-report offsets at most one per kProgressInterval.
     RomDownloader(app::Session& session, std::function<void(const QString&)> showStatus,
                   QWidget* dialogParent,
                   std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait);
