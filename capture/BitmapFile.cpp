@@ -9,13 +9,13 @@ namespace kavo3::capture {
 namespace {
 
 class LittleEndianWriter {
-public:
+  public:
     explicit LittleEndianWriter(std::array<std::uint8_t, kBitmapHeaderBytes>& out) : out_(out) {}
     void put16(std::uint16_t v) { putN(v, 2); }
     void put32(std::uint32_t v) { putN(v, 4); }
     std::size_t position() const { return pos_; }
 
-private:
+  private:
     void putN(std::uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) out_[pos_++] = static_cast<std::uint8_t>(v >> (8 * i));
     }

@@ -8,10 +8,10 @@ namespace kavo3::capture {
 inline constexpr int kButtonPictureWidth = 64;
 inline constexpr int kButtonPictureHeight = 32;
 
-QPixmap pausePicture();        // freeze
-QPixmap cameraPicture();       // capture
-QPixmap crossPicture();        // stop
-QPixmap saveToDiskPicture();   // an arrow into a floppy disk
-QPixmap exitPicture();         // an arrow into an open door
+QPixmap pausePicture();       // freeze
+QPixmap cameraPicture();      // capture
+QPixmap crossPicture();       // stop
+QPixmap saveToDiskPicture();  // an arrow into a floppy disk
+QPixmap exitPicture();        // an arrow into an open door
 
 }  // namespace kavo3::capture

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
+#include <QTextDocument>
 #include <QToolButton>
 #include <cmath>
 #include <filesystem>
@@ -35,7 +36,8 @@ const QString kCaptionFrozen = QStringLiteral("静止中");
 
 QString readyMessage() {
     return QStringLiteral(
-        "KAVO-3 Capture 準備完了\r\nキャプチャー操作中は本体やリモコンのボタンを操作しないでください。");
+        "KAVO-3 Capture "
+        "準備完了\r\nキャプチャー操作中は本体やリモコンのボタンを操作しないでください。");
 }
 
 QString wrongSettingMessage() {
@@ -78,7 +80,10 @@ QToolButton* makeButton(QWidget* parent, const char* name, const QString& captio
 }  // namespace
 
 CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget* parent)
-    : QWidget(parent), chooseFile(&CaptureWindow::realChooseFile), session_(session), state_(state) {
+    : QWidget(parent),
+      chooseFile(&CaptureWindow::realChooseFile),
+      session_(session),
+      state_(state) {
     setObjectName(QStringLiteral("Form5"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("KAVO-3 Capture Tool"));
@@ -89,8 +94,8 @@ CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget
     app::placeInTwips(Picture1, kPictureLeft, 0, kPictureWidth, kPictureHeight);
 
     Command1 = makeButton(this, "Command1", kCaptionFreeze, pausePicture(), 360, 1215);
-    Command2 = makeButton(this, "Command2", QStringLiteral("キャプチャー"), cameraPicture(), 2040,
-                          1215);
+    Command2 =
+        makeButton(this, "Command2", QStringLiteral("キャプチャー"), cameraPicture(), 2040, 1215);
     Command3 = makeButton(this, "Command3", QStringLiteral("停止"), crossPicture(), 3720, 1095);
     Command4 =
         makeButton(this, "Command4", QStringLiteral("BMP保存"), saveToDiskPicture(), 5280, 1095);
@@ -99,6 +104,11 @@ CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFont(app::designFont(12));
+    // Two lines fill the box; like the design's text box it shows no scroll bar.
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    Text1->document()->setDocumentMargin(2);
     app::placeInTwips(Text1, 480, 5520, 7455, 615);
 
     connect(Command1, &QToolButton::clicked, this, &CaptureWindow::toggleFreeze);
@@ -236,17 +246,14 @@ void CaptureWindow::saveBitmap() {
     // last accepted frame is written with its own sizes.
     if (state_.frame.empty()) return;
 
-    const QString documents =
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString start = previousChoice_.isEmpty() ? documents : previousChoice_;
-    const QString chosen =
-        chooseFile(this, QStringLiteral("ファイルを保存"), start,
-                   QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));
+    const QString chosen = chooseFile(this, QStringLiteral("ファイルを保存"), start,
+                                      QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));
     if (chosen.isEmpty()) return;
     previousChoice_ = chosen;
 
-    const QString finalPath =
-        QString::fromStdString(finalBitmapPath(chosen.toStdString()));
+    const QString finalPath = QString::fromStdString(finalBitmapPath(chosen.toStdString()));
     session_.ChosenFileName = finalPath;
     if (!WriteBitmapFile(toFilesystemPath(finalPath), state_.frame)) showText(saveFailedMessage());
 }

@@ -18,7 +18,7 @@ class PictureBox;
 
 class CaptureWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Asks for the path to save to; an empty string means the user cancelled.
     using ChooseFile = std::function<QString(QWidget* parent, const QString& title,
                                              const QString& startPath, const QString& filter)>;
@@ -37,11 +37,11 @@ public:
     static QString realChooseFile(QWidget* parent, const QString& title, const QString& startPath,
                                   const QString& filter);
 
-protected:
+  protected:
     // A close during a capture waits until the capture has ended and restored the freeze.
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void toggleFreeze();
     void captureFrame();
     void requestStop();

@@ -10,7 +10,7 @@
 namespace kavo3::capture {
 
 class LineAssembler {
-public:
+  public:
     // `row` holds FrameWidth × 3 bytes; pixels from `activeWidth` on are padding.
     LineAssembler(std::span<std::uint8_t> row, std::int32_t activeWidth);
 
@@ -20,7 +20,7 @@ public:
     // Blackens the padding pixels, whatever the unit sent for them.
     void finish();
 
-private:
+  private:
     std::span<std::uint8_t> row_;
     std::size_t activeBytes_;
     std::size_t next_ = 0;  // byte number n of the line

@@ -7,9 +7,7 @@
 
 namespace kavo3::capture {
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 QColor PictureBox::background() const { return palette().color(QPalette::Button); }
 
@@ -23,8 +21,7 @@ void PictureBox::drawLine(int y, std::span<const std::uint8_t> bgr) {
     if (y < 0 || y >= picture_.height()) return;
     auto* out = reinterpret_cast<QRgb*>(picture_.scanLine(y));
     const int pixels = std::min<int>(picture_.width(), static_cast<int>(bgr.size() / 3));
-    for (int x = 0; x < pixels; ++x)
-        out[x] = qRgb(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
+    for (int x = 0; x < pixels; ++x) out[x] = qRgb(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
     // Only the strip of this line is repainted, and only when events next run.
     update(boxRectOfLine(y));
 }

@@ -12,7 +12,7 @@ namespace kavo3::capture {
 
 class PictureBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit PictureBox(QWidget* parent = nullptr);
 
     // Clears the box and sets its scale to frameWidth × frameHeight pixels.
@@ -25,10 +25,10 @@ public:
     const QImage& picture() const { return picture_; }
     QColor background() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QRect boxRectOfLine(int y) const;
 
     QImage picture_;

@@ -1,10 +1,10 @@
-#include "capture/BitmapFile.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+#include "capture/BitmapFile.h"
 
 #ifdef __linux__
 #include <sys/resource.h>
@@ -23,7 +23,8 @@ std::vector<std::uint8_t> readAll(const fs::path& path) {
 }
 
 std::uint32_t u32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) |
+           (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
@@ -37,12 +38,11 @@ Frame patterned(int width, int height) {
 }
 
 class BitmapFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("kavo3-bmp-" + std::string(::testing::UnitTest::GetInstance()
-                                               ->current_test_info()
-                                               ->name()));
+               ("kavo3-bmp-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

@@ -1,8 +1,8 @@
-#include "capture/FrameInformation.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "capture/FrameInformation.h"
 
 namespace kavo3::capture {
 namespace {

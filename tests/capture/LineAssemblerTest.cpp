@@ -1,11 +1,10 @@
-#include "capture/LineAssembler.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
 #include "capture/Frame.h"
+#include "capture/LineAssembler.h"
 
 namespace kavo3::capture {
 namespace {
@@ -46,10 +45,10 @@ TEST(LineAssembler, PixelStraddlingTwoReports) {
     Frame frame(68, 1);
     std::array<std::uint8_t, 64> first{};
     std::array<std::uint8_t, 64> second{};
-    first[63] = 0xA1;   // byte 63: red of pixel 21
-    second[0] = 0xB2;   // byte 64: green
-    second[1] = 0xC3;   // byte 65: blue
-    second[2] = 0x11;   // byte 66: red of pixel 22
+    first[63] = 0xA1;  // byte 63: red of pixel 21
+    second[0] = 0xB2;  // byte 64: green
+    second[1] = 0xC3;  // byte 65: blue
+    second[2] = 0x11;  // byte 66: red of pixel 22
     LineAssembler line(frame.row(0), 68);
     line.add(first);
     line.add(second);
