@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QTextDocument>
 #include <QToolButton>
@@ -62,6 +63,12 @@ std::filesystem::path toFilesystemPath(const QString& path) {
     const QByteArray encoded = QFile::encodeName(path);
     return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
 #endif
+}
+
+void sendFreeze(link::DeviceLink& link, std::int16_t freezeOn) {
+    link.CommandBytes[0] = kFreeze;
+    link.CommandBytes[1] = static_cast<std::uint8_t>(freezeOn);
+    link.Exchange();
 }
 
 QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption,
@@ -147,14 +154,7 @@ void CaptureWindow::load() {
 void CaptureWindow::toggleFreeze() {
     state_.FreezeOn = state_.FreezeOn == 1 ? 0 : 1;
     showFreezeCaption();
-    sendFreeze();
-}
-
-void CaptureWindow::sendFreeze() {
-    auto& link = session_.link;
-    link.CommandBytes[0] = kFreeze;
-    link.CommandBytes[1] = static_cast<std::uint8_t>(state_.FreezeOn);
-    link.Exchange();
+    sendFreeze(session_.link, state_.FreezeOn);
 }
 
 void CaptureWindow::showFreezeCaption() {
@@ -169,13 +169,16 @@ void CaptureWindow::captureFrame() {
     Command4->setEnabled(false);
     Command5->setEnabled(false);
 
+    // The session and the state outlive this window; `this` may not, once events have run.
+    app::Session& session = session_;
+    CaptureState& state = state_;
     const std::int16_t savedFreeze = state_.FreezeOn;
     state_.StopRequested = 0;
 
     // The picture must stand still while it is read out.
     state_.FreezeOn = 1;
     showFreezeCaption();
-    sendFreeze();
+    sendFreeze(session_.link, state_.FreezeOn);
 
     auto& link = session_.link;
     link.CommandBytes[0] = kFrameInformation;
@@ -189,7 +192,12 @@ void CaptureWindow::captureFrame() {
     } else {
         placePicture(sizes);
         showText(sizeMessage(sizes));
-        readLines(sizes);
+        if (!readLines(sizes)) {
+            // The window went while events ran; the unit still gets its freeze state back.
+            state.FreezeOn = savedFreeze;
+            sendFreeze(session.link, state.FreezeOn);
+            return;
+        }
     }
 
     Command1->setEnabled(true);
@@ -199,7 +207,7 @@ void CaptureWindow::captureFrame() {
 
     state_.FreezeOn = savedFreeze;
     showFreezeCaption();
-    sendFreeze();
+    sendFreeze(session_.link, state_.FreezeOn);
     capturing_ = false;
 
     if (closePending_) close();
@@ -214,9 +222,11 @@ void CaptureWindow::placePicture(const FrameSizes& sizes) {
     Picture1->clear(sizes.FrameWidth, sizes.FrameHeight);
 }
 
-void CaptureWindow::readLines(const FrameSizes& sizes) {
-    state_.frame = Frame(sizes.FrameWidth, sizes.FrameHeight);
-    Frame& frame = state_.frame;
+bool CaptureWindow::readLines(const FrameSizes& sizes) {
+    const QPointer<CaptureWindow> alive(this);
+    CaptureState& state = state_;
+    state.frame = Frame(sizes.FrameWidth, sizes.FrameHeight);
+    Frame& frame = state.frame;
     auto& link = session_.link;
     const int reports = reportsPerLine(sizes.LineStride);
 
@@ -235,8 +245,10 @@ void CaptureWindow::readLines(const FrameSizes& sizes) {
 
         // Lets the stop button, a close and the repaint through.
         QCoreApplication::processEvents();
-        if (state_.StopRequested == 1) break;
+        if (!alive) return false;
+        if (state.StopRequested == 1) break;
     }
+    return true;
 }
 
 void CaptureWindow::requestStop() { state_.StopRequested = 1; }

@@ -47,8 +47,8 @@ class CaptureWindow : public QWidget {
     void requestStop();
     void saveBitmap();
 
-    void sendFreeze();
-    void readLines(const FrameSizes& sizes);
+    // False when the window was destroyed while events ran.
+    bool readLines(const FrameSizes& sizes);
     void placePicture(const FrameSizes& sizes);
     void showFreezeCaption();
     void showText(const QString& text);

@@ -568,6 +568,25 @@ TEST_F(CaptureWindowTest, CloseBoxDuringACaptureWaitsForTheCaptureToEnd) {
     EXPECT_EQ(firstDifference(state_.frame.PixelBuffer, expectedPixels(720, 720, 480, 11)), -1);
 }
 
+TEST_F(CaptureWindowTest, WindowDestroyedDuringACaptureStillRestoresTheFreeze) {
+    start();
+    open();
+    int linesRequested = 0;
+    recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
+        if (c.code == kLineData && linesRequested++ == 20) {
+            // Destroyed from outside while the capture lets events run.
+            QTimer::singleShot(0, [this] { delete window_.data(); });
+        }
+    };
+    button(2)->click();
+    EXPECT_TRUE(window_.isNull());
+    EXPECT_EQ(countOf(kLineData), 21);
+    EXPECT_EQ(recorder_->commands.back().code, kFreeze);
+    EXPECT_EQ(recorder_->commands.back().byte1, 0);
+    EXPECT_FALSE(unit().frozen());
+    EXPECT_EQ(state_.FreezeOn, 0);
+}
+
 TEST_F(CaptureWindowTest, FrameSurvivesReopeningFreezeDoesNot) {
     start();
     open();
