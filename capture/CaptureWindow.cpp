@@ -37,13 +37,14 @@ const QString kCaptionFrozen = QStringLiteral("静止中");
 
 QString readyMessage() {
     return QStringLiteral(
-        "KAVO-3 Capture "
-        "準備完了\r\nキャプチャー操作中は本体やリモコンのボタンを操作しないでください。");
+        "KAVO-3 Capture 準備完了\r\n"
+        "キャプチャー操作中は本体やリモコンのボタンを操作しないでください。");
 }
 
 QString wrongSettingMessage() {
     return QStringLiteral(
-        "KAVO-3 FPGA SELECTをB2にしてください。 \r\nKAVO-3と本アプリを再スタートしてください。");
+        "KAVO-3 FPGA SELECTをB2にしてください。 \r\n"
+        "KAVO-3と本アプリを再スタートしてください。");
 }
 
 QString rejectedMessage() { return QStringLiteral("入力映像が無いか、不適切です。"); }
