@@ -52,15 +52,9 @@ private:
     QPointer<QWidget> timing_;
     QPointer<QWidget> remote_;
     QPointer<QWidget> capture_;
-#ifdef KAVO3_HAVE_TIMING
     std::unique_ptr<timing::TimingState> timingState_;
-#endif
-#ifdef KAVO3_HAVE_CAPTURE
     std::unique_ptr<capture::CaptureState> captureState_;
-#endif
-#ifdef KAVO3_HAVE_DOWNLOAD
     std::unique_ptr<download::RomDownloader> downloader_;
-#endif
 };
 
 }  // namespace kavo3::app
