@@ -1,0 +1,88 @@
+#include "app/MainWindow.h"
+
+#include <QCloseEvent>
+#include <algorithm>
+
+#include "app/Design.h"
+
+namespace kavo3::app {
+
+namespace {
+QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, int left, int top,
+                        int width, int height) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(name);
+    placeInTwips(b, left, top, width, height);
+    return b;
+}
+}  // namespace
+
+MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+    setObjectName("Form1");
+    setWindowTitle(QString::fromUtf8("KAVO-3 映像信号調整TOOL Ver 1.11"));
+    setFixedSize(twips(7395), twips(1890));
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName("Text1");
+    Text1->setFont(designFont(11.25));
+    Text1->setReadOnly(true);
+    placeInTwips(Text1, 360, 360, 6135, 495);
+
+    Command1 = makeButton(this, "Command1", "入出力映像信号調整", 240, 1200, 1815, 495);
+    Command2 = makeButton(this, "Command2", "リモートコントロール", 2160, 1200, 1815, 495);
+    Command10 = makeButton(this, "Command10", "kavo cmd　load", 4080, 1200, 1575, 495);
+    Command3 = makeButton(this, "Command3", "キャプチャー", 5760, 1200, 1575, 495);
+
+    const auto call = [](const std::function<void()>& f) {
+        if (f) f();
+    };
+    connect(Command1, &QPushButton::clicked, this, [this, call] { call(showTimingWindow); });
+    connect(Command2, &QPushButton::clicked, this, [this, call] { call(showRemoteWindow); });
+    connect(Command3, &QPushButton::clicked, this, [this, call] { call(showCaptureWindow); });
+    connect(Command10, &QPushButton::clicked, this, [this, call] { call(startRomDownload); });
+}
+
+void MainWindow::load() {
+    if (loaded_) return;
+    loaded_ = true;
+    connectUnit();
+}
+
+void MainWindow::connectUnit() {
+    link::DeviceLink& link = session_.link;
+    const bool found = link.OpenDevice();
+    int zeros = 8;
+    if (found) {
+        link.CommandBytes = {2, 0, 0, 0, 0, 0, 0, 0};
+        link.WriteCommand();
+        link.ReadReport();
+        zeros = static_cast<int>(
+            std::count(link.ReadBuffer.begin() + 1, link.ReadBuffer.begin() + 9, 0));
+        session_.clock.settleWait(3);
+    }
+    if (zeros == 8) {
+        setStatusText(QString::fromUtf8(kNotConnectedText));
+        setUnitButtonsEnabled(false);
+    } else {
+        setStatusText(QString::fromUtf8(kConnectedText));
+        setUnitButtonsEnabled(true);
+    }
+    const std::string& problem = link.permissionProblem();
+    Text1->setToolTip(problem.empty() ? QString() : QString::fromStdString(problem));
+}
+
+void MainWindow::setStatusText(const QString& text) { Text1->setText(text); }
+
+void MainWindow::setUnitButtonsEnabled(bool enabled) {
+    for (QPushButton* b : {Command1, Command2, Command3, Command10}) b->setEnabled(enabled);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    session_.link.Close();
+    event->accept();
+    // Ends the run at once, also from inside another window's wait; no other window's
+    // closing handling runs.
+    if (session_.endProgram) session_.endProgram();
+}
+
+}  // namespace kavo3::app

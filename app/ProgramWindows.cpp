@@ -1,0 +1,96 @@
+#include "app/ProgramWindows.h"
+
+#include "app/MainWindow.h"
+
+#ifdef KAVO3_HAVE_TIMING
+#include "timing/TimingWindow.h"
+#endif
+#ifdef KAVO3_HAVE_REMOTE
+#include "remote/RemoteWindow.h"
+#endif
+#ifdef KAVO3_HAVE_CAPTURE
+#include "capture/CaptureWindow.h"
+#endif
+#ifdef KAVO3_HAVE_DOWNLOAD
+#include "download/RomDownloader.h"
+#endif
+
+namespace kavo3::app {
+
+ProgramWindows::ProgramWindows(Session& session, MainWindow& mainWindow)
+    : session_(session), mainWindow_(mainWindow) {
+    mainWindow.showTimingWindow = [this] { showTimingWindow(); };
+    mainWindow.showRemoteWindow = [this] { showRemoteWindow(); };
+    mainWindow.showCaptureWindow = [this] { showCaptureWindow(); };
+    mainWindow.startRomDownload = [this] { startRomDownload(); };
+}
+
+ProgramWindows::~ProgramWindows() {
+    // Windows still open go with the program without their closing handling.
+    for (QWidget* w : {timing_.data(), remote_.data(), capture_.data()}) {
+        if (w) {
+            w->setAttribute(Qt::WA_DeleteOnClose, false);
+            delete w;
+        }
+    }
+}
+
+QWidget* ProgramWindows::timingWindow() const { return timing_; }
+QWidget* ProgramWindows::remoteWindow() const { return remote_; }
+QWidget* ProgramWindows::captureWindow() const { return capture_; }
+
+void ProgramWindows::bringUp(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void ProgramWindows::showTimingWindow() {
+#ifdef KAVO3_HAVE_TIMING
+    if (!timing_) {
+        if (!timingState_) timingState_ = std::make_unique<timing::TimingState>();
+        auto* window = new timing::TimingWindow(session_, *timingState_);
+        timing_ = window;
+        window->load();
+        if (!timing_) return;
+    }
+    bringUp(timing_);
+#endif
+}
+
+void ProgramWindows::showRemoteWindow() {
+#ifdef KAVO3_HAVE_REMOTE
+    if (!remote_) {
+        auto* window = new remote::RemoteWindow(session_);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        remote_ = window;
+    }
+    bringUp(remote_);
+#endif
+}
+
+void ProgramWindows::showCaptureWindow() {
+#ifdef KAVO3_HAVE_CAPTURE
+    if (!capture_) {
+        if (!captureState_) captureState_ = std::make_unique<capture::CaptureState>();
+        auto* window = new capture::CaptureWindow(session_, *captureState_);
+        capture_ = window;
+        window->load();
+        if (!capture_) return;
+    }
+    bringUp(capture_);
+#endif
+}
+
+void ProgramWindows::startRomDownload() {
+#ifdef KAVO3_HAVE_DOWNLOAD
+    if (!downloader_) {
+        downloader_ = std::make_unique<download::RomDownloader>(
+            session_, [this](const QString& text) { mainWindow_.setStatusText(text); },
+            &mainWindow_);
+    }
+    downloader_->download();
+#endif
+}
+
+}  // namespace kavo3::app

@@ -1,0 +1,23 @@
+// kavo3tool-demo: the tool against the built-in simulated unit (KAVO3_SIM sets its switches).
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/Program.h"
+#include "sim/SimOptions.h"
+#include "sim/SimTransport.h"
+
+int main(int argc, char** argv) {
+    kavo3::sim::SimOptions options;
+    if (const char* switches = std::getenv("KAVO3_SIM"); switches && *switches) {
+        std::string error;
+        auto parsed = kavo3::sim::parseSimSwitches(switches, error);
+        if (!parsed) {
+            std::fprintf(stderr, "kavo3tool-demo: KAVO3_SIM: %s\n", error.c_str());
+            return 2;
+        }
+        options = *parsed;
+    }
+    kavo3::sim::SimTransport transport(options);
+    return kavo3::app::runProgram(argc, argv, transport);
+}

@@ -1,0 +1,293 @@
+#include "link/linux/HidrawTransport.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <filesystem>
+#include <string_view>
+#include <utility>
+
+#include "link/ReportDescriptor.h"
+#include "link/linux/UniqueFd.h"
+
+namespace kavo3::link {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reads a whole small file (sysfs attributes); nullopt when it cannot be read.
+std::optional<std::vector<std::uint8_t>> readSmallFile(const std::string& path,
+                                                       std::size_t maxBytes) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    std::vector<std::uint8_t> data;
+    std::array<std::uint8_t, 4096> chunk;
+    while (data.size() < maxBytes) {
+        const ssize_t n = ::read(fd.get(), chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        data.insert(data.end(), chunk.begin(), chunk.begin() + n);
+    }
+    if (data.size() > maxBytes) data.resize(maxBytes);
+    return data;
+}
+
+std::optional<std::uint32_t> parseHex(std::string_view text) {
+    if (text.empty() || text.size() > 8) return std::nullopt;
+    std::uint32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// "HID_ID=0003:000017A7:00000001" (bus:vendor:product); older kernels print 4 digits.
+std::optional<HidAttributes> identityFromUevent(std::string_view uevent) {
+    constexpr std::string_view key = "HID_ID=";
+    while (!uevent.empty()) {
+        const std::size_t eol = uevent.find('\n');
+        const std::string_view line = uevent.substr(0, eol);
+        uevent = eol == std::string_view::npos ? std::string_view{} : uevent.substr(eol + 1);
+        if (!line.starts_with(key)) continue;
+
+        const std::string_view fields = line.substr(key.size());
+        const std::size_t c1 = fields.find(':');
+        const std::size_t c2 = c1 == std::string_view::npos ? c1 : fields.find(':', c1 + 1);
+        if (c2 == std::string_view::npos) return std::nullopt;
+        const auto bus = parseHex(fields.substr(0, c1));
+        const auto vendor = parseHex(fields.substr(c1 + 1, c2 - c1 - 1));
+        const auto product = parseHex(fields.substr(c2 + 1));
+        if (!bus || !vendor || !product || *vendor > 0xFFFF || *product > 0xFFFF)
+            return std::nullopt;
+        HidAttributes attributes;
+        attributes.VendorID = static_cast<std::uint16_t>(*vendor);
+        attributes.ProductID = static_cast<std::uint16_t>(*product);
+        return attributes;
+    }
+    return std::nullopt;
+}
+
+std::optional<HidAttributes> identityFromSysfs(const std::string& sysfsDir) {
+    const auto uevent = readSmallFile(sysfsDir + "/device/uevent", 16 * 1024);
+    if (!uevent) return std::nullopt;
+    return identityFromUevent(
+        std::string_view(reinterpret_cast<const char*>(uevent->data()), uevent->size()));
+}
+
+// N of "hidrawN", nothing for any other name.
+std::optional<unsigned> hidrawNumber(std::string_view name) {
+    constexpr std::string_view prefix = "hidraw";
+    if (!name.starts_with(prefix)) return std::nullopt;
+    const std::string_view digits = name.substr(prefix.size());
+    if (digits.empty() || digits.size() > 9) return std::nullopt;
+    unsigned n = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (ec != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
+    return n;
+}
+
+int millisecondsUntil(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+}
+
+bool meansGone(int error) {
+    return error == ENODEV || error == EIO || error == EPIPE || error == ECONNRESET ||
+           error == ENOTCONN || error == EBADF;
+}
+
+class HidrawHandle : public HidHandle {
+  public:
+    HidrawHandle(UniqueFd fd, std::string sysfsDir)
+        : fd_(std::move(fd)), sysfsDir_(std::move(sysfsDir)) {}
+
+    std::optional<HidAttributes> attributes() override {
+        hidraw_devinfo info{};
+        if (::ioctl(fd_.get(), HIDIOCGRAWINFO, &info) == 0) {
+            HidAttributes attributes;
+            attributes.VendorID = static_cast<std::uint16_t>(info.vendor);
+            attributes.ProductID = static_cast<std::uint16_t>(info.product);
+            return attributes;
+        }
+        // Not a hidraw node after all (or an old kernel): the sysfs entry of the same name.
+        return identityFromSysfs(sysfsDir_);
+    }
+
+    std::optional<HidCaps> capabilities() override {
+        const std::optional<ReportLayout>& l = layout();
+        if (!l) return std::nullopt;
+        return l->lengths;
+    }
+
+    bool write(std::span<const std::uint8_t> report) override {
+        for (;;) {
+            const ssize_t n = ::write(fd_.get(), report.data(), report.size());
+            if (n >= 0) return static_cast<std::size_t>(n) == report.size();
+            if (errno == EINTR) continue;
+            if (meansGone(errno)) gone_ = true;
+            return false;
+        }
+    }
+
+    ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
+        const Clock::time_point deadline = Clock::now() + timeout;
+        if (gone_) {
+            // The loss was reported once already; from now on the interface behaves as a
+            // unit that does not answer, so that a caller's polling loop cannot race.
+            sleepUntil(deadline);
+            return ReadStatus::Failed;
+        }
+        // hidraw leaves out the ID byte of unnumbered input reports; index 0 keeps it.
+        const std::optional<ReportLayout>& l = layout();
+        const bool addIdByte = l && !l->numbered && !buffer.empty();
+        const std::span<std::uint8_t> target = addIdByte ? buffer.subspan(1) : buffer;
+        std::uint8_t scratch = 0;
+
+        for (;;) {
+            pollfd p{fd_.get(), POLLIN, 0};
+            const int ready = ::poll(&p, 1, millisecondsUntil(deadline));
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready < 0) return lost();
+            if (ready == 0) return ReadStatus::Timeout;
+            if (!(p.revents & POLLIN)) return lost();  // hung up or in error, nothing queued
+
+            const ssize_t n = target.empty() ? ::read(fd_.get(), &scratch, 1)
+                                             : ::read(fd_.get(), target.data(), target.size());
+            if (n > 0) {
+                if (addIdByte) buffer[0] = 0;
+                return ReadStatus::Report;
+            }
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            return lost();
+        }
+    }
+
+    void discardQueuedInput() override {
+        if (gone_) return;
+        std::array<std::uint8_t, 4096> scratch;
+        // hidraw queues at most 64 reports; the bound only guards against a flood.
+        for (int reads = 0; reads < 4096;) {
+            pollfd p{fd_.get(), POLLIN, 0};
+            const int ready = ::poll(&p, 1, 0);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) return;
+            if (!(p.revents & POLLIN)) {
+                gone_ = true;
+                return;
+            }
+            const ssize_t n = ::read(fd_.get(), scratch.data(), scratch.size());
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            if (n <= 0) {
+                gone_ = true;
+                return;
+            }
+            ++reads;
+        }
+    }
+
+  private:
+    ReadStatus lost() {
+        gone_ = true;
+        return ReadStatus::Failed;
+    }
+
+    static void sleepUntil(Clock::time_point deadline) {
+        while (::poll(nullptr, 0, millisecondsUntil(deadline)) < 0 && errno == EINTR) {
+        }
+    }
+
+    const std::optional<ReportLayout>& layout() {
+        if (!layoutRead_) {
+            layoutRead_ = true;
+            const std::optional<std::vector<std::uint8_t>> descriptor = reportDescriptor();
+            if (descriptor) layout_ = parseReportLayout(*descriptor);
+        }
+        return layout_;
+    }
+
+    std::optional<std::vector<std::uint8_t>> reportDescriptor() const {
+        int size = 0;
+        if (::ioctl(fd_.get(), HIDIOCGRDESCSIZE, &size) == 0 && size >= 0 &&
+            size <= HID_MAX_DESCRIPTOR_SIZE) {
+            auto descriptor = std::make_unique<hidraw_report_descriptor>();
+            descriptor->size = static_cast<std::uint32_t>(size);
+            if (::ioctl(fd_.get(), HIDIOCGRDESC, descriptor.get()) == 0)
+                return std::vector<std::uint8_t>(descriptor->value, descriptor->value + size);
+        }
+        return readSmallFile(sysfsDir_ + "/device/report_descriptor", 64 * 1024);
+    }
+
+    UniqueFd fd_;
+    std::string sysfsDir_;
+    bool gone_ = false;
+    bool layoutRead_ = false;
+    std::optional<ReportLayout> layout_;
+};
+
+}  // namespace
+
+HidrawTransport::HidrawTransport(std::string sysfsRoot, std::string devRoot)
+    : sysfsRoot_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)) {}
+
+std::vector<InterfaceEntry> HidrawTransport::listInterfaces() {
+    namespace fs = std::filesystem;
+    std::vector<std::pair<unsigned, std::string>> nodes;
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::path(sysfsRoot_) / "class" / "hidraw", ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (const auto n = hidrawNumber(name)) nodes.emplace_back(*n, std::move(name));
+    }
+    // By number, so that hidraw2 comes before hidraw10 and the order stays the same.
+    std::sort(nodes.begin(), nodes.end());
+
+    std::vector<InterfaceEntry> interfaces;
+    interfaces.reserve(nodes.size());
+    for (const auto& [n, name] : nodes) {
+        InterfaceEntry entry;
+        entry.path = devRoot_ + "/" + name;
+        entry.listedIdentity = identityFromSysfs(sysfsRoot_ + "/class/hidraw/" + name);
+        interfaces.push_back(std::move(entry));
+    }
+    return interfaces;
+}
+
+std::unique_ptr<HidHandle> HidrawTransport::open(const std::string& path, OpenError& error) {
+    const int fd = openNode(path);
+    if (fd < 0) {
+        error = (-fd == EACCES || -fd == EPERM) ? OpenError::NotPermitted : OpenError::Failed;
+        return nullptr;
+    }
+    error = OpenError::None;
+    return std::make_unique<HidrawHandle>(UniqueFd(fd), sysfsDirOf(path));
+}
+
+int HidrawTransport::openNode(const std::string& path) {
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0) return fd;
+        if (errno != EINTR) return -errno;
+    }
+}
+
+std::string HidrawTransport::sysfsDirOf(const std::string& path) const {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return sysfsRoot_ + "/class/hidraw/" + name;
+}
+
+std::string HidrawTransport::permissionHint() const {
+    return "Install the udev rule 70-kavo3.rules (packaging/linux): copy it as root to "
+           "/etc/udev/rules.d/, run 'sudo udevadm control --reload', then unplug the unit and "
+           "plug it in again.";
+}
+
+}  // namespace kavo3::link

@@ -1,0 +1,32 @@
+// HID interfaces on Linux through hidraw: listed from sysfs, moved through /dev/hidrawN.
+#pragma once
+
+#include <string>
+
+#include "link/Transport.h"
+
+namespace kavo3::link {
+
+class HidrawTransport : public Transport {
+  public:
+    // Both roots are parameters so that a test can hand a tree of its own.
+    explicit HidrawTransport(std::string sysfsRoot = "/sys", std::string devRoot = "/dev");
+
+    // Every <sysfsRoot>/class/hidraw/hidrawN as <devRoot>/hidrawN, by N.
+    std::vector<InterfaceEntry> listInterfaces() override;
+    std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override;
+    std::string permissionHint() const override;
+
+  protected:
+    // Opens the device node for reading and writing: a descriptor, or -errno.
+    // Tests put one end of a socket pair in place of the node.
+    virtual int openNode(const std::string& path);
+
+  private:
+    std::string sysfsDirOf(const std::string& path) const;
+
+    std::string sysfsRoot_;
+    std::string devRoot_;
+};
+
+}  // namespace kavo3::link

@@ -1,0 +1,154 @@
+#include "sim/SimOptions.h"
+
+#include <charconv>
+
+namespace kavo3::sim {
+namespace {
+
+std::string_view trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Decimal, or hexadecimal with 0x; an optional leading minus.
+std::optional<long long> parseNumber(std::string_view s) {
+    bool negative = false;
+    if (!s.empty() && s.front() == '-') {
+        negative = true;
+        s.remove_prefix(1);
+    }
+    int base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return std::nullopt;
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::optional<long long> parseRanged(std::string_view s, long long low, long long high) {
+    const auto v = parseNumber(s);
+    if (!v || *v < low || *v > high) return std::nullopt;
+    return v;
+}
+
+std::optional<std::uint16_t> parseHex16(std::string_view s) {
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+    if (s.empty() || s.size() > 4) return std::nullopt;
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, 16);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+// Largest picture side: its frame-information value must stay a positive 16-bit number.
+constexpr long long kMaxSide = 32767;
+
+}  // namespace
+
+std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& error) {
+    SimOptions o;
+    error.clear();
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = trim(text.substr(0, comma));
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        if (item.empty()) continue;
+
+        const std::size_t eq = item.find('=');
+        const std::string_view key = trim(item.substr(0, eq));
+        const std::string_view value =
+            eq == std::string_view::npos ? std::string_view{} : trim(item.substr(eq + 1));
+        const bool hasValue = eq != std::string_view::npos;
+        const auto fail = [&](std::string_view expected) {
+            error = "'" + std::string(item) + "': " + std::string(expected);
+            return std::nullopt;
+        };
+        const auto flag = [&](bool& target) {
+            if (hasValue) return false;
+            target = true;
+            return true;
+        };
+
+        if (key == "size") {
+            const std::size_t x = value.find_first_of("xX");
+            if (x == std::string_view::npos) return fail("expected size=WIDTHxHEIGHT");
+            const auto w = parseRanged(value.substr(0, x), 1, kMaxSide);
+            const auto h = parseRanged(value.substr(x + 1), 1, kMaxSide);
+            if (!w || !h) return fail("expected size=WIDTHxHEIGHT, each 1 to 32767");
+            o.width = static_cast<int>(*w);
+            o.height = static_cast<int>(*h);
+        } else if (key == "fpga") {
+            const auto v = parseRanged(value, 0, 255);
+            if (!v) return fail("expected fpga=0 to 255 (2 is B2)");
+            o.fpgaSelect = static_cast<int>(*v);
+        } else if (key == "noinput") {
+            bool on = false;
+            if (!flag(on)) return fail("takes no value");
+            o.input = false;
+        } else if (key == "noanswer") {
+            if (!flag(o.noAnswer)) return fail("takes no value");
+        } else if (key == "zeros") {
+            if (!flag(o.zeroAnswers)) return fail("takes no value");
+        } else if (key == "late") {
+            if (!flag(o.lateAnswers)) return fail("takes no value");
+        } else if (key == "corrupt") {
+            if (!flag(o.corruptFlash)) return fail("takes no value");
+        } else if (key == "usb") {
+            bool on = false;
+            if (!flag(on)) return fail("takes no value");
+            o.reportDelay = kFullSpeedReportTime;
+        } else if (key == "delay") {
+            const auto v = parseRanged(value, 0, 1'000'000);
+            if (!v) return fail("expected delay=MICROSECONDS per report, 0 to 1000000");
+            o.reportDelay = std::chrono::microseconds(*v);
+        } else if (key == "unplug") {
+            const auto v = parseRanged(value, 0, 1'000'000'000);
+            if (!v) return fail("expected unplug=NUMBER of output reports");
+            o.unplugAfter = static_cast<int>(*v);
+        } else if (key == "polls") {
+            if (value == "never") {
+                o.checksumPolls = -1;
+            } else {
+                const auto v = parseRanged(value, 0, 1'000'000'000);
+                if (!v) return fail("expected polls=NUMBER or polls=never");
+                o.checksumPolls = static_cast<int>(*v);
+            }
+        } else if (key == "base") {
+            const auto v = parseRanged(value, 0, 255);
+            if (!v) return fail("expected base=0 to 0xFF (low byte of the timing block address)");
+            o.timingBaseLow = static_cast<std::uint8_t>(*v);
+        } else if (key == "basehigh") {
+            const auto v = parseRanged(value, 0, 255);
+            if (!v) return fail("expected basehigh=0 to 0xFF");
+            o.timingBaseHigh = static_cast<std::uint8_t>(*v);
+        } else if (key == "extra") {
+            const auto v = parseRanged(value, 0, 64);
+            if (!v) return fail("expected extra=0 to 64");
+            o.extraInterfaces = static_cast<int>(*v);
+        } else if (key == "id") {
+            const std::size_t colon = value.find(':');
+            const auto vid =
+                colon == std::string_view::npos ? std::nullopt : parseHex16(value.substr(0, colon));
+            const auto pid = colon == std::string_view::npos ? std::nullopt
+                                                             : parseHex16(value.substr(colon + 1));
+            if (!vid || !pid) return fail("expected id=VVVV:PPPP in hexadecimal");
+            o.vendorId = *vid;
+            o.productId = *pid;
+        } else if (key == "hvalue" || key == "vvalue") {
+            const auto v = parseRanged(value, -32768, 65535);
+            if (!v) return fail("expected a value from -32768 to 65535");
+            (key == "hvalue" ? o.horizontalValue : o.verticalValue) = static_cast<std::int32_t>(*v);
+        } else {
+            return fail("unknown switch");
+        }
+    }
+    return o;
+}
+
+}  // namespace kavo3::sim

@@ -1,0 +1,40 @@
+// How the simulated unit behaves: its identity, its picture and its faults.
+// KAVO3_SIM carries the same settings as comma-separated switches.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kavo3::sim {
+
+struct SimOptions {
+    std::uint16_t vendorId = 0x17A7, productId = 0x0001;
+    // Picture size; frame information reports width - 7 and height - 10.
+    int width = 720, height = 480;
+    // Raw frame-information values instead of the ones derived from the size (limits,
+    // overflow); only the low 16 bits go on the wire.
+    std::optional<std::int32_t> horizontalValue, verticalValue;
+    int fpgaSelect = 2;
+    bool input = true;
+    bool noAnswer = false;      // takes every report, answers none
+    bool zeroAnswers = false;   // answers with all-zero reports
+    bool lateAnswers = false;   // each answer arrives only after the read's wait has ended
+    int unplugAfter = -1;       // gone after answering N output reports (-1 = never)
+    bool corruptFlash = false;  // flash writes lose bits
+    int checksumPolls = 0;      // status polls answered "not ready" first; -1 = never ready
+    std::chrono::microseconds reportDelay{0};  // link time per report, each way
+    std::uint8_t timingBaseLow = 0x20, timingBaseHigh = 0x01;
+    int extraInterfaces = 0;  // other HID interfaces listed before the unit
+};
+
+// A full-speed USB HID link moves one report per millisecond.
+inline constexpr std::chrono::microseconds kFullSpeedReportTime{1000};
+
+// Parses "size=1920x1080,fpga=1,noinput,..." (README lists every switch). An empty text gives
+// the defaults. On a bad switch returns nullopt and says why in `error`.
+std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& error);
+
+}  // namespace kavo3::sim

@@ -1,0 +1,50 @@
+// A transport whose one unit is the simulated KAVO-3: the ordinary search finds it (after
+// any other interfaces the options list), and reports move with the timing and the faults
+// that the options ask for. One thread drives it; handles may outlive the transport.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/Transport.h"
+#include "sim/SimOptions.h"
+#include "sim/SimulatedUnit.h"
+
+namespace kavo3::sim {
+
+class SimTransport : public link::Transport {
+  public:
+    static constexpr std::uint16_t kReportLength = 65;
+
+    explicit SimTransport(SimOptions options = {});
+    ~SimTransport() override;
+    SimTransport(const SimTransport&) = delete;
+    SimTransport& operator=(const SimTransport&) = delete;
+
+    SimulatedUnit& unit();
+    const SimulatedUnit& unit() const;
+    const SimOptions& options() const;
+
+    // The path the unit is listed under.
+    std::string unitPath() const;
+
+    // Pulls the unit out now: writes fail, reads find nothing, the search no longer lists it.
+    void unplug();
+    bool unplugged() const;
+
+    // Reports that went over the link to the unit and back.
+    long reportsWritten() const;
+    long reportsRead() const;
+    int openHandles() const;
+
+    std::vector<link::InterfaceEntry> listInterfaces() override;
+    std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
+
+    struct Device;
+
+  private:
+    std::shared_ptr<Device> device_;
+};
+
+}  // namespace kavo3::sim

@@ -1,0 +1,251 @@
+// The device link over the hidraw backend, with sockets standing in for the nodes.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "link/DeviceLink.h"
+#include "tests/link/linux/FakeHidraw.h"
+
+namespace kavo3::link {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Bytes;
+
+class HidrawLinkTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { ::signal(SIGPIPE, SIG_IGN); }
+
+    std::string node(const std::string& name) const { return sysfs.node(name); }
+    std::size_t opensOf(const std::string& name) const {
+        return static_cast<std::size_t>(
+            std::count(transport.opens.begin(), transport.opens.end(), node(name)));
+    }
+
+    testing::FakeSysfs sysfs;
+    testing::SocketHidrawTransport transport{sysfs.sys(), sysfs.dev()};
+    DeviceLink link{transport, 20ms};
+};
+
+TEST_F(HidrawLinkTest, OnlyTheThreeIdentitiesOfTheMatchTableAreUnits) {
+    sysfs.addUnit("hidraw0", 0x04D8, 0x0001);
+    sysfs.addUnit("hidraw1", 0x17A7, 0x0003);
+    sysfs.addUnit("hidraw2", 0x17A7, 0x0000);
+    sysfs.addUnit("hidraw3", 0x04D9, 0x0000);
+    std::vector<UniqueFd> units;
+    for (const char* n : {"hidraw0", "hidraw1", "hidraw2", "hidraw3"})
+        units.push_back(transport.plug(node(n)));
+    EXPECT_FALSE(link.OpenDevice());
+    EXPECT_EQ(transport.opens.size(), 4u);
+
+    for (auto [name, vendor, product] :
+         {std::tuple{"hidraw4", 0x17A7, 1}, std::tuple{"hidraw5", 0x17A7, 2},
+          std::tuple{"hidraw6", 0x04D8, 0}}) {
+        testing::FakeSysfs tree;
+        tree.addUnit(name, static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(product));
+        testing::SocketHidrawTransport t(tree.sys(), tree.dev());
+        const UniqueFd unit = t.plug(tree.node(name));
+        DeviceLink l(t, 20ms);
+        EXPECT_TRUE(l.OpenDevice()) << name;
+        EXPECT_EQ(l.DevicePath(), tree.node(name));
+    }
+}
+
+TEST_F(HidrawLinkTest, OfTwoUnitsTheLowestNumberIsOpenedAndTheOtherNeverTouched) {
+    sysfs.addUnit("hidraw10", 0x17A7, 1);
+    sysfs.addUnit("hidraw2", 0x17A7, 2);
+    const UniqueFd second = transport.plug(node("hidraw10"));
+    const UniqueFd first = transport.plug(node("hidraw2"));
+    ASSERT_TRUE(link.OpenDevice());
+    EXPECT_EQ(link.DevicePath(), node("hidraw2"));
+    EXPECT_EQ(opensOf("hidraw2"), 2u);  // writing and queries, then reading
+    EXPECT_EQ(opensOf("hidraw10"), 0u);
+
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(testing::receive(first).size(), 65u);
+    EXPECT_TRUE(testing::nothingWaiting(second));
+}
+
+TEST_F(HidrawLinkTest, AMatchOnTheFirstInterfaceEndsTheSearch) {
+    sysfs.addUnit("hidraw0", 0x04D8, 0);
+    sysfs.addUnit("hidraw1", 0x046D, 0xC52B);
+    const UniqueFd unit = transport.plug(node("hidraw0"));
+    const UniqueFd other = transport.plug(node("hidraw1"));
+    ASSERT_TRUE(link.OpenDevice());
+    EXPECT_EQ(transport.opens, (std::vector<std::string>{node("hidraw0"), node("hidraw0")}));
+}
+
+TEST_F(HidrawLinkTest, ASearchAfterAFailedOneStartsOverAndFindsAUnitAddedSince) {
+    sysfs.addUnit("hidraw5", 0x046D, 0xC52B);
+    const UniqueFd mouse = transport.plug(node("hidraw5"));
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_FALSE(link.DeviceFound());
+    EXPECT_EQ(transport.opens, std::vector<std::string>{node("hidraw5")});
+
+    sysfs.addUnit("hidraw6", 0x17A7, 2);
+    const UniqueFd unit = transport.plug(node("hidraw6"));
+    transport.opens.clear();
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(link.DeviceFound());
+    EXPECT_EQ(transport.opens.front(), node("hidraw5"));  // from the first interface again
+    const Bytes sent = testing::receive(unit);
+    ASSERT_EQ(sent.size(), 65u);
+    EXPECT_EQ(sent[1], 2);
+}
+
+TEST_F(HidrawLinkTest, AFailedSearchLeavesNoDescriptorOpen) {
+    sysfs.addUnit("hidraw0", 0x046D, 0xC52B);           // another device
+    sysfs.addUnit("hidraw1", 0x17A7, 1, {0xA1, 0x01});  // unit, broken descriptor
+    sysfs.addUnit("hidraw2", 0x17A7, 1, testing::vendorDescriptor(32, 64));  // reports too short
+    sysfs.addUnit("hidraw3", 0x17A7, 1);                                     // refused
+    sysfs.addUnit("hidraw4", 0x17A7, 1);                                     // no node at all
+    const UniqueFd a = transport.plug(node("hidraw0"));
+    const UniqueFd b = transport.plug(node("hidraw1"));
+    const UniqueFd c = transport.plug(node("hidraw2"));
+    transport.refuse(node("hidraw3"), EACCES);
+
+    const std::size_t before = testing::openDescriptorCount();
+    EXPECT_FALSE(link.OpenDevice());
+    EXPECT_FALSE(link.OpenDevice());
+    EXPECT_EQ(testing::openDescriptorCount(), before);
+    EXPECT_EQ(transport.opens.size(), 10u);
+}
+
+TEST_F(HidrawLinkTest, UnitsWithTooShortReportsAreNotServed) {
+    struct Case {
+        std::uint8_t in, out;
+        bool served;
+    };
+    for (const Case c : {Case{64, 8, true}, Case{64, 7, false}, Case{63, 64, false}}) {
+        testing::FakeSysfs tree;
+        tree.addUnit("hidraw0", 0x17A7, 1, testing::vendorDescriptor(c.in, c.out));
+        testing::SocketHidrawTransport t(tree.sys(), tree.dev());
+        const UniqueFd unit = t.plug(tree.node("hidraw0"));
+        DeviceLink l(t, 20ms);
+        EXPECT_EQ(l.OpenDevice(), c.served) << int(c.in) << "/" << int(c.out);
+        l.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+        if (c.served) {
+            EXPECT_EQ(testing::receive(unit).size(), c.out + 1u);
+        } else {
+            EXPECT_TRUE(testing::nothingWaiting(unit));
+        }
+    }
+}
+
+class OpenUnitTest : public HidrawLinkTest {
+  protected:
+    void SetUp() override {
+        sysfs.addUnit("hidraw0", 0x17A7, 1);
+        unit = transport.plug(node("hidraw0"));
+        ASSERT_TRUE(link.OpenDevice());
+    }
+    UniqueFd unit;
+};
+
+TEST_F(OpenUnitTest, TheOutputReportOnTheWireIsIdZeroTheEightBytesAndZeros) {
+    link.WriteReport(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
+    link.WriteReport(0x11, 0x00, 0x20, 0x01, 0x80, 0x02, 0x00, 0x07);
+    EXPECT_EQ(testing::receive(unit).size(), 65u);
+    Bytes expected(65, 0);
+    const Bytes command{0x11, 0x00, 0x20, 0x01, 0x80, 0x02, 0x00, 0x07};
+    std::copy(command.begin(), command.end(), expected.begin() + 1);
+    EXPECT_EQ(testing::receive(unit), expected);
+}
+
+TEST_F(OpenUnitTest, ACommandThatSetsOnlyByteZeroSendsTheRestAsTheLastOneLeftIt) {
+    link.CommandBytes = {0x11, 0x00, 0x20, 0x01, 9, 8, 7, 6};
+    link.WriteCommand();
+    link.CommandBytes[0] = 0x12;
+    link.WriteCommand();
+    const Bytes first = testing::receive(unit);
+    const Bytes second = testing::receive(unit);
+    ASSERT_EQ(second.size(), 65u);
+    EXPECT_EQ(second[1], 0x12);
+    EXPECT_TRUE(std::equal(first.begin() + 2, first.end(), second.begin() + 2));
+    EXPECT_EQ(second[3], 0x20);
+}
+
+TEST_F(OpenUnitTest, AnAnswerLandsAfterTheIdByteAndAnEmptyWaitLeavesZeros) {
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    testing::send(unit, testing::unnumberedInput(1));
+    link.ReadReport();
+    ASSERT_EQ(link.ReadBuffer.size(), 65u);
+    EXPECT_EQ(link.ReadBuffer[0], 0);
+    EXPECT_EQ(link.ReadBuffer[1], 1);
+    EXPECT_EQ(link.ReadBuffer[64], 64);
+
+    link.Exchange();  // no answer this time
+    EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
+}
+
+TEST_F(OpenUnitTest, AnAnswerAfterItsWaitIsDroppedNotTakenForTheNextOne) {
+    link.Exchange();  // the unit is slow: the wait ends empty
+    EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
+    testing::send(unit, testing::unnumberedInput(0xA0));  // the late answer
+
+    link.CommandBytes[0] = 0x14;
+    link.WriteCommand();
+    testing::send(unit, testing::unnumberedInput(0x30));  // the answer to 0x14
+    link.ReadReport();
+    EXPECT_EQ(link.ReadBuffer[1], 0x30);
+
+    testing::send(unit, testing::unnumberedInput(0xB0));  // late again, nothing sent after
+    link.Exchange();
+    EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
+}
+
+TEST_F(OpenUnitTest, AnUnpluggedUnitNeitherHangsNorSpinsAndReadsAsSilence) {
+    unit.reset();
+    timespec cpu{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+    const auto cpuBefore = std::chrono::seconds(cpu.tv_sec) + std::chrono::nanoseconds(cpu.tv_nsec);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i) {
+        link.CommandBytes[0] = static_cast<std::uint8_t>(i);
+        link.Exchange();
+        EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+    const auto cpuUsed =
+        std::chrono::seconds(cpu.tv_sec) + std::chrono::nanoseconds(cpu.tv_nsec) - cpuBefore;
+    EXPECT_TRUE(link.DeviceFound());  // the loss goes unnoticed, as with a silent unit
+    EXPECT_GE(elapsed, 200ms);        // every read waited its 20 ms
+    EXPECT_LT(elapsed, 5s);
+    EXPECT_LT(cpuUsed, 100ms);
+}
+
+TEST(HidrawLinkNumbered, NumberedInputReportsKeepTheirOwnIdByte) {
+    testing::FakeSysfs tree;
+    tree.addUnit("hidraw0", 0x17A7, 2, testing::numberedDescriptor());
+    testing::SocketHidrawTransport t(tree.sys(), tree.dev());
+    const UniqueFd unit = t.plug(tree.node("hidraw0"));
+    DeviceLink link(t, 20ms);
+    ASSERT_TRUE(link.OpenDevice());
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(testing::receive(unit)[0], 0);  // output reports carry ID 0 all the same
+
+    Bytes report = testing::unnumberedInput(5);
+    report.insert(report.begin(), 0x01);
+    testing::send(unit, report);
+    link.ReadReport();
+    EXPECT_EQ(link.ReadBuffer, report);
+}
+
+TEST_F(HidrawLinkTest, AUnitRefusedForLackOfPermissionNamesTheUdevRule) {
+    sysfs.addUnit("hidraw0", 0x046D, 0xC52B);
+    sysfs.addUnit("hidraw1", 0x17A7, 1);
+    transport.refuse(node("hidraw0"), EACCES);
+    transport.refuse(node("hidraw1"), EACCES);
+    EXPECT_FALSE(link.OpenDevice());
+    const std::string& problem = link.permissionProblem();
+    EXPECT_NE(problem.find(node("hidraw1")), std::string::npos);
+    EXPECT_NE(problem.find("70-kavo3.rules"), std::string::npos);
+    EXPECT_EQ(problem.find(node("hidraw0")), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kavo3::link

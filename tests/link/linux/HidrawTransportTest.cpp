@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <time.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "link/linux/HidrawTransport.h"
+#include "tests/link/linux/FakeHidraw.h"
+
+namespace kavo3::link {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Bytes;
+using testing::FakeSysfs;
+using testing::SocketHidrawTransport;
+
+std::chrono::nanoseconds threadCpuTime() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
+
+class HidrawTest : public ::testing::Test {
+  protected:
+    // A write to a unit that hung up must fail, not kill the test with SIGPIPE.
+    static void SetUpTestSuite() { ::signal(SIGPIPE, SIG_IGN); }
+
+    std::unique_ptr<HidHandle> openHandle(const std::string& name) {
+        OpenError error = OpenError::None;
+        auto handle = transport.open(sysfs.node(name), error);
+        EXPECT_EQ(error, OpenError::None);
+        return handle;
+    }
+
+    FakeSysfs sysfs;
+    SocketHidrawTransport transport{sysfs.sys(), sysfs.dev()};
+};
+
+TEST_F(HidrawTest, ListsEveryHidrawNodeByNumberWithItsSysfsIdentity) {
+    sysfs.add("hidraw10", testing::uevent(0x17A7, 0x0002), {});
+    sysfs.add("hidraw2", "HID_ID=0005:046D:B023\nHID_NAME=Short form\n", {});
+    sysfs.add("hidraw0", testing::uevent(0x04D8, 0x0000), {});
+    sysfs.add("hidraw7", "DRIVER=hid-generic\n", {});  // no HID_ID line
+    sysfs.add("hidrawx", testing::uevent(0x17A7, 1), {});
+    sysfs.add("event3", testing::uevent(0x17A7, 1), {});
+
+    const auto list = transport.listInterfaces();
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0].path, sysfs.node("hidraw0"));
+    EXPECT_EQ(list[1].path, sysfs.node("hidraw2"));
+    EXPECT_EQ(list[2].path, sysfs.node("hidraw7"));
+    EXPECT_EQ(list[3].path, sysfs.node("hidraw10"));
+    ASSERT_TRUE(list[0].listedIdentity && list[1].listedIdentity && list[3].listedIdentity);
+    EXPECT_EQ(list[0].listedIdentity->VendorID, 0x04D8);
+    EXPECT_EQ(list[0].listedIdentity->ProductID, 0x0000);
+    EXPECT_EQ(list[1].listedIdentity->VendorID, 0x046D);
+    EXPECT_EQ(list[1].listedIdentity->ProductID, 0xB023);
+    EXPECT_FALSE(list[2].listedIdentity);
+    EXPECT_EQ(list[3].listedIdentity->VendorID, 0x17A7);
+    EXPECT_EQ(list[3].listedIdentity->ProductID, 0x0002);
+    EXPECT_TRUE(transport.opens.empty());  // listing opens no node
+}
+
+TEST_F(HidrawTest, IdentitiesThatAreNotSixteenBitHexAreNotListed) {
+    sysfs.add("hidraw0", "HID_ID=0003:000117A7:0001\n", {});    // vendor beyond 16 bits
+    sysfs.add("hidraw1", "HID_ID=0003:17A7\n", {});             // product missing
+    sysfs.add("hidraw2", "HID_ID=0003:17G7:0001\n", {});        // not hex
+    sysfs.add("hidraw3", "HID_ID=0003:000017a7:00000001", {});  // lower case, no newline
+    const auto list = transport.listInterfaces();
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_FALSE(list[0].listedIdentity);
+    EXPECT_FALSE(list[1].listedIdentity);
+    EXPECT_FALSE(list[2].listedIdentity);
+    ASSERT_TRUE(list[3].listedIdentity);
+    EXPECT_EQ(list[3].listedIdentity->VendorID, 0x17A7);
+}
+
+TEST_F(HidrawTest, NoHidrawClassListsNothing) {
+    HidrawTransport missing(sysfs.sys() + "/nowhere", sysfs.dev());
+    EXPECT_TRUE(missing.listInterfaces().empty());
+}
+
+TEST_F(HidrawTest, OpenedNodeAnswersWithItsSysfsIdentityAndReportLengths) {
+    sysfs.addUnit("hidraw3", 0x17A7, 0x0001, testing::vendorDescriptor(64, 8));
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw3"));
+    const auto handle = openHandle("hidraw3");
+    ASSERT_TRUE(handle);
+    const auto attributes = handle->attributes();
+    ASSERT_TRUE(attributes);
+    EXPECT_EQ(attributes->VendorID, 0x17A7);
+    EXPECT_EQ(attributes->ProductID, 0x0001);
+    const auto caps = handle->capabilities();
+    ASSERT_TRUE(caps);
+    EXPECT_EQ(caps->InputReportByteLength, 65);
+    EXPECT_EQ(caps->OutputReportByteLength, 9);
+}
+
+TEST_F(HidrawTest, UnreadableOrMalformedDescriptorGivesNoCapabilities) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1, {0xA1, 0x01, 0x81});
+    sysfs.add("hidraw1", testing::uevent(0x17A7, 1), {});
+    std::filesystem::remove(sysfs.sys() + "/class/hidraw/hidraw1/device/report_descriptor");
+    const UniqueFd a = transport.plug(sysfs.node("hidraw0"));
+    const UniqueFd b = transport.plug(sysfs.node("hidraw1"));
+    EXPECT_FALSE(openHandle("hidraw0")->capabilities());
+    EXPECT_FALSE(openHandle("hidraw1")->capabilities());
+}
+
+TEST_F(HidrawTest, RefusedOpenIsNotPermittedAnyOtherFailureIsFailed) {
+    OpenError error = OpenError::None;
+    transport.refuse(sysfs.node("hidraw0"), EACCES);
+    EXPECT_FALSE(transport.open(sysfs.node("hidraw0"), error));
+    EXPECT_EQ(error, OpenError::NotPermitted);
+    transport.refuse(sysfs.node("hidraw1"), EPERM);
+    EXPECT_FALSE(transport.open(sysfs.node("hidraw1"), error));
+    EXPECT_EQ(error, OpenError::NotPermitted);
+    transport.refuse(sysfs.node("hidraw2"), EBUSY);
+    EXPECT_FALSE(transport.open(sysfs.node("hidraw2"), error));
+    EXPECT_EQ(error, OpenError::Failed);
+    // No seam for hidraw3: the real open(2) finds no node there.
+    EXPECT_FALSE(transport.open(sysfs.node("hidraw3"), error));
+    EXPECT_EQ(error, OpenError::Failed);
+}
+
+TEST_F(HidrawTest, RealOpenOfTheNodeUnderTheDevRoot) {
+    sysfs.addUnit("hidraw4", 0x04D8, 0x0000);
+    std::ofstream(sysfs.node("hidraw4")) << "";
+    HidrawTransport real(sysfs.sys(), sysfs.dev());
+    OpenError error = OpenError::Failed;
+    const auto handle = real.open(sysfs.node("hidraw4"), error);
+    ASSERT_TRUE(handle);
+    EXPECT_EQ(error, OpenError::None);
+    ASSERT_TRUE(handle->attributes());
+    EXPECT_EQ(handle->attributes()->VendorID, 0x04D8);
+    EXPECT_NE(real.permissionHint().find("70-kavo3.rules"), std::string::npos);
+    EXPECT_NE(real.permissionHint().find("udevadm control --reload"), std::string::npos);
+    EXPECT_NE(real.permissionHint().find("/etc/udev/rules.d"), std::string::npos);
+}
+
+TEST_F(HidrawTest, WriteSendsTheWholeReportAsGivenInOnePiece) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    const auto handle = openHandle("hidraw0");
+    Bytes report(65, 0);
+    report[1] = 0x02;
+    report[64] = 0xEE;
+    EXPECT_TRUE(handle->write(report));
+    EXPECT_EQ(testing::receive(unit), report);
+    EXPECT_TRUE(testing::nothingWaiting(unit));
+}
+
+TEST_F(HidrawTest, UnnumberedInputGetsTheIdByteInFrontNumberedInputIsCopiedAsItCame) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    sysfs.addUnit("hidraw1", 0x17A7, 1, testing::numberedDescriptor());
+    const UniqueFd plain = transport.plug(sysfs.node("hidraw0"));
+    const UniqueFd numbered = transport.plug(sysfs.node("hidraw1"));
+
+    Bytes buffer(65, 0xAA);
+    testing::send(plain, testing::unnumberedInput(1));
+    ASSERT_EQ(openHandle("hidraw0")->read(buffer, 1000ms), ReadStatus::Report);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(buffer[1], 1);
+    EXPECT_EQ(buffer[64], 64);
+
+    Bytes report = testing::unnumberedInput(10);
+    report.insert(report.begin(), 0x01);
+    testing::send(numbered, report);
+    ASSERT_EQ(openHandle("hidraw1")->read(buffer, 1000ms), ReadStatus::Report);
+    EXPECT_EQ(buffer, report);
+}
+
+TEST_F(HidrawTest, ReadWithNothingQueuedTimesOutAndLeavesTheBuffer) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    Bytes buffer(65, 0x55);
+    EXPECT_EQ(openHandle("hidraw0")->read(buffer, 20ms), ReadStatus::Timeout);
+    EXPECT_EQ(buffer, Bytes(65, 0x55));
+}
+
+TEST_F(HidrawTest, DiscardThrowsAwayEverythingQueuedAndNothingLater) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    const auto handle = openHandle("hidraw0");
+    for (std::uint8_t i = 0; i < 5; ++i) testing::send(unit, testing::unnumberedInput(i));
+    handle->discardQueuedInput();
+    Bytes buffer(65, 0);
+    EXPECT_EQ(handle->read(buffer, 20ms), ReadStatus::Timeout);
+
+    testing::send(unit, testing::unnumberedInput(9));
+    EXPECT_EQ(handle->read(buffer, 1000ms), ReadStatus::Report);
+    EXPECT_EQ(buffer[1], 9);
+}
+
+void onAlarm(int) {}
+
+TEST_F(HidrawTest, ASignalDoesNotCutTheWaitShort) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    const auto handle = openHandle("hidraw0");
+
+    struct sigaction action {};
+    action.sa_handler = onAlarm;  // no SA_RESTART: poll() ends with EINTR
+    struct sigaction previous {};
+    ::sigaction(SIGALRM, &action, &previous);
+    itimerval every5ms{{0, 5000}, {0, 5000}};
+    ::setitimer(ITIMER_REAL, &every5ms, nullptr);
+
+    Bytes buffer(65, 0);
+    const auto start = std::chrono::steady_clock::now();
+    const ReadStatus status = handle->read(buffer, 60ms);
+    const auto waited = std::chrono::steady_clock::now() - start;
+
+    itimerval off{};
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+    ::sigaction(SIGALRM, &previous, nullptr);
+    EXPECT_EQ(status, ReadStatus::Timeout);
+    EXPECT_GE(waited, 60ms);
+}
+
+TEST_F(HidrawTest, VanishedUnitFailsAtOnceThenWaitsLikeASilentUnitWithoutSpinning) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    const auto handle = openHandle("hidraw0");
+    unit.reset();  // unplugged
+
+    Bytes buffer(65, 0);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(handle->read(buffer, 10s), ReadStatus::Failed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(handle->write(Bytes(65, 0)));
+
+    const auto cpuBefore = threadCpuTime();
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(handle->read(buffer, 300ms), ReadStatus::Failed);
+    handle->discardQueuedInput();
+    EXPECT_EQ(handle->read(buffer, 300ms), ReadStatus::Failed);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 600ms);
+    EXPECT_LT(threadCpuTime() - cpuBefore, 200ms);
+}
+
+TEST_F(HidrawTest, LossSeenByTheDrainMakesTheNextReadWaitItsTime) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    const auto handle = openHandle("hidraw0");
+    unit.reset();
+    handle->discardQueuedInput();
+    Bytes buffer(65, 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(handle->read(buffer, 50ms), ReadStatus::Failed);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
+}
+
+TEST_F(HidrawTest, HandleClosesItsDescriptor) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    const std::size_t before = testing::openDescriptorCount();
+    {
+        const auto handle = openHandle("hidraw0");
+        (void)handle->capabilities();
+        EXPECT_EQ(testing::openDescriptorCount(), before + 1);
+    }
+    EXPECT_EQ(testing::openDescriptorCount(), before);
+}
+
+}  // namespace
+}  // namespace kavo3::link

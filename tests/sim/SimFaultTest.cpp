@@ -1,0 +1,140 @@
+// Every fault switch of the simulated unit does what it says, seen through the device link.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "SimRig.h"
+
+namespace kavo3::sim {
+namespace {
+
+using testing::allZero;
+using testing::SimRig;
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+SimOptions with(std::string_view switches) {
+    std::string error;
+    const auto o = parseSimSwitches(switches, error);
+    EXPECT_TRUE(o) << error;
+    return o.value_or(SimOptions{});
+}
+
+TEST(SimFaults, NoAnswerTakesEveryReportAndAnswersNone) {
+    SimRig rig(with("noanswer"));
+    ASSERT_TRUE(rig.link.OpenDevice());  // still found
+    EXPECT_TRUE(allZero(rig.exchange({2})));
+    EXPECT_TRUE(allZero(rig.exchange({19, 27})));
+    EXPECT_TRUE(allZero(rig.exchange({4, 0, 0, 0x80, 0x0E, 0x55, 0xAA, 0x55})));
+    EXPECT_EQ(rig.unit().reportsIn(), 3);
+    EXPECT_EQ(rig.transport.reportsRead(), 0);
+    // The unit obeyed all the same.
+    EXPECT_EQ(rig.unit().recordedKeys(), Bytes{27});
+    EXPECT_EQ(rig.unit().flash()[0x0E8000], 0xFF);
+}
+
+TEST(SimFaults, ZerosAnswersEveryCommandWithZeroBytes) {
+    SimRig rig(with("zeros"));
+    EXPECT_TRUE(allZero(rig.exchange({2})));
+    EXPECT_TRUE(allZero(rig.exchange({0x0F, 1})));
+    EXPECT_TRUE(allZero(rig.exchange({20})));
+    EXPECT_EQ(rig.transport.reportsRead(), 3);  // the reports did arrive
+}
+
+TEST(SimFaults, LateAnswersComeAfterTheWaitAndTheLinkDropsThem) {
+    SimRig rig(with("late"));
+    EXPECT_TRUE(allZero(rig.exchange({2})));
+    EXPECT_EQ(rig.unit().answersWaiting(), 1u);  // arrived once the wait was over
+    // The next command's answer must not be the stale one.
+    EXPECT_TRUE(allZero(rig.exchange({0x0F, 1})));
+    EXPECT_EQ(rig.unit().answersWaiting(), 1u);
+    const Bytes stale = rig.read();
+    EXPECT_EQ(stale[0], 0x20);  // the late answer to Timing access, readable until a write
+    EXPECT_EQ(stale[1], 0x01);
+}
+
+TEST(SimFaults, UnplugAfterNReportsAnswersThoseAndThenIsGone) {
+    SimRig rig(with("unplug=2,extra=1"));
+    EXPECT_FALSE(allZero(rig.exchange({2})));
+    EXPECT_FALSE(allZero(rig.exchange({19, 5})));
+    EXPECT_TRUE(rig.transport.unplugged());
+
+    const auto start = Clock::now();
+    EXPECT_TRUE(allZero(rig.exchange({19, 6})));
+    EXPECT_GE(Clock::now() - start, testing::kShortWait);  // waited, did not spin
+    EXPECT_EQ(rig.unit().reportsIn(), 2);
+    EXPECT_EQ(rig.unit().recordedKeys(), Bytes{5});
+
+    const auto listed = rig.transport.listInterfaces();
+    ASSERT_EQ(listed.size(), 1u);  // only the other interface is left
+    EXPECT_NE(listed.front().path, rig.transport.unitPath());
+    EXPECT_FALSE(rig.link.OpenDevice());
+}
+
+TEST(SimFaults, UnplugAfterZeroMeansNeverThere) {
+    SimRig rig(with("unplug=0"));
+    EXPECT_FALSE(rig.link.OpenDevice());
+    EXPECT_TRUE(rig.transport.listInterfaces().empty());
+}
+
+TEST(SimFaults, CorruptFlashStoresSomethingElseThanWasWritten) {
+    SimRig rig(with("corrupt"));
+    const std::uint32_t base = 0x0E8000, n = 0x2000;
+    for (std::uint32_t a = base; a < base + n; a += 0x1000)
+        rig.exchange({4, 0, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(a >> 8),
+                      static_cast<std::uint8_t>(a >> 16), 0x55, 0xAA, 0x55});
+    Bytes data(n);
+    for (std::size_t i = 0; i < n; ++i) data[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    rig.send({1, 0, 0x00, 0x80, 0x0E, 0x00, 0x20, 0x00});
+    for (std::size_t i = 0; i < n; i += 8) {
+        std::array<std::uint8_t, 8> chunk;
+        std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(i), 8, chunk.begin());
+        rig.send(chunk);
+    }
+    rig.read();
+
+    const auto& flash = rig.unit().flash();
+    int differing = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t stored = flash[base + i];
+        if (stored != data[i]) ++differing;
+        EXPECT_EQ(stored & ~data[i], 0) << i;  // bits were only lost, never gained
+    }
+    EXPECT_GE(differing, 1);
+    EXPECT_LE(differing, 4);
+
+    rig.send({6, 0, 0x00, 0x80, 0x0E, 0x00, 0x20, 0x00});
+    const Bytes status = rig.exchange({0});
+    ASSERT_EQ(status[0], 1);
+    const auto fileSum = static_cast<std::uint16_t>(std::accumulate(data.begin(), data.end(), 0u));
+    EXPECT_NE(status[1] | status[2] << 8, fileSum);
+}
+
+TEST(SimFaults, PollsNeverLeavesTheChecksumNotReady) {
+    SimRig rig(with("polls=never"));
+    rig.send({6, 0, 0, 0, 0, 8, 0, 0});
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(rig.exchange({0})[0], 0);
+}
+
+TEST(SimFaults, ReportDelayMakesEveryReportEachWayCostLinkTime) {
+    SimRig rig(with("delay=2000"));
+    ASSERT_TRUE(rig.link.OpenDevice());
+    const auto start = Clock::now();
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(allZero(rig.exchange({2})));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(5 * 2 * 2));
+}
+
+TEST(SimFaults, UsbSwitchIsAFullSpeedLink) {
+    EXPECT_EQ(with("usb").reportDelay, std::chrono::microseconds(1000));
+}
+
+TEST(SimFaults, AnotherFpgaSelectAndNoInputShowInFrameInformation) {
+    SimRig rig(with("fpga=3,noinput"));
+    const Bytes info = rig.exchange({20});
+    EXPECT_EQ(info[4], 3);
+    EXPECT_EQ(info[5], 0);
+    EXPECT_EQ(info[0] | info[1] << 8, 713);  // the size stays
+}
+
+}  // namespace
+}  // namespace kavo3::sim

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include "sim/SimOptions.h"
+
+namespace kavo3::sim {
+namespace {
+
+SimOptions parsed(std::string_view text) {
+    std::string error;
+    const auto o = parseSimSwitches(text, error);
+    EXPECT_TRUE(o.has_value()) << text << ": " << error;
+    EXPECT_TRUE(error.empty());
+    return o.value_or(SimOptions{});
+}
+
+std::string rejection(std::string_view text) {
+    std::string error;
+    const auto o = parseSimSwitches(text, error);
+    EXPECT_FALSE(o.has_value()) << text;
+    return error;
+}
+
+TEST(SimSwitches, NothingGivesAHealthyDefaultUnit) {
+    for (std::string_view text : {"", " ", ",,"}) {
+        const SimOptions o = parsed(text);
+        EXPECT_EQ(o.width, 720);
+        EXPECT_EQ(o.height, 480);
+        EXPECT_EQ(o.vendorId, 0x17A7);
+        EXPECT_EQ(o.productId, 0x0001);
+        EXPECT_EQ(o.fpgaSelect, 2);
+        EXPECT_TRUE(o.input);
+        EXPECT_FALSE(o.noAnswer || o.zeroAnswers || o.lateAnswers || o.corruptFlash);
+        EXPECT_EQ(o.unplugAfter, -1);
+        EXPECT_EQ(o.checksumPolls, 0);
+        EXPECT_EQ(o.reportDelay.count(), 0);
+        EXPECT_EQ(o.extraInterfaces, 0);
+        EXPECT_FALSE(o.horizontalValue || o.verticalValue);
+    }
+}
+
+TEST(SimSwitches, EverySwitchSetsItsOption) {
+    const SimOptions o = parsed(
+        "size=1920x1080, fpga=1,noinput,noanswer,zeros,late,unplug=100,corrupt,polls=3,usb,"
+        "base=0x40,basehigh=2,extra=2,id=04d8:0000,hvalue=-5,vvalue=0xFFFF");
+    EXPECT_EQ(o.width, 1920);
+    EXPECT_EQ(o.height, 1080);
+    EXPECT_EQ(o.fpgaSelect, 1);
+    EXPECT_FALSE(o.input);
+    EXPECT_TRUE(o.noAnswer);
+    EXPECT_TRUE(o.zeroAnswers);
+    EXPECT_TRUE(o.lateAnswers);
+    EXPECT_EQ(o.unplugAfter, 100);
+    EXPECT_TRUE(o.corruptFlash);
+    EXPECT_EQ(o.checksumPolls, 3);
+    EXPECT_EQ(o.reportDelay, std::chrono::microseconds(1000));
+    EXPECT_EQ(o.timingBaseLow, 0x40);
+    EXPECT_EQ(o.timingBaseHigh, 2);
+    EXPECT_EQ(o.extraInterfaces, 2);
+    EXPECT_EQ(o.vendorId, 0x04D8);
+    EXPECT_EQ(o.productId, 0x0000);
+    EXPECT_EQ(o.horizontalValue, -5);
+    EXPECT_EQ(o.verticalValue, 0xFFFF);
+}
+
+TEST(SimSwitches, LaterSwitchesWinAndPollsCanBeNever) {
+    EXPECT_EQ(parsed("polls=3,polls=never").checksumPolls, -1);
+    EXPECT_EQ(parsed("usb,delay=250").reportDelay, std::chrono::microseconds(250));
+    EXPECT_EQ(parsed("size=64x101,size=65X1299").width, 65);
+    EXPECT_EQ(parsed("unplug=0").unplugAfter, 0);
+}
+
+TEST(SimSwitches, JunkIsRejectedWithAMessageNamingIt) {
+    EXPECT_NE(rejection("size=720x480,bogus").find("bogus"), std::string::npos);
+    for (std::string_view junk :
+         {"size",          "size=720",     "size=0x480",    "size=720x480x3",  "size=40000x480",
+          "size=axb",      "fpga=256",     "fpga=",         "fpga=two",        "noinput=1",
+          "late=yes",      "unplug=-1",    "polls=-2",      "polls=sometimes", "base=0x100",
+          "basehigh=-1",   "extra=65",     "id=17a7",       "id=17a7:",        "id=xyz:0001",
+          "id=12345:0001", "hvalue=65536", "vvalue=-32769", "delay=1e3",       "usb=1",
+          "SIZE=720x480"}) {
+        const std::string error = rejection(junk);
+        EXPECT_FALSE(error.empty()) << junk;
+        EXPECT_NE(error.find(std::string(junk)), std::string::npos) << junk << ": " << error;
+    }
+}
+
+}  // namespace
+}  // namespace kavo3::sim
