@@ -70,14 +70,11 @@ class PreparsedData {
 
 // Every handle is opened for overlapped I/O: the same kind of handle serves for writes
 // and queries (DeviceLink's first open) and for reads with a time limit (its second).
+// Every read and write has ended before it returns, so closing never races the platform.
 class WinHidHandle final : public HidHandle {
   public:
     WinHidHandle(UniqueHandle file, DWORD writeLimitMs)
         : file_(std::move(file)), writeLimitMs_(writeLimitMs) {}
-
-    ~WinHidHandle() override {
-        // Nothing is outstanding here: every read and write is finished before it returns.
-    }
 
     std::optional<HidAttributes> attributes() override {
         HIDD_ATTRIBUTES a{};
@@ -234,8 +231,9 @@ std::unique_ptr<HidHandle> WinHidTransport::open(const std::string& path, OpenEr
 }
 
 std::string WinHidTransport::permissionHint() const {
-    return "Windows refused access to it: close any other program that uses the unit, "
-           "then unplug it and plug it in again.";
+    return "Windows refused access to it: a device policy of this PC may block it, or another "
+           "program may hold it; ask the administrator, or close that program and plug the unit "
+           "in again.";
 }
 
 }  // namespace kavo3::link::windows
