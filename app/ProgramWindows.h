@@ -43,6 +43,8 @@ public:
     QWidget* timingWindow() const;
     QWidget* remoteWindow() const;
     QWidget* captureWindow() const;
+    // The ROM download behind the main window's Command10.
+    download::RomDownloader& downloader() { return *downloader_; }
 
 private:
     static void bringUp(QWidget* window);
