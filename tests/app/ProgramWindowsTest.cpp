@@ -155,35 +155,35 @@ TEST(ProgramWindows, TheDownloadButtonWritesAt0E8000AndHoldsEveryOtherWindowMean
 }
 
 // The real end of the program: the process ends, and the trace shows what was sent until then.
-void closeMainWindowWhileTheTimingWindowIsOpen(const std::string& tracePath) {
-    auto trace = link::Trace::open(tracePath);
+struct EndingProgram {
+    std::unique_ptr<link::Trace> trace;
     sim::SimTransport transport;
-    link::DeviceLink link(transport, 20ms, trace.get());
+    link::DeviceLink link{transport, 20ms, trace.get()};
     SettleClock clock;
     Session session{link, clock, {}, [] { endProcessNow(); }};
-    MainWindow mainWindow(session);
-    ProgramWindows windows(session, mainWindow);
-    mainWindow.load();
-    mainWindow.show();
-    mainWindow.findChild<QPushButton*>("Command1")->click();
-    mainWindow.close();
+    MainWindow mainWindow{session};
+    ProgramWindows windows{session, mainWindow};
+
+    explicit EndingProgram(const std::string& tracePath) : trace(link::Trace::open(tracePath)) {
+        mainWindow.load();
+        mainWindow.show();
+    }
+    void click(const char* name) { mainWindow.findChild<QPushButton*>(name)->click(); }
+};
+
+void closeMainWindowWhileTheTimingWindowIsOpen(const std::string& tracePath) {
+    EndingProgram p(tracePath);
+    p.click("Command1");
+    p.mainWindow.close();
     std::exit(3);
 }
 
 void pressThePowerKeyWhileTheCaptureWindowIsOpen(const std::string& tracePath) {
-    auto trace = link::Trace::open(tracePath);
-    sim::SimTransport transport;
-    link::DeviceLink link(transport, 20ms, trace.get());
-    SettleClock clock;
-    Session session{link, clock, {}, [] { endProcessNow(); }};
-    MainWindow mainWindow(session);
-    ProgramWindows windows(session, mainWindow);
-    mainWindow.load();
-    mainWindow.show();
-    mainWindow.findChild<QPushButton*>("Command3")->click();
-    mainWindow.findChild<QPushButton*>("Command2")->click();
-    trace->note("power key");
-    windows.remoteWindow()->findChild<QAbstractButton*>("Command18")->click();
+    EndingProgram p(tracePath);
+    p.click("Command3");
+    p.click("Command2");
+    p.trace->note("power key");
+    p.windows.remoteWindow()->findChild<QAbstractButton*>("Command18")->click();
     std::exit(3);
 }
 
