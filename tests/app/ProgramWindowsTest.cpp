@@ -20,6 +20,7 @@
 #include "app/MainWindow.h"
 #include "download/RomDownloader.h"
 #include "link/Trace.h"
+#include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
 
 namespace kavo3::app {
@@ -152,6 +153,40 @@ TEST(ProgramWindows, TheDownloadButtonWritesAt0E8000AndHoldsEveryOtherWindowMean
     EXPECT_EQ((std::vector<int>(erase->begin() + 2, erase->begin() + 5)),
               (std::vector<int>{0x00, 0x80, 0x0E}));
     EXPECT_EQ(p.transport.unit().flash()[0x0E8000], 0x5a);
+}
+
+TEST(ProgramWindows, EveryDataReportOfADownloadFollowsItsOffsetInTheStatusLine) {
+    QTemporaryDir dir;
+    QFile file(dir.path() + "/rom.bin");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(8 * 300, '\x11'));
+    file.close();
+
+    sim::SimTransport unit;
+    link::testing::RecordingTransport recorder(unit);
+    link::DeviceLink link(recorder, 20ms);
+    SettleClock clock;
+    Session session{link, clock, {}, [] {}};
+    MainWindow mainWindow(session);
+    ProgramWindows windows(session, mainWindow);
+    mainWindow.load();
+    mainWindow.show();
+    windows.downloader().chooseFile = [&](QWidget*, const QString&, const QString&) {
+        return file.fileName();
+    };
+    bool writing = false;
+    QStringList textsAtDataReports;
+    recorder.afterWrite = [&](const link::testing::RecordingTransport::Command& c) {
+        if (writing) textsAtDataReports << mainWindow.statusLine()->text();
+        if (c[0] == 1) writing = true;
+        if (textsAtDataReports.size() == 300) writing = false;
+    };
+    mainWindow.findChild<QPushButton*>("Command10")->click();
+
+    ASSERT_EQ(textsAtDataReports.size(), 300);
+    EXPECT_EQ(textsAtDataReports[3], "18byte");
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(textsAtDataReports[i], QString::number(8 * i, 16).toUpper() + "byte") << i;
 }
 
 // The real end of the program: the process ends, and the trace shows what was sent until then.
