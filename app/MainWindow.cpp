@@ -1,7 +1,6 @@
 #include "app/MainWindow.h"
 
 #include <QCloseEvent>
-#include <QTimer>
 #include <algorithm>
 
 #include "app/Design.h"
@@ -33,6 +32,12 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     Command2 = makeButton(this, "Command2", "リモートコントロール", 2160, 1200, 1815, 495);
     Command10 = makeButton(this, "Command10", "kavo cmd　load", 4080, 1200, 1575, 495);
     Command3 = makeButton(this, "Command3", "キャプチャー", 5760, 1200, 1575, 495);
+
+    progressPacer_.setSingleShot(true);
+    connect(&progressPacer_, &QTimer::timeout, this, [this] {
+        Text1->setText(pendingProgress_);
+        sinceProgressShown_.start();
+    });
 
     const auto call = [](const std::function<void()>& f) {
         if (f) f();
@@ -73,24 +78,26 @@ void MainWindow::connectUnit() {
 }
 
 void MainWindow::setStatusText(const QString& text) {
-    if (repaintDue_) {
-        Text1->setText(text);  // painted when the interval is over
-        return;
-    }
-    if (!sinceRepaint_.isValid() || sinceRepaint_.elapsed() >= kRepaintInterval) {
-        Text1->setText(text);
-        sinceRepaint_.start();
-        return;
-    }
-    // Too soon after the last one: hold the screen back and paint the latest text later.
-    repaintDue_ = true;
-    Text1->setUpdatesEnabled(false);
+    progressPacer_.stop();
     Text1->setText(text);
-    QTimer::singleShot(kRepaintInterval - static_cast<int>(sinceRepaint_.elapsed()), this, [this] {
-        repaintDue_ = false;
-        Text1->setUpdatesEnabled(true);
-        sinceRepaint_.start();
-    });
+}
+
+void MainWindow::setProgressText(const QString& text) {
+    if (progressPacer_.isActive()) {
+        pendingProgress_ = text;
+        return;
+    }
+    if (!sinceProgressShown_.isValid() || sinceProgressShown_.elapsed() >= kProgressInterval) {
+        Text1->setText(text);
+        sinceProgressShown_.start();
+        return;
+    }
+    pendingProgress_ = text;
+    progressPacer_.start(kProgressInterval - static_cast<int>(sinceProgressShown_.elapsed()));
+}
+
+QString MainWindow::statusText() const {
+    return progressPacer_.isActive() ? pendingProgress_ : Text1->text();
 }
 
 void MainWindow::setUnitButtonsEnabled(bool enabled) {

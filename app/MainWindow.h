@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QTimer>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -32,10 +33,15 @@ public:
     std::function<void()> startRomDownload;
 
     QLineEdit* statusLine() const { return Text1; }
-    // Replaces the status text at once; the screen follows at most once per kRepaintInterval,
-    // so that a text per data report does not cost a repaint per report.
+    // Replaces the status text.
     void setStatusText(const QString& text);
-    static constexpr int kRepaintInterval = 16;  // ms, a screen's pace
+    // Replaces the status text with a progress text that may change once per report. The line
+    // takes the latest one at most once per kProgressInterval: laying out and painting a text
+    // costs more than sending a report, and nobody reads a counter faster than that.
+    void setProgressText(const QString& text);
+    static constexpr int kProgressInterval = 100;  // ms
+    // The latest text, also while the line still waits for it.
+    QString statusText() const;
     // Enables or disables the four buttons that talk to the unit.
     void setUnitButtonsEnabled(bool enabled);
 
@@ -45,8 +51,9 @@ protected:
 private:
     Session& session_;
     bool loaded_ = false;
-    bool repaintDue_ = false;
-    QElapsedTimer sinceRepaint_;
+    QString pendingProgress_;
+    QTimer progressPacer_;
+    QElapsedTimer sinceProgressShown_;
     QLineEdit* Text1;
     QPushButton* Command1;
     QPushButton* Command2;

@@ -18,6 +18,7 @@ ProgramWindows::ProgramWindows(Session& session, MainWindow& mainWindow)
 
     downloader_ = std::make_unique<download::RomDownloader>(
         session_, [this](const QString& text) { mainWindow_.setStatusText(text); }, &mainWindow_);
+    downloader_->showProgress = [this](const QString& text) { mainWindow_.setProgressText(text); };
     // Nothing else may reach the unit while a download runs: a command between its write
     // start and its last data report would land in the flash.
     downloader_->onRunning = [this](bool running) {

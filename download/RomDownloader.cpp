@@ -81,7 +81,11 @@ void RomDownloader::download() {
         showStatus_(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     };
     callbacks.status = show;
-    callbacks.progress = [&show](std::uint32_t offset) { show(progressText(offset)); };
+    const auto& progressShown = showProgress ? showProgress : showStatus_;
+    callbacks.progress = [&progressShown](std::uint32_t offset) {
+        const std::string text = progressText(offset);
+        progressShown(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    };
     callbacks.processEvents = [] { QCoreApplication::processEvents(); };
     callbacks.settleWait = [this](int ticks) { session_.clock.settleWait(ticks); };
 

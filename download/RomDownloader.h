@@ -48,6 +48,8 @@ class RomDownloader {
     // Called with true once a file is chosen and with false when its run has ended. The main
     // window disables whatever could send a command meanwhile.
     std::function<void(bool running)> onRunning;
+    // Shows the offset text of each data report; showStatus when not set.
+    std::function<void(const QString&)> showProgress;
 
   private:
     app::Session& session_;

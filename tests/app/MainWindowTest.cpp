@@ -179,18 +179,34 @@ TEST(Closing, ClosesTheUnitAndEndsTheProgram) {
 namespace kavo3::app {
 namespace {
 
-TEST(StatusLine, TakesEveryTextAtOnceAndRepaintsTheLatestSoonAfter) {
+TEST(StatusLine, ProgressTextsArePacedAndTheLatestOneIsShownSoonAfter) {
     Harness h;
     MainWindow w(h.session);
     w.show();
-    for (int i = 0; i < 1000; ++i) w.setStatusText(QString::number(i));
-    EXPECT_EQ(w.statusLine()->text(), "999");
+    for (int i = 0; i < 1000; ++i) w.setProgressText(QString::number(i));
+    EXPECT_EQ(w.statusText(), "999");
+    EXPECT_EQ(w.statusLine()->text(), "0");  // the line took the first, the rest wait
     QElapsedTimer waited;
     waited.start();
-    while (!w.statusLine()->updatesEnabled() && waited.elapsed() < 2000)
+    while (w.statusLine()->text() != "999" && waited.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    EXPECT_TRUE(w.statusLine()->updatesEnabled());
     EXPECT_EQ(w.statusLine()->text(), "999");
+}
+
+TEST(StatusLine, AnOrdinaryTextIsShownAtOnceAndEndsThePacing) {
+    Harness h;
+    MainWindow w(h.session);
+    w.show();
+    w.setProgressText("0byte");
+    w.setProgressText("8byte");
+    w.setStatusText("Download End");
+    EXPECT_EQ(w.statusLine()->text(), "Download End");
+    EXPECT_EQ(w.statusText(), "Download End");
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 2 * MainWindow::kProgressInterval)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    EXPECT_EQ(w.statusLine()->text(), "Download End");
 }
 
 }  // namespace

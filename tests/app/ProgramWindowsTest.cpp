@@ -177,7 +177,7 @@ TEST(ProgramWindows, EveryDataReportOfADownloadFollowsItsOffsetInTheStatusLine) 
     bool writing = false;
     QStringList textsAtDataReports;
     recorder.afterWrite = [&](const link::testing::RecordingTransport::Command& c) {
-        if (writing) textsAtDataReports << mainWindow.statusLine()->text();
+        if (writing) textsAtDataReports << mainWindow.statusText();
         if (c[0] == 1) writing = true;
         if (textsAtDataReports.size() == 300) writing = false;
     };
