@@ -106,7 +106,7 @@ whole timing-open "timing window opens" "<= 50 ms"
 if [ "$smoke" = 1 ]; then
     whole capture "capture 720x480" "" --sim=size=720x480
     whole download "download 64 KiB" "" --bytes=65536
-    whole capture "capture 64x32, full-speed link" "" --sim=size=64x32,usb
+    whole capture "capture 128x101, full-speed link" "" --sim=size=128x101,usb
     whole download "download 4 KiB, full-speed link" "" --bytes=4096 --sim=usb
 else
     whole capture "capture 720x480" "" --sim=size=720x480
