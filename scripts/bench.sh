@@ -103,6 +103,7 @@ whole() {
 }
 
 whole timing-open "timing window opens" "<= 50 ms"
+whole settle-waits "100 settle waits of 3 ticks" "300 ms at best" --count=100
 if [ "$smoke" = 1 ]; then
     whole capture "capture 720x480" "" --sim=size=720x480
     whole download "download 64 KiB" "" --bytes=65536

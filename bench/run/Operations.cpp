@@ -5,6 +5,7 @@ namespace kavo3::bench {
 std::vector<Operation> operations() {
     std::vector<Operation> list{
         {"exchanges", "--count=N connection checks through the link", runExchanges},
+        {"settle-waits", "--count=N settle waits of three ticks", runSettleWaits},
     };
 #ifdef KAVO3_HAVE_TIMING
     list.push_back({"timing-open", "opens the timing window from the main window", runTimingOpen});

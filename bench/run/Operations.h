@@ -28,6 +28,7 @@ struct Operation {
 std::vector<Operation> operations();
 
 bool runExchanges(Rig&, const Arguments&, Measurement&, std::string&);
+bool runSettleWaits(Rig&, const Arguments&, Measurement&, std::string&);
 bool runTimingOpen(Rig&, const Arguments&, Measurement&, std::string&);
 bool runCapture(Rig&, const Arguments&, Measurement&, std::string&);
 bool runDownload(Rig&, const Arguments&, Measurement&, std::string&);
