@@ -1,0 +1,48 @@
+// Form2, the remote-control window: a picture of the unit's remote with 36 keys on it.
+// A key sends its code in one Remote key exchange; the power key ends the program.
+// The window has no load or unload handling and no state of its own.
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "app/Session.h"
+
+class QLabel;
+
+namespace kavo3::remote {
+
+class KeyButton;
+class PanelGroup;
+
+class RemoteWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit RemoteWindow(app::Session& session, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Remote key: byte 0 = 19, byte 1 = the code, bytes 2 to 7 as the previous command left
+    // them; the answer is read and not examined.
+    void sendKeyCode(std::uint8_t code);
+    void powerKey();
+
+    app::Session& session_;
+    QPixmap body_;  // the remote's body, rendered for the current device pixel ratio
+
+    PanelGroup* Frame1 = nullptr;
+    PanelGroup* Frame2 = nullptr;
+    PanelGroup* Frame3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    // Command[n] holds the key `Commandn`; index 0 is unused.
+    std::array<KeyButton*, 37> Command{};
+};
+
+}  // namespace kavo3::remote
