@@ -23,6 +23,8 @@ inline constexpr const char* kDesignFontFamily = "ＭＳ Ｐゴシック";
 
 inline QFont designFont(double points) {
     QFont f(QString::fromUtf8(kDesignFontFamily));
+    // Where the design's font is missing, a Japanese font of the same kind stands in.
+    f.setFamilies({QString::fromUtf8(kDesignFontFamily), QStringLiteral("IPAPGothic")});
     f.setPointSizeF(points);
     return f;
 }

@@ -88,7 +88,15 @@ void ProgramWindows::startRomDownload() {
         downloader_ = std::make_unique<download::RomDownloader>(
             session_, [this](const QString& text) { mainWindow_.setStatusText(text); },
             &mainWindow_);
+        // Nothing else may reach the unit while a download runs: a command between its
+        // write start and its last data report would land in the flash.
+        downloader_->onRunning = [this](bool running) {
+            mainWindow_.setUnitButtonsEnabled(!running);
+            for (QWidget* w : {timing_.data(), remote_.data(), capture_.data()})
+                if (w) w->setEnabled(!running);
+        };
     }
+    downloader_->StartAddress = 0x0E8000;
     downloader_->download();
 #endif
 }

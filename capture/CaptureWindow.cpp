@@ -1,0 +1,291 @@
+#include "capture/CaptureWindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTextDocument>
+#include <QToolButton>
+#include <cmath>
+#include <filesystem>
+
+#include "app/Design.h"
+#include "capture/BitmapFile.h"
+#include "capture/ButtonPictures.h"
+#include "capture/LineAssembler.h"
+#include "capture/PictureBox.h"
+
+namespace kavo3::capture {
+
+namespace {
+
+constexpr std::uint8_t kFrameInformation = 20;
+constexpr std::uint8_t kLineData = 21;
+constexpr std::uint8_t kFreeze = 22;
+constexpr std::uint8_t kFpgaSelectB2 = 2;
+
+// The picture box's design area, in twips.
+constexpr int kPictureLeft = 240;
+constexpr int kPictureWidth = 8000;
+constexpr int kPictureHeight = 4500;
+
+const QString kCaptionFreeze = QStringLiteral("静止");
+const QString kCaptionFrozen = QStringLiteral("静止中");
+
+QString readyMessage() {
+    return QStringLiteral(
+        "KAVO-3 Capture 準備完了\r\n"
+        "キャプチャー操作中は本体やリモコンのボタンを操作しないでください。");
+}
+
+QString wrongSettingMessage() {
+    return QStringLiteral(
+        "KAVO-3 FPGA SELECTをB2にしてください。 \r\n"
+        "KAVO-3と本アプリを再スタートしてください。");
+}
+
+QString rejectedMessage() { return QStringLiteral("入力映像が無いか、不適切です。"); }
+
+QString saveFailedMessage() { return QStringLiteral("BMPファイルを保存できませんでした。"); }
+
+QString sizeMessage(const FrameSizes& s) {
+    return QStringLiteral("画面情報：水平SIZE= %1dot , 垂直SIZE= %2dot , RGB　24bit")
+        .arg(s.FrameWidth)
+        .arg(s.FrameHeight);
+}
+
+std::filesystem::path toFilesystemPath(const QString& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path.toStdWString());
+#else
+    const QByteArray encoded = QFile::encodeName(path);
+    return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
+#endif
+}
+
+void sendFreeze(link::DeviceLink& link, std::int16_t freezeOn) {
+    link.CommandBytes[0] = kFreeze;
+    link.CommandBytes[1] = static_cast<std::uint8_t>(freezeOn);
+    link.Exchange();
+}
+
+QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QPixmap& picture, int left, int width) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setText(caption);
+    b->setIcon(QIcon(picture));
+    b->setIconSize(QSize(kButtonPictureWidth, kButtonPictureHeight));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setFont(app::designFont(9));
+    app::placeInTwips(b, left, 4560, width, 855);
+    return b;
+}
+
+}  // namespace
+
+CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget* parent)
+    : QWidget(parent),
+      chooseFile(&CaptureWindow::realChooseFile),
+      session_(session),
+      state_(state) {
+    setObjectName(QStringLiteral("Form5"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("KAVO-3 Capture Tool"));
+    setFixedSize(app::twips(8505), app::twips(6240));
+
+    Picture1 = new PictureBox(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    app::placeInTwips(Picture1, kPictureLeft, 0, kPictureWidth, kPictureHeight);
+
+    Command1 = makeButton(this, "Command1", kCaptionFreeze, pausePicture(), 360, 1215);
+    Command2 =
+        makeButton(this, "Command2", QStringLiteral("キャプチャー"), cameraPicture(), 2040, 1215);
+    Command3 = makeButton(this, "Command3", QStringLiteral("停止"), crossPicture(), 3720, 1095);
+    Command4 =
+        makeButton(this, "Command4", QStringLiteral("BMP保存"), saveToDiskPicture(), 5280, 1095);
+    Command5 = makeButton(this, "Command5", QStringLiteral("終了"), exitPicture(), 6840, 1095);
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setFont(app::designFont(12));
+    // Two lines fill the box; like the design's text box it shows no scroll bar.
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    Text1->document()->setDocumentMargin(2);
+    app::placeInTwips(Text1, 480, 5520, 7455, 615);
+
+    connect(Command1, &QToolButton::clicked, this, &CaptureWindow::toggleFreeze);
+    connect(Command2, &QToolButton::clicked, this, &CaptureWindow::captureFrame);
+    connect(Command3, &QToolButton::clicked, this, &CaptureWindow::requestStop);
+    connect(Command4, &QToolButton::clicked, this, &CaptureWindow::saveBitmap);
+    connect(Command5, &QToolButton::clicked, this, &CaptureWindow::close);
+}
+
+QString CaptureWindow::realChooseFile(QWidget* parent, const QString& title,
+                                      const QString& startPath, const QString& filter) {
+    // Replacing an existing file without asking is how the save has always behaved.
+    return QFileDialog::getSaveFileName(parent, title, startPath, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+void CaptureWindow::load() {
+    state_.FreezeOn = 0;
+    Command4->setEnabled(false);
+
+    auto& link = session_.link;
+    link.CommandBytes[0] = kFrameInformation;
+    link.Exchange();
+
+    if (link.ReadBuffer[5] == kFpgaSelectB2) {
+        showText(readyMessage());
+    } else {
+        Command1->setEnabled(false);
+        Command2->setEnabled(false);
+        Command3->setEnabled(false);
+        Command4->setEnabled(false);
+        showText(wrongSettingMessage());
+    }
+}
+
+void CaptureWindow::toggleFreeze() {
+    state_.FreezeOn = state_.FreezeOn == 1 ? 0 : 1;
+    showFreezeCaption();
+    sendFreeze(session_.link, state_.FreezeOn);
+}
+
+void CaptureWindow::showFreezeCaption() {
+    Command1->setText(state_.FreezeOn == 1 ? kCaptionFrozen : kCaptionFreeze);
+}
+
+void CaptureWindow::captureFrame() {
+    if (capturing_) return;
+    capturing_ = true;
+    Command1->setEnabled(false);
+    Command2->setEnabled(false);
+    Command4->setEnabled(false);
+    Command5->setEnabled(false);
+
+    // The session and the state outlive this window; `this` may not, once events have run.
+    app::Session& session = session_;
+    CaptureState& state = state_;
+    const std::int16_t savedFreeze = state_.FreezeOn;
+    state_.StopRequested = 0;
+
+    // The picture must stand still while it is read out.
+    state_.FreezeOn = 1;
+    showFreezeCaption();
+    sendFreeze(session_.link, state_.FreezeOn);
+
+    auto& link = session_.link;
+    link.CommandBytes[0] = kFrameInformation;
+    link.Exchange();
+    const FrameSizes sizes = decodeFrameInformation(link.ReadBuffer);
+    state_.sizes = sizes;
+
+    if (!sizes.accepted()) {
+        // The previous frame stays as it was, both on screen and for saving.
+        showText(rejectedMessage());
+    } else {
+        placePicture(sizes);
+        showText(sizeMessage(sizes));
+        if (!readLines(sizes)) {
+            // The window went while events ran; the unit still gets its freeze state back.
+            state.FreezeOn = savedFreeze;
+            sendFreeze(session.link, state.FreezeOn);
+            return;
+        }
+    }
+
+    Command1->setEnabled(true);
+    Command2->setEnabled(true);
+    Command4->setEnabled(true);
+    Command5->setEnabled(true);
+
+    state_.FreezeOn = savedFreeze;
+    showFreezeCaption();
+    sendFreeze(session_.link, state_.FreezeOn);
+    capturing_ = false;
+
+    if (closePending_) close();
+}
+
+void CaptureWindow::placePicture(const FrameSizes& sizes) {
+    // Keep the frame's proportions at the design height, centred over the design area.
+    const int width = static_cast<int>(
+        std::lround(static_cast<double>(sizes.FrameWidth) * kPictureHeight / sizes.FrameHeight));
+    const int left = (kPictureWidth - width) / 2 + kPictureLeft;
+    app::placeInTwips(Picture1, left, 0, width, kPictureHeight);
+    Picture1->clear(sizes.FrameWidth, sizes.FrameHeight);
+}
+
+bool CaptureWindow::readLines(const FrameSizes& sizes) {
+    const QPointer<CaptureWindow> alive(this);
+    CaptureState& state = state_;
+    state.frame = Frame(sizes.FrameWidth, sizes.FrameHeight);
+    Frame& frame = state.frame;
+    auto& link = session_.link;
+    const int reports = reportsPerLine(sizes.LineStride);
+
+    for (std::int32_t y = 0; y < sizes.FrameHeight; ++y) {
+        link.CommandBytes[0] = kLineData;
+        link.CommandBytes[1] = static_cast<std::uint8_t>(reports);
+        link.WriteCommand();
+
+        LineAssembler line(frame.row(y), sizes.ActiveWidth);
+        for (int r = 0; r < reports; ++r) {
+            link.ReadReport();
+            line.add(std::span<const std::uint8_t>(link.ReadBuffer).subspan(1, 64));
+        }
+        line.finish();
+        Picture1->drawLine(y, frame.row(y));
+
+        // Lets the stop button, a close and the repaint through.
+        QCoreApplication::processEvents();
+        if (!alive) return false;
+        if (state.StopRequested == 1) break;
+    }
+    return true;
+}
+
+void CaptureWindow::requestStop() { state_.StopRequested = 1; }
+
+void CaptureWindow::saveBitmap() {
+    // Before any frame was accepted there is nothing to write; after a rejected one the
+    // last accepted frame is written with its own sizes.
+    if (state_.frame.empty()) return;
+
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString start = previousChoice_.isEmpty() ? documents : previousChoice_;
+    const QString chosen = chooseFile(this, QStringLiteral("ファイルを保存"), start,
+                                      QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));
+    if (chosen.isEmpty()) return;
+    previousChoice_ = chosen;
+
+    const QString finalPath = QString::fromStdString(finalBitmapPath(chosen.toStdString()));
+    session_.ChosenFileName = finalPath;
+    if (!WriteBitmapFile(toFilesystemPath(finalPath), state_.frame)) showText(saveFailedMessage());
+}
+
+void CaptureWindow::showText(const QString& text) {
+    // The messages carry Windows line breaks; the box wants one break per line.
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Text1->setPlainText(lines);
+}
+
+void CaptureWindow::closeEvent(QCloseEvent* event) {
+    if (capturing_) {
+        closePending_ = true;
+        state_.StopRequested = 1;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+}  // namespace kavo3::capture

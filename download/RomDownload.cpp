@@ -1,0 +1,211 @@
+#include "download/RomDownload.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <span>
+#include <system_error>
+
+#include "download/ErasePlan.h"
+#include "download/FileSum.h"
+#include "download/StatusTexts.h"
+
+namespace kavo3::download {
+
+// The download file, opened for raw reading, with its length known up front.
+class SourceFile {
+  public:
+    explicit SourceFile(const std::filesystem::path& path) {
+        std::error_code error;
+        // A directory or a device opens on some systems but has no length to download.
+        if (!std::filesystem::is_regular_file(path, error)) return;
+        stream_.open(path, std::ios::binary);
+        if (!stream_) return;
+        stream_.seekg(0, std::ios::end);
+        const std::streamoff end = stream_.tellg();
+        stream_.seekg(0, std::ios::beg);
+        if (end < 0 || !stream_) return;
+        size_ = static_cast<std::uint64_t>(end);
+        open_ = true;
+    }
+
+    bool isOpen() const { return open_; }
+    std::uint64_t size() const { return size_; }
+
+    // Fills `bytes` completely, or says that the file ended early or could not be read.
+    bool read(std::span<std::uint8_t> bytes) {
+        stream_.read(reinterpret_cast<char*>(bytes.data()),
+                     static_cast<std::streamsize>(bytes.size()));
+        return stream_.gcount() == static_cast<std::streamsize>(bytes.size());
+    }
+
+    void close() { stream_.close(); }
+
+  private:
+    std::ifstream stream_;
+    std::uint64_t size_ = 0;
+    bool open_ = false;
+};
+
+namespace {
+
+constexpr std::uint8_t kStatusPoll = 0;
+constexpr std::uint8_t kWriteStart = 1;
+constexpr std::uint8_t kEraseSmall = 4;
+constexpr std::uint8_t kEraseLarge = 5;
+constexpr std::uint8_t kChecksumRequest = 6;
+
+// Bytes past the end of the file are left as erased flash.
+constexpr std::uint8_t kErasedByte = 0xFF;
+
+constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
+    return static_cast<std::uint8_t>(value >> (8 * index));
+}
+
+// Command code, 0, a 24-bit address and a 24-bit count, least significant bytes first.
+std::array<std::uint8_t, 8> addressAndCount(std::uint8_t command, std::uint32_t address,
+                                            std::uint32_t count) {
+    return {command,
+            0,
+            byteOf(address, 0),
+            byteOf(address, 1),
+            byteOf(address, 2),
+            byteOf(count, 0),
+            byteOf(count, 1),
+            byteOf(count, 2)};
+}
+
+}  // namespace
+
+RomDownload::RomDownload(link::DeviceLink& link, DownloadCallbacks callbacks,
+                         std::chrono::milliseconds checksumWait)
+    : link_(link), callbacks_(std::move(callbacks)), checksumWait_(checksumWait) {}
+
+DownloadResult RomDownload::fail(Outcome outcome, const std::string& reason, std::uint32_t length) {
+    show(writeErrorText(reason));
+    callbacks_.processEvents();
+    DownloadResult result;
+    result.outcome = outcome;
+    result.length = length;
+    return result;
+}
+
+DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesystem::path& file) {
+    SourceFile source(file);
+    if (!source.isOpen()) return fail(Outcome::FileOpenFailed, "file open");
+    const std::uint32_t length = cappedLength(source.size());
+    if (length == 0) return fail(Outcome::EmptyFile, "file size 0");
+
+    const ErasePlan plan = erasePlan(paddedLength(length));
+    std::uint32_t cursor = startAddress;
+    for (std::uint32_t i = 0; i < plan.large; ++i) {
+        erase(kEraseLarge, cursor);
+        show(kEraseText);
+        cursor += kLargeBlockBytes;
+    }
+    for (std::uint32_t i = 0; i < plan.small; ++i) {
+        erase(kEraseSmall, cursor);
+        cursor += kSmallBlockBytes;
+    }
+
+    if (!writeData(startAddress, source, length))
+        return fail(Outcome::FileReadFailed, "file read", length);
+    return verify(startAddress, file, length);
+}
+
+void RomDownload::erase(std::uint8_t command, std::uint32_t address) {
+    link_.CommandBytes = {
+        command, 0, byteOf(address, 0), byteOf(address, 1), byteOf(address, 2), 0x55, 0xAA, 0x55};
+    link_.WriteCommand();
+    settle();
+    link_.ReadReport();  // paces the erase; its content says nothing
+    settle();
+}
+
+bool RomDownload::writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length) {
+    const std::uint32_t padded = paddedLength(length);
+    show(kDownloadText);
+    callbacks_.processEvents();
+    link_.CommandBytes = addressAndCount(kWriteStart, startAddress, padded);
+    link_.WriteCommand();
+
+    // The unit takes exactly the announced number of data reports, so a file that fails
+    // part-way is still followed to the end, with erased bytes in place of the rest.
+    bool readOk = true;
+    std::array<std::uint8_t, 8> bytes{};
+    for (std::uint32_t offset = 0; offset < padded; offset += kDataReportBytes) {
+        bytes.fill(kErasedByte);
+        if (readOk) {
+            const std::uint32_t inFile = std::min(kDataReportBytes, length - offset);
+            if (!source.read(std::span(bytes.data(), inFile))) {
+                readOk = false;
+                bytes.fill(kErasedByte);
+            }
+        }
+        callbacks_.progress(offset);
+        callbacks_.processEvents();
+        // Set only now: nothing that ran during the events may have left its bytes here.
+        link_.CommandBytes = bytes;
+        link_.WriteCommand();
+    }
+    source.close();
+
+    settle();
+    link_.ReadReport();  // the unit's answer to the end of the data; its content says nothing
+    settle();
+    show(kDownloadEndText);
+    return readOk;
+}
+
+DownloadResult RomDownload::verify(std::uint32_t startAddress, const std::filesystem::path& file,
+                                   std::uint32_t writtenLength) {
+    SourceFile source(file);
+    if (!source.isOpen()) return fail(Outcome::FileOpenFailed, "file open", writtenLength);
+    const std::uint32_t length = cappedLength(source.size());
+    // A sum over other bytes than those written would prove nothing about the flash.
+    if (length != writtenLength) return fail(Outcome::FileChanged, "file changed", writtenLength);
+
+    show(kChecksumStartText);
+    callbacks_.processEvents();
+    std::uint16_t fileSum = 0;
+    std::array<std::uint8_t, 8> bytes{};
+    for (std::uint32_t offset = 0; offset < length; offset += kDataReportBytes) {
+        const std::span chunk(bytes.data(), std::min(kDataReportBytes, length - offset));
+        if (!source.read(chunk)) return fail(Outcome::FileReadFailed, "file read", length);
+        fileSum = addToSum(fileSum, chunk);
+    }
+    source.close();
+
+    link_.CommandBytes = addressAndCount(kChecksumRequest, startAddress, length);
+    link_.WriteCommand();
+    if (!pollChecksum()) {
+        DownloadResult result = fail(Outcome::ChecksumTimeout, "check sum timeout", length);
+        result.fileSum = fileSum;
+        return result;
+    }
+    const auto romSum = static_cast<std::uint16_t>(link_.ReadBuffer[3] * 256 + link_.ReadBuffer[2]);
+    settle();
+
+    show(verdictText(romSum, fileSum));
+    callbacks_.processEvents();
+    DownloadResult result;
+    result.outcome = romSum == fileSum ? Outcome::WriteOk : Outcome::SumMismatch;
+    result.length = length;
+    result.romSum = romSum;
+    result.fileSum = fileSum;
+    return result;
+}
+
+bool RomDownload::pollChecksum() {
+    const auto deadline = std::chrono::steady_clock::now() + checksumWait_;
+    for (;;) {
+        settle();
+        // The poll leaves CommandBytes holding the checksum request.
+        link_.WriteReport(kStatusPoll, 0, 0, 0, 0, 0, 0, 0);
+        link_.ReadReport();
+        if (link_.ReadBuffer[1] == 1) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
+}
+
+}  // namespace kavo3::download

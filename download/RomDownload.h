@@ -1,0 +1,75 @@
+// The ROM download as a protocol sequence: erase, write and verify a file in the unit's
+// flash over the device link. It knows nothing of windows; the caller hands it the way to
+// show a status text, to let pending events run and to perform a settle wait.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "link/DeviceLink.h"
+
+namespace kavo3::download {
+
+class SourceFile;
+
+struct DownloadCallbacks {
+    // Replaces the whole status text.
+    std::function<void(const std::string&)> status;
+    // Before each data report: its offset, whose text is progressText(offset). Kept apart
+    // from `status` so that a caller can show it at its own pace.
+    std::function<void(std::uint32_t offset)> progress;
+    // Lets pending window events run once.
+    std::function<void()> processEvents;
+    // The settle wait of n ticks.
+    std::function<void(int ticks)> settleWait;
+};
+
+enum class Outcome {
+    WriteOk,          // the unit's sum equals the file's
+    SumMismatch,      // it does not
+    EmptyFile,        // nothing was sent
+    FileOpenFailed,   // nothing was sent, or the verify could not reopen the file
+    FileReadFailed,   // the file ended early while it was written or summed
+    FileChanged,      // the file's length changed between writing and verifying
+    ChecksumTimeout,  // the unit never said its sum was ready
+};
+
+struct DownloadResult {
+    Outcome outcome = Outcome::FileOpenFailed;
+    std::uint32_t length = 0;  // L, the bytes written and summed
+    std::uint16_t romSum = 0;
+    std::uint16_t fileSum = 0;
+};
+
+class RomDownload {
+  public:
+    // How long the unit may keep saying that its sum is not ready.
+    static constexpr std::chrono::milliseconds kChecksumWait{10000};
+    static constexpr int kSettleTicks = 2;
+
+    RomDownload(link::DeviceLink& link, DownloadCallbacks callbacks,
+                std::chrono::milliseconds checksumWait = kChecksumWait);
+
+    // One whole run for `file` at flash address `startAddress` (low 24 bits on the wire).
+    // The file is opened twice, to write and to verify, always by this path.
+    DownloadResult run(std::uint32_t startAddress, const std::filesystem::path& file);
+
+  private:
+    void erase(std::uint8_t command, std::uint32_t address);
+    bool writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length);
+    DownloadResult verify(std::uint32_t startAddress, const std::filesystem::path& file,
+                          std::uint32_t writtenLength);
+    bool pollChecksum();
+    void show(const std::string& text) { callbacks_.status(text); }
+    void settle() { callbacks_.settleWait(kSettleTicks); }
+    DownloadResult fail(Outcome outcome, const std::string& reason, std::uint32_t length = 0);
+
+    link::DeviceLink& link_;
+    DownloadCallbacks callbacks_;
+    std::chrono::milliseconds checksumWait_;
+};
+
+}  // namespace kavo3::download

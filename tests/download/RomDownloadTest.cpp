@@ -1,0 +1,320 @@
+// Whole runs against the simulated unit: what goes over the wire, in which order, what the
+// status line says at each step, and what the unit's NOR flash holds afterwards.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "RecordingTransport.h"
+#include "TestFiles.h"
+#include "download/FileSum.h"
+#include "download/RomDownload.h"
+#include "download/StatusTexts.h"
+#include "sim/SimTransport.h"
+
+namespace kavo3::download {
+namespace {
+
+using namespace std::chrono_literals;
+using Command = std::array<std::uint8_t, 8>;
+
+constexpr std::uint32_t kStart = 0x0E8000;
+
+class Download {
+  public:
+    explicit Download(sim::SimOptions options = {})
+        : sim_(options), recorder_(sim_), link_(recorder_, 20ms) {
+        link_.OpenDevice();
+    }
+
+    DownloadResult run(const std::filesystem::path& file, std::uint32_t start = kStart,
+                       std::chrono::milliseconds checksumWait = 200ms) {
+        DownloadCallbacks callbacks;
+        callbacks.status = [this](const std::string& text) { note(text); };
+        callbacks.progress = [this](std::uint32_t offset) { note(progressText(offset)); };
+        callbacks.processEvents = [this] { ++eventPasses; };
+        callbacks.settleWait = [this](int ticks) {
+            EXPECT_EQ(ticks, 2);
+            ++settleWaits;
+        };
+        return RomDownload(link_, std::move(callbacks), checksumWait).run(start, file);
+    }
+
+    const std::vector<Command>& sent() const { return recorder_.written; }
+    const std::vector<std::uint8_t>& flash() const { return sim_.unit().flash(); }
+
+    std::size_t indexOf(const std::string& text) const {
+        return static_cast<std::size_t>(std::find(texts.begin(), texts.end(), text) -
+                                        texts.begin());
+    }
+
+    std::vector<std::string> texts;
+    std::vector<std::size_t> sentAtText;  // reports sent when each text was shown
+    std::function<void(const std::string&)> onText;
+    int settleWaits = 0;
+    int eventPasses = 0;
+
+  private:
+    void note(const std::string& text) {
+        texts.push_back(text);
+        sentAtText.push_back(recorder_.written.size());
+        if (onText) onText(text);
+    }
+
+    sim::SimTransport sim_;
+    testing::RecordingTransport recorder_;
+    link::DeviceLink link_;
+};
+
+Command erase(std::uint8_t code, std::uint32_t address) {
+    return {code,
+            0,
+            std::uint8_t(address),
+            std::uint8_t(address >> 8),
+            std::uint8_t(address >> 16),
+            0x55,
+            0xAA,
+            0x55};
+}
+
+bool flashHolds(const std::vector<std::uint8_t>& flash, const std::vector<std::uint8_t>& bytes,
+                std::size_t count, std::uint32_t at = kStart) {
+    return std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count),
+                      flash.begin() + at);
+}
+
+TEST(RomDownload, FileOf32KBytesIsErasedInSmallBlocksWrittenAndVerified) {
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(32768);
+    const std::uint16_t sum = addToSum(0, bytes);
+    Download d;
+
+    const DownloadResult result = d.run(folder.write("a.bin", bytes));
+
+    ASSERT_EQ(result.outcome, Outcome::WriteOk);
+    EXPECT_EQ(result.romSum, sum);
+    EXPECT_EQ(result.fileSum, sum);
+    EXPECT_TRUE(flashHolds(d.flash(), bytes, bytes.size()));
+
+    std::vector<Command> expected;
+    for (std::uint32_t i = 0; i < 8; ++i) expected.push_back(erase(4, kStart + 0x1000 * i));
+    expected.push_back({1, 0, 0x00, 0x80, 0x0E, 0x00, 0x80, 0x00});
+    for (std::size_t r = 0; r < 4096; ++r) {
+        Command data;
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(8 * r), 8, data.begin());
+        expected.push_back(data);
+    }
+    expected.push_back({6, 0, 0x00, 0x80, 0x0E, 0x00, 0x80, 0x00});
+    expected.push_back({});  // one status poll: the unit is ready at once
+    EXPECT_EQ(d.sent(), expected);
+
+    // No "Erace": there is no large erase. Each data report is announced just before it.
+    std::vector<std::string> texts{"Download"};
+    for (std::uint32_t offset = 0; offset < 32768; offset += 8)
+        texts.push_back(progressText(offset));
+    texts.insert(texts.end(), {"Download End", "check sum start", verdictText(sum, sum)});
+    EXPECT_EQ(d.texts, texts);
+    for (std::size_t r = 0; r < 4096; ++r) ASSERT_EQ(d.sentAtText[1 + r], 9 + r) << r;
+
+    // The erases and the write end wait twice each; one poll and the wait after it.
+    EXPECT_EQ(d.settleWaits, 9 * 2 + 1 + 1);
+    // "Download", each data report, "check sum start", the verdict.
+    EXPECT_EQ(d.eventPasses, 1 + 4096 + 1 + 1);
+}
+
+TEST(RomDownload, FourthDataReportIsAnnouncedAs18byte) {
+    testing::TempFolder folder;
+    Download d;
+    d.run(folder.write("c.bin", testing::patternBytes(64)));
+    const std::size_t at = d.indexOf("18byte");
+    ASSERT_LT(at, d.texts.size());
+    EXPECT_EQ(d.texts[at - 1], "10byte");
+    // One erase, the write start and three data reports went out before it.
+    EXPECT_EQ(d.sentAtText[at], 1u + 1 + 3);
+}
+
+TEST(RomDownload, OddLengthFileOf40000BytesTakesOneLargeAndTwoSmallErases) {
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(40000 - 3);
+    Download d;
+
+    ASSERT_EQ(d.run(folder.write("b.bin", bytes)).outcome, Outcome::WriteOk);
+
+    EXPECT_EQ(d.sent().at(0), erase(5, kStart));
+    EXPECT_EQ(d.sent().at(1), erase(4, kStart + 0x8000));
+    EXPECT_EQ(d.sent().at(2), erase(4, kStart + 0x9000));
+    EXPECT_EQ(d.sent().at(3), (Command{1, 0, 0x00, 0x80, 0x0E, 0x40, 0x9C, 0x00}));  // n = 40000
+    // The last data report: five bytes of the file and three of erased flash.
+    const Command& last = d.sent().at(3 + 5000);
+    EXPECT_TRUE(std::equal(last.begin(), last.begin() + 5, bytes.end() - 5));
+    EXPECT_EQ(last[5] & last[6] & last[7], 0xFF);
+    // The checksum covers the file's own bytes: L, not n.
+    EXPECT_EQ(d.sent().at(4 + 5000), (Command{6, 0, 0x00, 0x80, 0x0E, 0x3D, 0x9C, 0x00}));
+    EXPECT_EQ(std::count(d.texts.begin(), d.texts.end(), "Erace"), 1);
+    EXPECT_EQ(d.texts.front(), "Erace");
+    EXPECT_EQ(d.sentAtText.front(), 1u);  // shown after the large erase, before the small ones
+
+    EXPECT_TRUE(flashHolds(d.flash(), bytes, bytes.size()));
+    // Padding and the unwritten rest of the last 4 KB block read as erased flash.
+    for (std::uint32_t a = kStart + 39997; a < kStart + 0xA000; ++a)
+        ASSERT_EQ(d.flash()[a], 0xFF) << std::hex << a;
+}
+
+TEST(RomDownload, FileOverOneMebibyteStopsAtOneMebibyte) {
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(0x100000 + 4096);
+    Download d;
+    const std::vector<std::uint8_t> before = d.flash();
+
+    const DownloadResult result = d.run(folder.write("big.bin", bytes));
+
+    ASSERT_EQ(result.outcome, Outcome::WriteOk);
+    EXPECT_EQ(result.length, 0x100000u);
+    EXPECT_EQ(result.fileSum, addToSum(0, std::span(bytes).first(0x100000)));
+    EXPECT_TRUE(flashHolds(d.flash(), bytes, 0x100000));
+    // Nothing outside the area was erased or written.
+    EXPECT_TRUE(std::equal(before.begin() + kStart + 0x100000, before.end(),
+                           d.flash().begin() + kStart + 0x100000));
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + kStart, d.flash().begin()));
+
+    EXPECT_EQ(d.sent().at(0), erase(5, kStart));
+    EXPECT_EQ(d.sent().at(30), erase(5, kStart + 30 * 0x8000));
+    EXPECT_EQ(d.sent().at(31), erase(4, kStart + 31 * 0x8000));
+    EXPECT_EQ(d.sent().at(38), erase(4, kStart + 31 * 0x8000 + 7 * 0x1000));
+    EXPECT_EQ(d.sent().at(39), (Command{1, 0, 0x00, 0x80, 0x0E, 0x00, 0x00, 0x10}));
+    EXPECT_EQ(d.sent().at(40 + 0x20000), (Command{6, 0, 0x00, 0x80, 0x0E, 0x00, 0x00, 0x10}));
+    EXPECT_EQ(std::count(d.texts.begin(), d.texts.end(), "Erace"), 31);
+    EXPECT_EQ(d.texts.at(31 + 1 + 0x20000 - 1), "FFFF8byte");
+}
+
+TEST(RomDownload, OnlyTheLowAddressBitsGoOnTheWire) {
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(8);
+    Download d;
+    EXPECT_EQ(d.run(folder.write("d.bin", bytes), 0x7F123456).outcome, Outcome::WriteOk);
+    EXPECT_EQ(d.sent().at(0), erase(4, 0x123456));
+    EXPECT_EQ(d.sent().at(1), (Command{1, 0, 0x56, 0x34, 0x12, 8, 0, 0}));
+    EXPECT_TRUE(flashHolds(d.flash(), bytes, 8, 0x123456));
+}
+
+TEST(RomDownload, SlowChecksumIsPolledAgainAfterEachSettleWait) {
+    testing::TempFolder folder;
+    sim::SimOptions options;
+    options.checksumPolls = 5;
+    Download d(options);
+
+    ASSERT_EQ(d.run(folder.write("e.bin", testing::patternBytes(100))).outcome, Outcome::WriteOk);
+
+    // Erase, write start, 13 data reports, the request, five polls not ready and the ready one.
+    ASSERT_EQ(d.sent().size(), 1u + 1 + 13 + 1 + 6);
+    for (std::size_t i = 16; i < d.sent().size(); ++i) EXPECT_EQ(d.sent()[i], Command{});
+    // The erase and the write end wait twice each; six polls and the wait after them.
+    EXPECT_EQ(d.settleWaits, 2 * 2 + 6 + 1);
+}
+
+TEST(RomDownload, CorruptedWritesEndInWriteError) {
+    testing::TempFolder folder;
+    sim::SimOptions options;
+    options.corruptFlash = true;
+    Download d(options);
+    const auto bytes = testing::patternBytes(40000);
+
+    const DownloadResult result = d.run(folder.write("f.bin", bytes));
+
+    EXPECT_EQ(result.outcome, Outcome::SumMismatch);
+    EXPECT_EQ(result.fileSum, addToSum(0, bytes));
+    EXPECT_NE(result.romSum, result.fileSum);
+    EXPECT_EQ(d.texts.back(),
+              "Write error  rom=" + hexText(result.romSum) + " file=" + hexText(result.fileSum));
+}
+
+TEST(RomDownload, ChecksumThatNeverGetsReadyIsGivenUpAfterTheBound) {
+    testing::TempFolder folder;
+    sim::SimOptions options;
+    options.checksumPolls = -1;
+    Download d(options);
+
+    const auto begin = std::chrono::steady_clock::now();
+    const DownloadResult result =
+        d.run(folder.write("g.bin", testing::patternBytes(8)), kStart, 30ms);
+
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, 30ms);
+    EXPECT_EQ(result.outcome, Outcome::ChecksumTimeout);
+    EXPECT_EQ(d.texts.back(), "Write error  check sum timeout");
+    EXPECT_EQ(d.sent().at(3), (Command{6, 0, 0x00, 0x80, 0x0E, 8, 0, 0}));
+    EXPECT_GE(d.sent().size(), 1u + 1 + 1 + 1 + 2);  // polled more than once
+}
+
+TEST(RomDownload, RefusedFilesSendNothing) {
+    testing::TempFolder folder;
+    const std::filesystem::path directory = folder.path() / "sub";
+    std::filesystem::create_directory(directory);
+    Download d;
+
+    EXPECT_EQ(d.run(folder.write("empty.bin", {})).outcome, Outcome::EmptyFile);
+    EXPECT_EQ(d.texts.back(), "Write error  file size 0");
+    EXPECT_EQ(d.run(folder.path() / "missing.bin").outcome, Outcome::FileOpenFailed);
+    EXPECT_EQ(d.texts.back(), "Write error  file open");
+    EXPECT_EQ(d.run(directory).outcome, Outcome::FileOpenFailed);
+    EXPECT_EQ(d.texts.back(), "Write error  file open");
+
+    EXPECT_TRUE(d.sent().empty());
+    EXPECT_EQ(d.texts.size(), 3u);
+    EXPECT_EQ(d.settleWaits, 0);
+}
+
+TEST(RomDownload, FileThatShrinksWhileWrittenStillSendsEveryAnnouncedReport) {
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(32768);
+    const auto file = folder.write("h.bin", bytes);
+    Download d;
+    // The file loses its tail after the first data report, beyond what the stream has
+    // already buffered.
+    d.onText = [&](const std::string& text) {
+        if (text == "8byte") std::filesystem::resize_file(file, 20);
+    };
+
+    const DownloadResult result = d.run(file);
+
+    EXPECT_EQ(result.outcome, Outcome::FileReadFailed);
+    EXPECT_EQ(d.texts.back(), "Write error  file read");
+    // Erases, write start, all 4096 data reports and nothing after: no checksum is asked for.
+    ASSERT_EQ(d.sent().size(), 8u + 1 + 4096);
+    EXPECT_TRUE(std::equal(d.sent()[9].begin(), d.sent()[9].end(), bytes.begin()));
+    EXPECT_EQ(d.sent().back(), (Command{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_LT(d.indexOf("Download End"), d.texts.size());
+    EXPECT_EQ(d.indexOf("check sum start"), d.texts.size());
+}
+
+TEST(RomDownload, VerifyReopensTheFileAndRefusesAChangedOne) {
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(64);
+    const auto file = folder.write("i.bin", bytes);
+
+    Download gone;
+    gone.onText = [&](const std::string& text) {
+        if (text == "Download End") std::filesystem::remove(file);
+    };
+    EXPECT_EQ(gone.run(file).outcome, Outcome::FileOpenFailed);
+    EXPECT_EQ(gone.texts.back(), "Write error  file open");
+
+    folder.write("i.bin", bytes);
+    Download longer;
+    longer.onText = [&](const std::string& text) {
+        if (text == "Download End") std::filesystem::resize_file(file, 72);
+    };
+    EXPECT_EQ(longer.run(file).outcome, Outcome::FileChanged);
+    EXPECT_EQ(longer.texts.back(), "Write error  file changed");
+
+    // Same length, other content: the flash holds what was written, and the sums differ.
+    folder.write("i.bin", bytes);
+    Download replaced;
+    replaced.onText = [&](const std::string& text) {
+        if (text == "Download End") folder.write("i.bin", testing::patternBytes(64, 7));
+    };
+    EXPECT_EQ(replaced.run(file).outcome, Outcome::SumMismatch);
+    EXPECT_TRUE(replaced.texts.back().starts_with("Write error  rom="));
+    EXPECT_TRUE(flashHolds(replaced.flash(), bytes, 64));
+}
+
+}  // namespace
+}  // namespace kavo3::download

@@ -1,0 +1,37 @@
+// The run's copy of the unit's timing registers. It outlives the timing window, so that
+// closing and reopening the window keeps what was loaded into bytes 80..256.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace kavo3::timing {
+
+inline constexpr std::size_t kTimingImageSize = 257;  // what a data file holds
+inline constexpr std::size_t kTimingBlockSize = 80;   // what the unit's block holds
+inline constexpr std::size_t kTimingReadStep = 8;     // bytes per block read
+inline constexpr std::size_t kTimingWriteStep = 4;    // bytes per block write
+// A data load writes the windows 0, 4, ..., 72, that is bytes 0..75.
+inline constexpr std::size_t kTimingLoadWindows = 19;
+
+using TimingImage = std::array<std::uint8_t, kTimingImageSize>;
+
+struct TimingState {
+    TimingImage TimingRegisters{};
+    // Unit address of block byte 0, as the unit gave it at the latest opening.
+    std::uint8_t TimingBaseLow = 0;
+    std::uint8_t TimingBaseHigh = 0;
+
+    // Whether block bytes k..k+count-1 lie in the base's 256-address page. The address
+    // high byte is never carried into, so bytes beyond the page are neither read nor written.
+    constexpr bool inPage(std::size_t k, std::size_t count) const {
+        return count > 0 && TimingBaseLow + k + count - 1 <= 0xFF;
+    }
+    // Unit address low byte of block byte k; only meaningful when inPage(k, 1).
+    constexpr std::uint8_t addressLow(std::size_t k) const {
+        return static_cast<std::uint8_t>(TimingBaseLow + k);
+    }
+};
+
+}  // namespace kavo3::timing

@@ -1,0 +1,301 @@
+#include "timing/TimingWindow.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStandardPaths>
+
+#include "app/Design.h"
+#include "timing/TimingFileStore.h"
+#include "timing/TimingParameters.h"
+
+namespace kavo3::timing {
+
+namespace {
+
+constexpr std::uint8_t kTimingAccess = 0x0F;
+constexpr std::uint8_t kBlockRead = 0x10;
+constexpr std::uint8_t kBlockWrite = 0x11;
+constexpr std::uint8_t kWriteEnd = 0x12;
+constexpr int kSettleTicks = 3;
+
+const char* const kSaveTitle = "KAVO-3 入出力映像タイミングDataを保存";
+const char* const kLoadTitle = "KAVO-3 入出力映像タイミングDataを読込";
+const char* const kSavePreset = "kavo3_syc*.bin";
+
+struct FrameDesign {
+    const char* name;
+    const char* caption;
+    int left, top, width, height;
+    std::array<int, 4> rowTops;
+};
+
+constexpr std::array<FrameDesign, 4> kFrames{{
+    {"Frame1", "入力信号タイミング", 120, 120, 3855, 2295, {360, 840, 1320, 1800}},
+    {"Frame2", "入力信号Clamp", 4320, 240, 3735, 1455, {240, 720, 0, 0}},
+    {"Frame3", "出力同期タイミング", 4320, 1920, 3855, 2295, {360, 840, 1320, 1800}},
+    {"Frame4", "出力信号タイミング", 120, 2520, 3855, 2295, {360, 840, 1320, 1800}},
+}};
+
+constexpr int kRowHeight = 375;
+constexpr int kLabelLeft = 60;
+constexpr int kWideSliderLeft = 720, kWideSliderWidth = 2175;
+constexpr int kNarrowSliderLeft = 1440, kNarrowSliderWidth = 1455;
+constexpr int kTextLeft = 3000, kTextWidth = 615;
+
+// Keeps a sequence that lets window events run marked as running, and carries out a close
+// that was asked for in the meantime once the outermost sequence is over.
+class BusyScope {
+  public:
+    BusyScope(int& busy, std::function<void()> atEnd) : busy_(busy), atEnd_(std::move(atEnd)) {
+        ++busy_;
+    }
+    ~BusyScope() {
+        if (--busy_ == 0) atEnd_();
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    int& busy_;
+    std::function<void()> atEnd_;
+};
+
+}  // namespace
+
+TimingWindow::TimingWindow(app::Session& session, TimingState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session), state_(state) {
+    setObjectName("Form6");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QString::fromUtf8("入出力映像信号調整"));
+    setFont(app::designFont(9));
+    setFixedSize(app::twips(8280), app::twips(5100));
+    buildControls();
+    chooseFile = [this](const FileDialogRequest& r) { return showFileDialog(r); };
+}
+
+void TimingWindow::buildControls() {
+    std::array<QGroupBox*, 4> frames{};
+    for (std::size_t g = 0; g < kFrames.size(); ++g) {
+        const auto& f = kFrames[g];
+        frames[g] = new QGroupBox(QString::fromUtf8(f.caption), this);
+        frames[g]->setObjectName(f.name);
+        app::placeInTwips(frames[g], f.left, f.top, f.width, f.height);
+    }
+    Frame1 = frames[0];
+    Frame2 = frames[1];
+    Frame3 = frames[2];
+    Frame4 = frames[3];
+
+    for (std::size_t i = 0; i < kTimingParameters.size(); ++i) {
+        const auto& p = kTimingParameters[i];
+        auto* frame = frames[static_cast<std::size_t>(p.group)];
+        const int top = kFrames[static_cast<std::size_t>(p.group)].rowTops[p.row];
+        const int sliderLeft = p.wide() ? kWideSliderLeft : kNarrowSliderLeft;
+        const int sliderWidth = p.wide() ? kWideSliderWidth : kNarrowSliderWidth;
+        auto& c = parameters_[i];
+
+        c.label = new QLabel(QString::fromUtf8(p.caption), frame);
+        c.label->setObjectName(QString::fromUtf8(p.name) + "_label");
+        app::placeInTwips(c.label, kLabelLeft, top, sliderLeft - kLabelLeft, kRowHeight);
+
+        c.slider = new QScrollBar(Qt::Horizontal, frame);
+        c.slider->setObjectName(QString::fromUtf8(p.name));
+        c.slider->setRange(0, p.maximum);
+        c.slider->setSingleStep(1);
+        c.slider->setPageStep(1);
+        // A drag writes once, where the user lets go, not every position passed on the way.
+        c.slider->setTracking(false);
+        app::placeInTwips(c.slider, sliderLeft, top, sliderWidth, kRowHeight);
+        connect(c.slider, &QScrollBar::valueChanged, this,
+                [this, i](int value) { parameterChanged(i, value); });
+
+        c.text = new QLineEdit(QStringLiteral("000"), frame);
+        c.text->setObjectName(QString::fromUtf8(p.name) + "_txt");
+        app::placeInTwips(c.text, kTextLeft, top, kTextWidth, kRowHeight);
+    }
+
+    Command1 = new QPushButton(QStringLiteral("data save"), this);
+    Command1->setObjectName("Command1");
+    app::placeInTwips(Command1, 4440, 4440, 1695, 495);
+    connect(Command1, &QPushButton::clicked, this, &TimingWindow::dataSave);
+
+    Command2 = new QPushButton(QStringLiteral("data load"), this);
+    Command2->setObjectName("Command2");
+    app::placeInTwips(Command2, 6480, 4440, 1695, 495);
+    connect(Command2, &QPushButton::clicked, this, &TimingWindow::dataLoad);
+}
+
+void TimingWindow::load() {
+    BusyScope busy(busy_, [this] { endOfSequence(); });
+    auto& link = session_.link;
+    auto& cmd = link.CommandBytes;
+    auto& image = state_.TimingRegisters;
+
+    cmd[0] = kTimingAccess;
+    cmd[1] = 0x01;
+    link.Exchange();
+    state_.TimingBaseLow = link.ReadBuffer[1];
+    state_.TimingBaseHigh = link.ReadBuffer[2];
+
+    for (std::size_t i = 0; i < kTimingBlockSize; i += kTimingReadStep) {
+        if (!state_.inPage(i, kTimingReadStep)) {
+            // Beyond the page the block cannot be addressed; nothing of it is known.
+            std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(i), kTimingReadStep, 0);
+            continue;
+        }
+        cmd[0] = kBlockRead;
+        cmd[1] = 0x00;
+        cmd[2] = state_.addressLow(i);
+        cmd[3] = state_.TimingBaseHigh;
+        link.Exchange();
+        for (std::size_t j = 0; j < kTimingReadStep; ++j) image[i + j] = link.ReadBuffer[1 + j];
+        session_.clock.settleWait(kSettleTicks);
+    }
+
+    for (std::size_t i = 0; i < kTimingParameters.size(); ++i)
+        parameters_[i].slider->setEnabled(
+            state_.inPage(kTimingParameters[i].lowByte, kTimingWriteStep));
+    RefreshTimingSliders();
+}
+
+void TimingWindow::WriteTimingWindow(std::size_t k) {
+    auto& cmd = session_.link.CommandBytes;
+    const auto& image = state_.TimingRegisters;
+    cmd = {kBlockWrite, 0x00,         state_.addressLow(k), state_.TimingBaseHigh,
+           image[k],    image[k + 1], image[k + 2],         image[k + 3]};
+    session_.link.Exchange();
+}
+
+void TimingWindow::writeEnd() {
+    // Bytes 1..7 stay as the preceding Block write left them.
+    session_.link.CommandBytes[0] = kWriteEnd;
+    session_.link.Exchange();
+}
+
+void TimingWindow::RefreshTimingSliders() {
+    for (const std::size_t i : kRefreshOrder) {
+        const auto& p = kTimingParameters[i];
+        const int value = p.valueIn(state_.TimingRegisters);
+        if (value > p.maximum) {
+            showOutOfRange(i, value);
+            continue;
+        }
+        auto& c = parameters_[i];
+        if (c.pinned) {
+            // The slider may not move, so no handler would put the text box right.
+            c.pinned = false;
+            c.text->setText(QString::number(value));
+        }
+        c.slider->setValue(value);
+    }
+}
+
+void TimingWindow::showOutOfRange(std::size_t index, int value) {
+    // The slider cannot show this value. It stands at its end without running its handler,
+    // which would otherwise write the end value to the unit; the text box tells the truth.
+    auto& c = parameters_[index];
+    const QSignalBlocker block(c.slider);
+    c.slider->setValue(c.slider->maximum());
+    c.text->setText(QString::number(value));
+    c.pinned = true;
+}
+
+void TimingWindow::parameterChanged(std::size_t index, int value) {
+    const auto& p = kTimingParameters[index];
+    auto& image = state_.TimingRegisters;
+    parameters_[index].pinned = false;
+    parameters_[index].text->setText(QString::number(value));
+
+    const auto low = static_cast<std::uint8_t>(value % 256);
+    const auto high = static_cast<std::uint8_t>((value / 256) % 256);
+    const bool lowDiffers = image[p.lowByte] != low;
+    const bool highDiffers = p.wide() && image[static_cast<std::size_t>(p.highByte)] != high;
+    if (!lowDiffers && !highDiffers) return;
+    if (!state_.inPage(p.lowByte, kTimingWriteStep)) return;
+
+    image[p.lowByte] = low;
+    if (p.wide()) image[static_cast<std::size_t>(p.highByte)] = high;
+    WriteTimingWindow(p.lowByte);
+    writeEnd();
+}
+
+void TimingWindow::dataSave() {
+    BusyScope busy(busy_, [this] { endOfSequence(); });
+    dialogFileName_ = QString::fromUtf8(kSavePreset);
+    const QString name = chooseFile(
+        {FileDialogRequest::Kind::Save, QString::fromUtf8(kSaveTitle),
+         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), dialogFileName_});
+    session_.ChosenFileName = name;
+    if (name.isEmpty()) return;
+    dialogFileName_ = name;
+    writeTimingFile(name, state_.TimingRegisters);
+}
+
+void TimingWindow::dataLoad() {
+    BusyScope busy(busy_, [this] { endOfSequence(); });
+    const QString name = chooseFile(
+        {FileDialogRequest::Kind::Open, QString::fromUtf8(kLoadTitle),
+         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), dialogFileName_});
+    session_.ChosenFileName = name;
+    if (!name.isEmpty()) {
+        dialogFileName_ = name;
+        const TimingFileData data = readTimingFile(name);
+        // A file that fails its checks changes nothing, here or in the unit.
+        if (data.error != TimingFileError::None) return;
+        applyTimingFile(data, state_.TimingRegisters);
+    }
+
+    bool wrote = false;
+    for (std::size_t i = 0; i < kTimingLoadWindows * kTimingWriteStep; i += kTimingWriteStep) {
+        if (!state_.inPage(i, kTimingWriteStep)) continue;
+        WriteTimingWindow(i);
+        wrote = true;
+        session_.clock.settleWait(kSettleTicks);
+    }
+    RefreshTimingSliders();
+    if (wrote) writeEnd();
+}
+
+void TimingWindow::endOfSequence() {
+    if (closePending_) {
+        closePending_ = false;
+        close();
+    }
+}
+
+void TimingWindow::closeEvent(QCloseEvent* event) {
+    if (busy_ > 0) {
+        // Deleting the window now would pull it from under the running sequence.
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    auto& cmd = session_.link.CommandBytes;
+    cmd[0] = kTimingAccess;
+    cmd[1] = 0x00;
+    session_.link.Exchange();
+    event->accept();
+}
+
+QString TimingWindow::showFileDialog(const FileDialogRequest& request) {
+    QFileDialog dialog(this, request.title, request.folder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (request.kind == FileDialogRequest::Kind::Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
+}  // namespace kavo3::timing
