@@ -47,6 +47,10 @@ bool runDownload(Rig& rig, const Arguments& arguments, Measurement& measurement,
     download::RomDownloader downloader(
         rig.session, [&mainWindow](const QString& text) { mainWindow.setStatusText(text); },
         &mainWindow);
+    // As the main window sets it up: nothing else reaches the unit while the run goes on.
+    downloader.onRunning = [&mainWindow](bool running) {
+        mainWindow.setUnitButtonsEnabled(!running);
+    };
     const QString path = QString::fromStdString(file.path().string());
     downloader.chooseFile = [&path](QWidget*, const QString&, const QString&) { return path; };
 
