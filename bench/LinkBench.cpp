@@ -3,6 +3,7 @@
 // with a socket pair in place of the node and a thread on the other end playing the unit.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -69,6 +70,29 @@ class AnsweringPeer {
     std::thread thread_;
 };
 
+// The floor under the hidraw exchange: one report out and one back over the same socket pair
+// and answering thread, by bare system calls. What the machine itself needs for the round trip
+// (two thread wake-ups); the link's own cost is the difference.
+void roundTripOverSocketPair(benchmark::State& state) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        state.SkipWithError("no socket pair");
+        return;
+    }
+    const link::UniqueFd host(ends[0]);
+    AnsweringPeer peer{link::UniqueFd(ends[1])};
+    std::array<std::uint8_t, 65> report{};
+    report[1] = kConnectionCheck;
+    std::array<std::uint8_t, 64> answer{};
+    for (auto _ : state) {
+        if (::write(host.get(), report.data(), report.size()) != 65 ||
+            ::read(host.get(), answer.data(), answer.size()) != 64) {
+            state.SkipWithError("the peer did not answer");
+            break;
+        }
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
 void exchangeOverHidrawSocket(benchmark::State& state) {
     link::testing::FakeSysfs sysfs;
     sysfs.addUnit("hidraw0", 0x17A7, 1);
@@ -89,6 +113,7 @@ void exchangeOverHidrawSocket(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 BENCHMARK(exchangeOverHidrawSocket)->UseRealTime();
+BENCHMARK(roundTripOverSocketPair)->UseRealTime();
 
 }  // namespace
 
