@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QCloseEvent>
+#include <QTimer>
 #include <algorithm>
 
 #include "app/Design.h"
@@ -71,7 +72,26 @@ void MainWindow::connectUnit() {
     Text1->setToolTip(problem.empty() ? QString() : QString::fromStdString(problem));
 }
 
-void MainWindow::setStatusText(const QString& text) { Text1->setText(text); }
+void MainWindow::setStatusText(const QString& text) {
+    if (repaintDue_) {
+        Text1->setText(text);  // painted when the interval is over
+        return;
+    }
+    if (!sinceRepaint_.isValid() || sinceRepaint_.elapsed() >= kRepaintInterval) {
+        Text1->setText(text);
+        sinceRepaint_.start();
+        return;
+    }
+    // Too soon after the last one: hold the screen back and paint the latest text later.
+    repaintDue_ = true;
+    Text1->setUpdatesEnabled(false);
+    Text1->setText(text);
+    QTimer::singleShot(kRepaintInterval - static_cast<int>(sinceRepaint_.elapsed()), this, [this] {
+        repaintDue_ = false;
+        Text1->setUpdatesEnabled(true);
+        sinceRepaint_.start();
+    });
+}
 
 void MainWindow::setUnitButtonsEnabled(bool enabled) {
     for (QPushButton* b : {Command1, Command2, Command3, Command10}) b->setEnabled(enabled);

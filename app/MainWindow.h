@@ -2,6 +2,7 @@
 // buttons that lead to everything else that talks to the unit.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
@@ -31,7 +32,10 @@ public:
     std::function<void()> startRomDownload;
 
     QLineEdit* statusLine() const { return Text1; }
+    // Replaces the status text at once; the screen follows at most once per kRepaintInterval,
+    // so that a text per data report does not cost a repaint per report.
     void setStatusText(const QString& text);
+    static constexpr int kRepaintInterval = 16;  // ms, a screen's pace
     // Enables or disables the four buttons that talk to the unit.
     void setUnitButtonsEnabled(bool enabled);
 
@@ -41,6 +45,8 @@ protected:
 private:
     Session& session_;
     bool loaded_ = false;
+    bool repaintDue_ = false;
+    QElapsedTimer sinceRepaint_;
     QLineEdit* Text1;
     QPushButton* Command1;
     QPushButton* Command2;

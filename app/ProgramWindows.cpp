@@ -2,18 +2,10 @@
 
 #include "app/MainWindow.h"
 
-#ifdef KAVO3_HAVE_TIMING
 #include "timing/TimingWindow.h"
-#endif
-#ifdef KAVO3_HAVE_REMOTE
 #include "remote/RemoteWindow.h"
-#endif
-#ifdef KAVO3_HAVE_CAPTURE
 #include "capture/CaptureWindow.h"
-#endif
-#ifdef KAVO3_HAVE_DOWNLOAD
 #include "download/RomDownloader.h"
-#endif
 
 namespace kavo3::app {
 
@@ -23,6 +15,16 @@ ProgramWindows::ProgramWindows(Session& session, MainWindow& mainWindow)
     mainWindow.showRemoteWindow = [this] { showRemoteWindow(); };
     mainWindow.showCaptureWindow = [this] { showCaptureWindow(); };
     mainWindow.startRomDownload = [this] { startRomDownload(); };
+
+    downloader_ = std::make_unique<download::RomDownloader>(
+        session_, [this](const QString& text) { mainWindow_.setStatusText(text); }, &mainWindow_);
+    // Nothing else may reach the unit while a download runs: a command between its write
+    // start and its last data report would land in the flash.
+    downloader_->onRunning = [this](bool running) {
+        mainWindow_.setUnitButtonsEnabled(!running);
+        for (QWidget* w : {timing_.data(), remote_.data(), capture_.data()})
+            if (w) w->setEnabled(!running);
+    };
 }
 
 ProgramWindows::~ProgramWindows() {
@@ -46,7 +48,6 @@ void ProgramWindows::bringUp(QWidget* window) {
 }
 
 void ProgramWindows::showTimingWindow() {
-#ifdef KAVO3_HAVE_TIMING
     if (!timing_) {
         if (!timingState_) timingState_ = std::make_unique<timing::TimingState>();
         auto* window = new timing::TimingWindow(session_, *timingState_);
@@ -55,22 +56,18 @@ void ProgramWindows::showTimingWindow() {
         if (!timing_) return;
     }
     bringUp(timing_);
-#endif
 }
 
 void ProgramWindows::showRemoteWindow() {
-#ifdef KAVO3_HAVE_REMOTE
     if (!remote_) {
         auto* window = new remote::RemoteWindow(session_);
         window->setAttribute(Qt::WA_DeleteOnClose);
         remote_ = window;
     }
     bringUp(remote_);
-#endif
 }
 
 void ProgramWindows::showCaptureWindow() {
-#ifdef KAVO3_HAVE_CAPTURE
     if (!capture_) {
         if (!captureState_) captureState_ = std::make_unique<capture::CaptureState>();
         auto* window = new capture::CaptureWindow(session_, *captureState_);
@@ -79,26 +76,11 @@ void ProgramWindows::showCaptureWindow() {
         if (!capture_) return;
     }
     bringUp(capture_);
-#endif
 }
 
 void ProgramWindows::startRomDownload() {
-#ifdef KAVO3_HAVE_DOWNLOAD
-    if (!downloader_) {
-        downloader_ = std::make_unique<download::RomDownloader>(
-            session_, [this](const QString& text) { mainWindow_.setStatusText(text); },
-            &mainWindow_);
-        // Nothing else may reach the unit while a download runs: a command between its
-        // write start and its last data report would land in the flash.
-        downloader_->onRunning = [this](bool running) {
-            mainWindow_.setUnitButtonsEnabled(!running);
-            for (QWidget* w : {timing_.data(), remote_.data(), capture_.data()})
-                if (w) w->setEnabled(!running);
-        };
-    }
     downloader_->StartAddress = 0x0E8000;
     downloader_->download();
-#endif
 }
 
 }  // namespace kavo3::app

@@ -43,6 +43,8 @@ public:
     QWidget* timingWindow() const;
     QWidget* remoteWindow() const;
     QWidget* captureWindow() const;
+    // The ROM download behind the main window's Command10.
+    download::RomDownloader& downloader() { return *downloader_; }
 
 private:
     static void bringUp(QWidget* window);
@@ -52,15 +54,9 @@ private:
     QPointer<QWidget> timing_;
     QPointer<QWidget> remote_;
     QPointer<QWidget> capture_;
-#ifdef KAVO3_HAVE_TIMING
     std::unique_ptr<timing::TimingState> timingState_;
-#endif
-#ifdef KAVO3_HAVE_CAPTURE
     std::unique_ptr<capture::CaptureState> captureState_;
-#endif
-#ifdef KAVO3_HAVE_DOWNLOAD
     std::unique_ptr<download::RomDownloader> downloader_;
-#endif
 };
 
 }  // namespace kavo3::app

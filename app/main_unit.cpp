@@ -1,8 +1,15 @@
 // kavo3tool: the tool against a real unit on USB.
 #include "app/Program.h"
+
+#ifdef _WIN32
+#include "link/windows/WinHidTransport.h"
+using PlatformTransport = kavo3::link::windows::WinHidTransport;
+#else
 #include "link/linux/HidrawTransport.h"
+using PlatformTransport = kavo3::link::HidrawTransport;
+#endif
 
 int main(int argc, char** argv) {
-    kavo3::link::HidrawTransport transport;
+    PlatformTransport transport;
     return kavo3::app::runProgram(argc, argv, transport);
 }

@@ -2,16 +2,21 @@
 // device link: against the simulated unit answering at once, and through the hidraw backend
 // with a socket pair in place of the node and a thread on the other end playing the unit.
 #include <benchmark/benchmark.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
-#include <thread>
 
 #include "link/DeviceLink.h"
-#include "link/linux/testing/SocketHidraw.h"
 #include "sim/SimTransport.h"
+
+#ifdef KAVO3_BENCH_HIDRAW
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "link/linux/testing/SocketHidraw.h"
+#endif
 
 namespace {
 
@@ -37,6 +42,8 @@ void exchangeWithSimulatedUnit(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 BENCHMARK(exchangeWithSimulatedUnit);
+
+#ifdef KAVO3_BENCH_HIDRAW
 
 // Answers every report it receives with one 64-byte unnumbered input report, until the
 // socket is shut down.
@@ -114,6 +121,8 @@ void exchangeOverHidrawSocket(benchmark::State& state) {
 }
 BENCHMARK(exchangeOverHidrawSocket)->UseRealTime();
 BENCHMARK(roundTripOverSocketPair)->UseRealTime();
+
+#endif  // KAVO3_BENCH_HIDRAW
 
 }  // namespace
 

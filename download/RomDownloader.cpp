@@ -76,21 +76,12 @@ void RomDownloader::download() {
     session_.ChosenFileName = path;
     scope.notify();
 
-    // Repainting the status line costs far more than sending a data report, so data-report
-    // offsets are shown at most once per kProgressInterval, a screen's pace. Every other
-    // text is shown as it comes.
-    std::chrono::steady_clock::time_point nextProgress{};
     DownloadCallbacks callbacks;
     const auto show = [this](const std::string& text) {
         showStatus_(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     };
     callbacks.status = show;
-    callbacks.progress = [&nextProgress, &show](std::uint32_t offset) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now < nextProgress) return;
-        nextProgress = now + kProgressInterval;
-        show(progressText(offset));
-    };
+    callbacks.progress = [&show](std::uint32_t offset) { show(progressText(offset)); };
     callbacks.processEvents = [] { QCoreApplication::processEvents(); };
     callbacks.settleWait = [this](int ticks) { session_.clock.settleWait(ticks); };
 

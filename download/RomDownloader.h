@@ -26,11 +26,8 @@ class RomDownloader {
         std::function<QString(QWidget* parent, const QString& title, const QString& folder)>;
 
     static constexpr std::int32_t kMainWindowStartAddress = 0x0E8000;
-    // The shortest time between two data-report offsets shown in the status line.
-    static constexpr std::chrono::milliseconds kProgressInterval{16};
-
-    // `showStatus` replaces the text of the main window's status line. Every step text goes
-    // through it; of the data-report offsets at most one per kProgressInterval.
+    // `showStatus` replaces the text of the main window's status line; every text of the run
+    // goes through it, one per data report too, so it must be cheap.
     RomDownloader(app::Session& session, std::function<void(const QString&)> showStatus,
                   QWidget* dialogParent,
                   std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once as released, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then one short pass of each benchmark.
+# AddressSanitizer and UndefinedBehaviorSanitizer, once cross-built for Windows under Wine;
+# then one short pass of each benchmark.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +19,9 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVO3_SANITIZE=
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+# The Qt-free core cross-built for Windows, its tests and the HID probe run under Wine.
+bash scripts/test-windows.sh
 
 if [ -x scripts/bench.sh ]; then
     bash scripts/bench.sh --smoke

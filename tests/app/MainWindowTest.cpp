@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPushButton>
 
 #include "link/testing/FakeTransport.h"
@@ -169,6 +171,26 @@ TEST(Closing, ClosesTheUnitAndEndsTheProgram) {
     w.close();
     EXPECT_EQ(h.transport.openHandles, 0);
     EXPECT_EQ(h.ended, 1);
+}
+
+}  // namespace
+}  // namespace kavo3::app
+
+namespace kavo3::app {
+namespace {
+
+TEST(StatusLine, TakesEveryTextAtOnceAndRepaintsTheLatestSoonAfter) {
+    Harness h;
+    MainWindow w(h.session);
+    w.show();
+    for (int i = 0; i < 1000; ++i) w.setStatusText(QString::number(i));
+    EXPECT_EQ(w.statusLine()->text(), "999");
+    QElapsedTimer waited;
+    waited.start();
+    while (!w.statusLine()->updatesEnabled() && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    EXPECT_TRUE(w.statusLine()->updatesEnabled());
+    EXPECT_EQ(w.statusLine()->text(), "999");
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 #include "capture/PictureBox.h"
 #include "link/DeviceLink.h"
 #include "sim/SimTransport.h"
-#include "tests/capture/RecordingTransport.h"
+#include "link/testing/RecordingTransport.h"
 
 // Readable failure output for texts.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -29,7 +29,7 @@ namespace kavo3::capture {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::RecordingTransport;
+using link::testing::RecordingTransport;
 
 constexpr std::uint8_t kFrameInformation = 20;
 constexpr std::uint8_t kLineData = 21;
@@ -124,7 +124,7 @@ class CaptureWindowTest : public ::testing::Test {
 
     long countOf(std::uint8_t code) const {
         long n = 0;
-        for (const auto& c : recorder_->commands) n += c.code == code;
+        for (const auto& c : recorder_->commands) n += c[0] == code;
         return n;
     }
 
@@ -184,7 +184,7 @@ TEST_F(CaptureWindowTest, LoadInTheCaptureSetting) {
     EXPECT_EQ(state_.FreezeOn, 0);
     EXPECT_EQ(button(1)->text(), "静止");
     ASSERT_EQ(recorder_->commands.size(), 1u);
-    EXPECT_EQ(recorder_->commands[0].code, kFrameInformation);
+    EXPECT_EQ(recorder_->commands[0][0], kFrameInformation);
     EXPECT_FALSE(unit().frozen());  // resetting FreezeOn sends nothing
 }
 
@@ -220,10 +220,10 @@ TEST_F(CaptureWindowTest, FreezeToggle) {
     EXPECT_EQ(state_.FreezeOn, 0);
     EXPECT_FALSE(unit().frozen());
     ASSERT_EQ(recorder_->commands.size(), 2u);
-    EXPECT_EQ(recorder_->commands[0].code, kFreeze);
-    EXPECT_EQ(recorder_->commands[0].byte1, 1);
-    EXPECT_EQ(recorder_->commands[1].code, kFreeze);
-    EXPECT_EQ(recorder_->commands[1].byte1, 0);
+    EXPECT_EQ(recorder_->commands[0][0], kFreeze);
+    EXPECT_EQ(recorder_->commands[0][1], 1);
+    EXPECT_EQ(recorder_->commands[1][0], kFreeze);
+    EXPECT_EQ(recorder_->commands[1][1], 0);
     EXPECT_EQ(recorder_->reads, 3);  // the load's answer and one per freeze command
 }
 
@@ -234,7 +234,7 @@ TEST_F(CaptureWindowTest, FullCaptureWhileLive) {
     recorder_->reads = 0;
     std::string duringCapture;
     recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
-        if (c.code == kLineData && duringCapture.empty()) {
+        if (c[0] == kLineData && duringCapture.empty()) {
             duringCapture = enabledButtons();
             EXPECT_TRUE(window_->capturing());
             EXPECT_TRUE(unit().frozen());
@@ -251,15 +251,15 @@ TEST_F(CaptureWindowTest, FullCaptureWhileLive) {
     // Freeze 1, Frame information, 480 lines of 36 reports, Freeze back to 0.
     const auto& cmds = recorder_->commands;
     ASSERT_EQ(cmds.size(), 2u + 480 + 1);
-    EXPECT_EQ(cmds[0].code, kFreeze);
-    EXPECT_EQ(cmds[0].byte1, 1);
-    EXPECT_EQ(cmds[1].code, kFrameInformation);
+    EXPECT_EQ(cmds[0][0], kFreeze);
+    EXPECT_EQ(cmds[0][1], 1);
+    EXPECT_EQ(cmds[1][0], kFrameInformation);
     for (std::size_t i = 2; i < 482; ++i) {
-        ASSERT_EQ(cmds[i].code, kLineData) << i;
-        ASSERT_EQ(cmds[i].byte1, 36) << i;
+        ASSERT_EQ(cmds[i][0], kLineData) << i;
+        ASSERT_EQ(cmds[i][1], 36) << i;
     }
-    EXPECT_EQ(cmds.back().code, kFreeze);
-    EXPECT_EQ(cmds.back().byte1, 0);
+    EXPECT_EQ(cmds.back()[0], kFreeze);
+    EXPECT_EQ(cmds.back()[1], 0);
     EXPECT_EQ(recorder_->reads, 1 + 1 + 480 * 36 + 1);
     EXPECT_FALSE(unit().frozen());
     EXPECT_EQ(state_.FreezeOn, 0);
@@ -325,10 +325,10 @@ TEST_F(CaptureWindowTest, CaptureWhileFrozenStaysFrozen) {
     EXPECT_TRUE(unit().frozen());
     EXPECT_EQ(state_.FreezeOn, 1);
     EXPECT_EQ(button(1)->text(), "静止中");
-    EXPECT_EQ(recorder_->commands.front().code, kFreeze);
-    EXPECT_EQ(recorder_->commands.front().byte1, 1);
-    EXPECT_EQ(recorder_->commands.back().code, kFreeze);
-    EXPECT_EQ(recorder_->commands.back().byte1, 1);
+    EXPECT_EQ(recorder_->commands.front()[0], kFreeze);
+    EXPECT_EQ(recorder_->commands.front()[1], 1);
+    EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
+    EXPECT_EQ(recorder_->commands.back()[1], 1);
 }
 
 TEST_F(CaptureWindowTest, StopAtLineKLeavesTheLowerLinesBlack) {
@@ -337,15 +337,15 @@ TEST_F(CaptureWindowTest, StopAtLineKLeavesTheLowerLinesBlack) {
     constexpr int kLastLine = 100;
     int linesRequested = 0;
     recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
-        if (c.code == kLineData && linesRequested++ == kLastLine) button(3)->click();
+        if (c[0] == kLineData && linesRequested++ == kLastLine) button(3)->click();
     };
     button(2)->click();
 
     EXPECT_EQ(countOf(kLineData), kLastLine + 1);
     EXPECT_EQ(enabledButtons(), "YYYYY");
     EXPECT_FALSE(unit().frozen());
-    EXPECT_EQ(recorder_->commands.back().code, kFreeze);
-    EXPECT_EQ(recorder_->commands.back().byte1, 0);
+    EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
+    EXPECT_EQ(recorder_->commands.back()[1], 0);
     EXPECT_EQ(button(1)->text(), "静止");
     // A stopped capture says nothing more; the size text stays.
     EXPECT_TRUE(text().startsWith(QStringLiteral("画面情報：")));
@@ -384,7 +384,7 @@ TEST_F(CaptureWindowTest, RoundedUpColumnsAreBlack) {
     button(2)->click();
     EXPECT_EQ(state_.frame.FrameWidth, 720);
     EXPECT_EQ(firstDifference(state_.frame.PixelBuffer, expectedPixels(718, 720, 480, 480)), -1);
-    EXPECT_EQ(recorder_->commands[3].byte1, 36);
+    EXPECT_EQ(recorder_->commands[3][1], 36);
 }
 
 TEST_F(CaptureWindowTest, WideFlatFrameOverhangsTheDesignArea) {
@@ -416,7 +416,7 @@ TEST_F(CaptureWindowTest, RejectedFrameKeepsThePreviousOne) {
         const int horizontal = answer.horizontal;
         // The same unit answers Frame information with other values from now on.
         recorder_->afterRead = [&, answer](std::span<std::uint8_t> r) {
-            if (recorder_->commands.back().code != kFrameInformation) return;
+            if (recorder_->commands.back()[0] != kFrameInformation) return;
             r[1] = answer.horizontal & 0xFF;
             r[2] = (answer.horizontal >> 8) & 0xFF;
             r[3] = answer.vertical & 0xFF;
@@ -429,8 +429,8 @@ TEST_F(CaptureWindowTest, RejectedFrameKeepsThePreviousOne) {
         EXPECT_EQ(countOf(kLineData), 0) << horizontal;
         EXPECT_EQ(enabledButtons(), "YYYYY") << horizontal;
         EXPECT_FALSE(unit().frozen()) << horizontal;
-        EXPECT_EQ(recorder_->commands.back().code, kFreeze);
-        EXPECT_EQ(recorder_->commands.back().byte1, 0);
+        EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
+        EXPECT_EQ(recorder_->commands.back()[1], 0);
         // The frame to save keeps its own sizes; the sizes of the answer are kept apart.
         EXPECT_EQ(state_.frame.FrameWidth, 720);
         EXPECT_EQ(state_.frame.FrameHeight, 480);
@@ -532,7 +532,7 @@ TEST_F(CaptureWindowTest, SaveAfterARejectedCaptureWritesTheLastAcceptedFrame) {
     open();
     button(2)->click();
     recorder_->afterRead = [&](std::span<std::uint8_t> r) {
-        if (recorder_->commands.back().code != kFrameInformation) return;
+        if (recorder_->commands.back()[0] != kFrameInformation) return;
         r[3] = 80;  // 90 lines
         r[4] = 0;
     };
@@ -553,14 +553,14 @@ TEST_F(CaptureWindowTest, CloseBoxDuringACaptureWaitsForTheCaptureToEnd) {
     int linesRequested = 0;
     bool closedAtOnce = true;
     recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
-        if (c.code == kLineData && linesRequested++ == 10) closedAtOnce = window_->close();
+        if (c[0] == kLineData && linesRequested++ == 10) closedAtOnce = window_->close();
     };
     button(2)->click();
     EXPECT_FALSE(closedAtOnce);
     EXPECT_EQ(countOf(kLineData), 11);
     // The freeze was restored before the window went.
-    EXPECT_EQ(recorder_->commands.back().code, kFreeze);
-    EXPECT_EQ(recorder_->commands.back().byte1, 0);
+    EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
+    EXPECT_EQ(recorder_->commands.back()[1], 0);
     EXPECT_FALSE(unit().frozen());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window_.isNull());
@@ -573,7 +573,7 @@ TEST_F(CaptureWindowTest, WindowDestroyedDuringACaptureStillRestoresTheFreeze) {
     open();
     int linesRequested = 0;
     recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
-        if (c.code == kLineData && linesRequested++ == 20) {
+        if (c[0] == kLineData && linesRequested++ == 20) {
             // Destroyed from outside while the capture lets events run.
             QTimer::singleShot(0, [this] { delete window_.data(); });
         }
@@ -581,8 +581,8 @@ TEST_F(CaptureWindowTest, WindowDestroyedDuringACaptureStillRestoresTheFreeze) {
     button(2)->click();
     EXPECT_TRUE(window_.isNull());
     EXPECT_EQ(countOf(kLineData), 21);
-    EXPECT_EQ(recorder_->commands.back().code, kFreeze);
-    EXPECT_EQ(recorder_->commands.back().byte1, 0);
+    EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
+    EXPECT_EQ(recorder_->commands.back()[1], 0);
     EXPECT_FALSE(unit().frozen());
     EXPECT_EQ(state_.FreezeOn, 0);
 }

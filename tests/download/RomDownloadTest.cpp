@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "RecordingTransport.h"
+#include "link/testing/RecordingTransport.h"
 #include "TestFiles.h"
 #include "download/FileSum.h"
 #include "download/RomDownload.h"
@@ -39,7 +39,7 @@ class Download {
         return RomDownload(link_, std::move(callbacks), checksumWait).run(start, file);
     }
 
-    const std::vector<Command>& sent() const { return recorder_.written; }
+    const std::vector<Command>& sent() const { return recorder_.commands; }
     const std::vector<std::uint8_t>& flash() const { return sim_.unit().flash(); }
 
     std::size_t indexOf(const std::string& text) const {
@@ -56,12 +56,12 @@ class Download {
   private:
     void note(const std::string& text) {
         texts.push_back(text);
-        sentAtText.push_back(recorder_.written.size());
+        sentAtText.push_back(recorder_.commands.size());
         if (onText) onText(text);
     }
 
     sim::SimTransport sim_;
-    testing::RecordingTransport recorder_;
+    link::testing::RecordingTransport recorder_;
     link::DeviceLink link_;
 };
 

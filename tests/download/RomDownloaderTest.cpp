@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include "RecordingTransport.h"
+#include "link/testing/RecordingTransport.h"
 #include "TestFiles.h"
 #include "download/FileSum.h"
 #include "download/RomDownloader.h"
@@ -22,7 +22,7 @@ QString qpath(const std::filesystem::path& p) { return QString::fromStdString(p.
 
 struct Harness {
     sim::SimTransport unit;
-    testing::RecordingTransport transport{unit};
+    link::testing::RecordingTransport transport{unit};
     link::DeviceLink link{transport, 20ms};
     app::SettleClock clock;
     app::Session session{link, clock, {}, [] {}};
@@ -57,7 +57,7 @@ struct Harness {
         };
     }
 
-    std::array<std::uint8_t, 8> sent(std::size_t i) const { return transport.written.at(i); }
+    std::array<std::uint8_t, 8> sent(std::size_t i) const { return transport.commands.at(i); }
 };
 
 TEST(RomDownloader, CancelledChoiceChangesNothing) {
@@ -70,7 +70,7 @@ TEST(RomDownloader, CancelledChoiceChangesNothing) {
     h.downloader.download();
 
     EXPECT_EQ(h.dialogs, 1);
-    EXPECT_TRUE(h.transport.written.empty());
+    EXPECT_TRUE(h.transport.commands.empty());
     EXPECT_TRUE(h.shown.isEmpty());
     EXPECT_EQ(h.Text1->text(), QString::fromUtf8("ＫＡＶＯ－３  Ｃｏｎｎｅｃｔ"));
     EXPECT_EQ(h.session.ChosenFileName, "/earlier/choice.bin");
@@ -199,7 +199,7 @@ TEST(RomDownloader, RefusedFileEndsInWriteErrorAndReleasesTheWindows) {
     h.downloader.download();
     EXPECT_EQ(h.Text1->text(), "Write error  file open");
 
-    EXPECT_TRUE(h.transport.written.empty());
+    EXPECT_TRUE(h.transport.commands.empty());
     EXPECT_EQ(hook, (std::vector<bool>{true, false, true, false}));
 }
 
@@ -213,7 +213,7 @@ TEST(RomDownloader, ChecksumWaitComesFromTheConstructor) {
     h.downloader.download();
 
     EXPECT_EQ(h.Text1->text(), "Write error  check sum timeout");
-    EXPECT_GE(h.transport.written.size(), 5u);  // erase, start, data, request, a poll
+    EXPECT_GE(h.transport.commands.size(), 5u);  // erase, start, data, request, a poll
 }
 
 }  // namespace

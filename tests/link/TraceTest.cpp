@@ -5,9 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <random>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "link/DeviceLink.h"
 #include "link/testing/FakeTransport.h"
@@ -31,7 +30,7 @@ TEST(Trace, FormatsBytesAsLowerCaseHexSeparatedBySingleSpaces) {
 
 TEST(Trace, RecordsEveryEventOfAnExchange) {
     const auto path = std::filesystem::temp_directory_path() /
-                      ("kavo3-trace-" + std::to_string(::getpid()) + ".txt");
+                      ("kavo3-trace-" + std::to_string(std::random_device{}()) + ".txt");
     std::filesystem::remove(path);
     {
         auto trace = Trace::open(path.string());

@@ -15,7 +15,7 @@
 
 #include "app/Design.h"
 #include "sim/SimTransport.h"
-#include "tests/timing/RecordingTransport.h"
+#include "link/testing/RecordingTransport.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingWindow.h"
 
@@ -61,7 +61,7 @@ Block unitBlock() {
 
 struct Harness {
     sim::SimTransport unitTransport;
-    testing::RecordingTransport transport{unitTransport};
+    link::testing::RecordingTransport transport{unitTransport};
     link::DeviceLink link{transport, 20ms};
     app::SettleClock clock;
     int ended = 0;

@@ -1,0 +1,38 @@
+// The device-installation calls that list HID interfaces, gathered in one table so that
+// tests can stand in for the enumeration; the backend uses system() everywhere else.
+#pragma once
+
+#include <windows.h>
+// windows.h first: setupapi.h and hidsdi.h rely on its types.
+#include <setupapi.h>
+
+namespace kavo3::link::windows {
+
+struct SetupApi {
+    decltype(&::SetupDiGetClassDevsA) getClassDevs;
+    decltype(&::SetupDiEnumDeviceInterfaces) enumDeviceInterfaces;
+    decltype(&::SetupDiGetDeviceInterfaceDetailA) getDeviceInterfaceDetail;
+    decltype(&::SetupDiDestroyDeviceInfoList) destroyDeviceInfoList;
+
+    static const SetupApi& system();
+};
+
+// A device-information set, destroyed through the table that made it.
+class DeviceInfoSet {
+  public:
+    DeviceInfoSet(HDEVINFO set, const SetupApi& api) : set_(set), api_(api) {}
+    ~DeviceInfoSet() {
+        if (*this) api_.destroyDeviceInfoList(set_);
+    }
+    DeviceInfoSet(const DeviceInfoSet&) = delete;
+    DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
+
+    HDEVINFO get() const { return set_; }
+    explicit operator bool() const { return set_ != nullptr && set_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HDEVINFO set_;
+    const SetupApi& api_;
+};
+
+}  // namespace kavo3::link::windows

@@ -1,0 +1,41 @@
+// The Windows backend of the device link: HID interfaces listed through the device-
+// installation service, opened with CreateFileA, reports moved with overlapped I/O.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/Transport.h"
+
+namespace kavo3::link::windows {
+
+struct SetupApi;
+
+class WinHidTransport : public Transport {
+  public:
+    // Longest a write may wait for the platform to take a report before it is given up.
+    static constexpr std::chrono::milliseconds kWriteLimit{5000};
+
+    WinHidTransport();
+    // `api` stands in for the enumeration calls and must outlive the transport.
+    explicit WinHidTransport(const SetupApi& api,
+                             std::chrono::milliseconds writeLimit = kWriteLimit);
+
+    // The present HID interfaces in the order the platform enumerates them.
+    std::vector<InterfaceEntry> listInterfaces() override;
+    std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override;
+    std::string permissionHint() const override;
+
+  private:
+    const SetupApi& api_;
+    std::chrono::milliseconds writeLimit_;
+};
+
+// The identity that a HID interface path carries ("...#vid_17a7&pid_0001#..."), if any.
+std::optional<HidAttributes> identityFromInterfacePath(std::string_view path);
+
+}  // namespace kavo3::link::windows

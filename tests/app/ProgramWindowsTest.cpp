@@ -1,0 +1,262 @@
+// The windows behind the main window's buttons, and how they meet: against the simulated unit,
+// with every report on the wire read back from the link's trace.
+#include "app/ProgramWindows.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/MainWindow.h"
+#include "download/RomDownloader.h"
+#include "link/Trace.h"
+#include "link/testing/RecordingTransport.h"
+#include "sim/SimTransport.h"
+
+namespace kavo3::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Output reports in the trace, as their first bytes after the report ID.
+std::vector<std::vector<int>> commandsIn(const std::string& tracePath) {
+    std::ifstream in(tracePath);
+    std::vector<std::vector<int>> commands;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string ms, kind;
+        words >> ms >> kind;
+        if (kind != "OUT") continue;
+        std::vector<int> bytes;
+        for (std::string hex; words >> hex && bytes.size() < 9;)
+            bytes.push_back(std::stoi(hex, nullptr, 16));
+        commands.emplace_back(bytes.begin() + 1, bytes.end());
+    }
+    return commands;
+}
+
+int countCommands(const std::string& tracePath, std::initializer_list<int> prefix) {
+    int n = 0;
+    for (const auto& c : commandsIn(tracePath))
+        if (std::equal(prefix.begin(), prefix.end(), c.begin())) ++n;
+    return n;
+}
+
+struct Program {
+    QTemporaryDir dir;
+    std::string tracePath = (dir.path() + "/trace.txt").toStdString();
+    std::unique_ptr<link::Trace> trace = link::Trace::open(tracePath);
+    sim::SimTransport transport;
+    link::DeviceLink link{transport, 20ms, trace.get()};
+    SettleClock clock;
+    int ended = 0;
+    Session session{link, clock, {}, [this] { ++ended; }};
+    MainWindow mainWindow{session};
+    ProgramWindows windows{session, mainWindow};
+
+    explicit Program(std::function<void()> endProgram = {}) {
+        if (endProgram) session.endProgram = std::move(endProgram);
+        mainWindow.load();
+        mainWindow.show();
+    }
+    void click(const char* name) { mainWindow.findChild<QPushButton*>(name)->click(); }
+};
+
+TEST(ProgramWindows, TheTimingButtonShowsTheOneOpenWindowAndANewOneAfterClosing) {
+    Program p;
+    p.click("Command1");
+    QPointer<QWidget> first = p.windows.timingWindow();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->objectName(), "Form6");
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(countCommands(p.tracePath, {0x0F, 0x01}), 1);
+
+    p.click("Command1");
+    EXPECT_EQ(p.windows.timingWindow(), first.data());
+    EXPECT_EQ(countCommands(p.tracePath, {0x0F, 0x01}), 1);  // not loaded again
+
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(first);
+    EXPECT_EQ(countCommands(p.tracePath, {0x0F, 0x00}), 1);
+
+    p.click("Command1");
+    ASSERT_TRUE(p.windows.timingWindow());
+    EXPECT_EQ(countCommands(p.tracePath, {0x0F, 0x01}), 2);
+}
+
+TEST(ProgramWindows, RemoteAndCaptureButtonsShowTheirWindows) {
+    Program p;
+    p.click("Command2");
+    ASSERT_TRUE(p.windows.remoteWindow());
+    EXPECT_EQ(p.windows.remoteWindow()->objectName(), "Form2");
+    p.click("Command3");
+    ASSERT_TRUE(p.windows.captureWindow());
+    EXPECT_EQ(p.windows.captureWindow()->objectName(), "Form5");
+    EXPECT_EQ(countCommands(p.tracePath, {20}), 1);  // the capture window's load check
+}
+
+TEST(ProgramWindows, ThePanelsFreezeKeyIsNotTheCaptureWindowsFreeze) {
+    Program p;
+    p.click("Command3");
+    p.click("Command2");
+    auto* freezeButton = p.windows.captureWindow()->findChild<QAbstractButton*>("Command1");
+    const QString captionBefore = freezeButton->text();
+    p.windows.remoteWindow()->findChild<QAbstractButton*>("Command6")->click();
+    EXPECT_EQ(p.transport.unit().recordedKeys(), std::vector<std::uint8_t>{76});
+    EXPECT_EQ(freezeButton->text(), captionBefore);
+    EXPECT_EQ(countCommands(p.tracePath, {22}), 0);  // no Freeze command went out
+}
+
+TEST(ProgramWindows, TheDownloadButtonWritesAt0E8000AndHoldsEveryOtherWindowMeanwhile) {
+    Program p;
+    p.click("Command1");
+    p.click("Command2");
+    QFile file(p.dir.path() + "/rom.bin");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, '\x5a'));
+    file.close();
+    p.windows.downloader().chooseFile = [&](QWidget*, const QString&, const QString&) {
+        return file.fileName();
+    };
+    bool othersHeld = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (!p.windows.downloader().running()) return;
+        othersHeld = !p.windows.timingWindow()->isEnabled() &&
+                     !p.windows.remoteWindow()->isEnabled() &&
+                     !p.mainWindow.findChild<QPushButton*>("Command1")->isEnabled();
+    });
+    probe.start(0);
+    p.click("Command10");
+    probe.stop();
+
+    EXPECT_TRUE(othersHeld);
+    EXPECT_TRUE(p.windows.timingWindow()->isEnabled());
+    EXPECT_TRUE(p.windows.remoteWindow()->isEnabled());
+    EXPECT_TRUE(p.mainWindow.findChild<QPushButton*>("Command10")->isEnabled());
+    EXPECT_TRUE(p.mainWindow.statusLine()->text().contains("Write OK"));
+    const auto commands = commandsIn(p.tracePath);
+    const auto erase = std::find_if(commands.begin(), commands.end(),
+                                    [](const auto& c) { return c[0] == 4 || c[0] == 5; });
+    ASSERT_NE(erase, commands.end());
+    EXPECT_EQ((std::vector<int>(erase->begin() + 2, erase->begin() + 5)),
+              (std::vector<int>{0x00, 0x80, 0x0E}));
+    EXPECT_EQ(p.transport.unit().flash()[0x0E8000], 0x5a);
+}
+
+TEST(ProgramWindows, EveryDataReportOfADownloadFollowsItsOffsetInTheStatusLine) {
+    QTemporaryDir dir;
+    QFile file(dir.path() + "/rom.bin");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(8 * 300, '\x11'));
+    file.close();
+
+    sim::SimTransport unit;
+    link::testing::RecordingTransport recorder(unit);
+    link::DeviceLink link(recorder, 20ms);
+    SettleClock clock;
+    Session session{link, clock, {}, [] {}};
+    MainWindow mainWindow(session);
+    ProgramWindows windows(session, mainWindow);
+    mainWindow.load();
+    mainWindow.show();
+    windows.downloader().chooseFile = [&](QWidget*, const QString&, const QString&) {
+        return file.fileName();
+    };
+    bool writing = false;
+    QStringList textsAtDataReports;
+    recorder.afterWrite = [&](const link::testing::RecordingTransport::Command& c) {
+        if (writing) textsAtDataReports << mainWindow.statusLine()->text();
+        if (c[0] == 1) writing = true;
+        if (textsAtDataReports.size() == 300) writing = false;
+    };
+    mainWindow.findChild<QPushButton*>("Command10")->click();
+
+    ASSERT_EQ(textsAtDataReports.size(), 300);
+    EXPECT_EQ(textsAtDataReports[3], "18byte");
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(textsAtDataReports[i], QString::number(8 * i, 16).toUpper() + "byte") << i;
+}
+
+// The real end of the program: the process ends, and the trace shows what was sent until then.
+struct EndingProgram {
+    std::unique_ptr<link::Trace> trace;
+    sim::SimTransport transport;
+    link::DeviceLink link{transport, 20ms, trace.get()};
+    SettleClock clock;
+    Session session{link, clock, {}, [] { endProcessNow(); }};
+    MainWindow mainWindow{session};
+    ProgramWindows windows{session, mainWindow};
+
+    explicit EndingProgram(const std::string& tracePath) : trace(link::Trace::open(tracePath)) {
+        mainWindow.load();
+        mainWindow.show();
+    }
+    void click(const char* name) { mainWindow.findChild<QPushButton*>(name)->click(); }
+};
+
+void closeMainWindowWhileTheTimingWindowIsOpen(const std::string& tracePath) {
+    EndingProgram p(tracePath);
+    p.click("Command1");
+    p.mainWindow.close();
+    std::exit(3);
+}
+
+void pressThePowerKeyWhileTheCaptureWindowIsOpen(const std::string& tracePath) {
+    EndingProgram p(tracePath);
+    p.click("Command3");
+    p.click("Command2");
+    p.trace->note("power key");
+    p.windows.remoteWindow()->findChild<QAbstractButton*>("Command18")->click();
+    std::exit(3);
+}
+
+// The death test's child runs the test body again, so the trace needs a name both agree on.
+std::string deathTracePath(const char* name) {
+    const std::string path = (QDir::tempPath() + "/kavo3-" + name + "-trace.txt").toStdString();
+    std::remove(path.c_str());
+    return path;
+}
+
+std::vector<std::string> traceAfter(const std::string& path, const std::string& marker) {
+    std::ifstream in(path);
+    std::vector<std::string> after;
+    bool seen = false;
+    for (std::string line; std::getline(in, line);) {
+        if (seen) after.push_back(line);
+        if (line == "# " + marker) seen = true;
+    }
+    EXPECT_TRUE(seen);
+    return after;
+}
+
+TEST(EndOfProgramDeathTest, ClosingTheMainWindowSendsNoTimingAccessEnd) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = deathTracePath("close-main");
+    EXPECT_EXIT(closeMainWindowWhileTheTimingWindowIsOpen(path), ::testing::ExitedWithCode(0),
+                "");
+    EXPECT_EQ(countCommands(path, {0x0F, 0x01}), 1);
+    EXPECT_EQ(countCommands(path, {0x0F, 0x00}), 0);
+}
+
+TEST(EndOfProgramDeathTest, ThePowerKeyEndsTheProgramWithOtherWindowsOpenAndSendsNothing) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = deathTracePath("power-key");
+    EXPECT_EXIT(pressThePowerKeyWhileTheCaptureWindowIsOpen(path), ::testing::ExitedWithCode(0),
+                "");
+    EXPECT_THAT(traceAfter(path, "power key"), ::testing::IsEmpty());
+}
+
+}  // namespace
+}  // namespace kavo3::app

@@ -1,0 +1,153 @@
+// The backend's open, read and write against named pipes: real overlapped I/O with the
+// test writing and reading on the far end where a device would be.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "PipeEnd.h"
+#include "link/windows/HandleCount.h"
+#include "link/windows/SetupApi.h"
+#include "link/windows/WinHidTransport.h"
+
+namespace kavo3::link::windows {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::PipeEnd;
+
+std::vector<std::uint8_t> report(std::uint8_t first, std::size_t size = 65) {
+    std::vector<std::uint8_t> r(size);
+    for (std::size_t i = 0; i < size; ++i) r[i] = static_cast<std::uint8_t>(first + i);
+    return r;
+}
+
+std::unique_ptr<HidHandle> openPath(WinHidTransport& transport, const std::string& path) {
+    OpenError error = OpenError::Failed;
+    auto handle = transport.open(path, error);
+    EXPECT_EQ(error, handle ? OpenError::None : error);
+    return handle;
+}
+
+class HandleIo : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer.valid());
+        handle = openPath(transport, peer.path());
+        ASSERT_TRUE(handle);
+        ASSERT_TRUE(peer.accept());
+    }
+
+    WinHidTransport transport;
+    PipeEnd peer;
+    std::unique_ptr<HidHandle> handle;
+};
+
+TEST_F(HandleIo, ReadDeliversOneReportWhetherItCameBeforeOrDuringTheWait) {
+    std::vector<std::uint8_t> buffer(65, 0);
+    ASSERT_TRUE(peer.send(report(0x10)));  // already queued when the read starts
+    EXPECT_EQ(handle->read(buffer, 1000ms), ReadStatus::Report);
+    EXPECT_EQ(buffer, report(0x10));
+
+    ASSERT_TRUE(peer.send(report(0x80)));
+    EXPECT_EQ(handle->read(buffer, 1000ms), ReadStatus::Report);
+    EXPECT_EQ(buffer, report(0x80));
+}
+
+TEST_F(HandleIo, ATimedOutReadLeavesTheCallersBufferAndNothingOutstanding) {
+    std::vector<std::uint8_t> buffer(65, 0xAA);
+    EXPECT_EQ(handle->read(buffer, 20ms), ReadStatus::Timeout);
+    EXPECT_EQ(buffer, std::vector<std::uint8_t>(65, 0xAA));
+
+    // Were the abandoned read still pending it would swallow this report.
+    ASSERT_TRUE(peer.send(report(0x20)));
+    EXPECT_EQ(handle->read(buffer, 1000ms), ReadStatus::Report);
+    EXPECT_EQ(buffer, report(0x20));
+
+    EXPECT_EQ(handle->read(buffer, 20ms), ReadStatus::Timeout);
+    EXPECT_EQ(handle->read(buffer, 20ms), ReadStatus::Timeout);
+    ASSERT_TRUE(peer.send(report(0x30)));
+    EXPECT_EQ(handle->read(buffer, 1000ms), ReadStatus::Report);
+    EXPECT_EQ(buffer, report(0x30));
+}
+
+TEST_F(HandleIo, AShortReportIsZeroFilledToTheBufferLength) {
+    std::vector<std::uint8_t> buffer(65, 0xAA);
+    ASSERT_TRUE(peer.send(report(1, 9)));
+    EXPECT_EQ(handle->read(buffer, 1000ms), ReadStatus::Report);
+    std::vector<std::uint8_t> expected(65, 0);
+    const auto sent = report(1, 9);
+    std::copy(sent.begin(), sent.end(), expected.begin());
+    EXPECT_EQ(buffer, expected);
+}
+
+TEST_F(HandleIo, WriteSendsTheWholeReportAsOneBlock) {
+    const auto out = report(0, 65);
+    EXPECT_TRUE(handle->write(out));
+    EXPECT_EQ(peer.receive(), out);
+    const auto small = report(0x40, 9);
+    EXPECT_TRUE(handle->write(small));
+    EXPECT_EQ(peer.receive(), small);
+}
+
+TEST_F(HandleIo, AGoneDeviceFailsReadsAtOnceAndWrites) {
+    peer.close();
+    std::vector<std::uint8_t> buffer(65, 0xAA);
+    // The full wait would be peer longer than any test run allows.
+    EXPECT_EQ(handle->read(buffer, 600000ms), ReadStatus::Failed);
+    EXPECT_EQ(buffer, std::vector<std::uint8_t>(65, 0xAA));
+    EXPECT_FALSE(handle->write(report(0)));
+}
+
+TEST_F(HandleIo, AnInterfaceThatIsNoHidDeviceHasNoAttributesOrCapabilities) {
+    EXPECT_FALSE(handle->attributes());
+    EXPECT_FALSE(handle->capabilities());
+    handle->discardQueuedInput();  // harmless where there is no HID queue
+}
+
+TEST(HandleWrite, AWriteTheOtherSideNeverTakesIsGivenUpAfterTheLimit) {
+    PipeEnd peer(1);  // room for almost nothing, and the test never reads
+    ASSERT_TRUE(peer.valid());
+    WinHidTransport transport(SetupApi::system(), 30ms);
+    auto handle = openPath(transport, peer.path());
+    ASSERT_TRUE(handle);
+    ASSERT_TRUE(peer.accept());
+    const std::vector<std::uint8_t> block(64 * 1024, 0x55);
+    bool givenUp = false;
+    for (int i = 0; i < 4 && !givenUp; ++i) givenUp = !handle->write(block);
+    EXPECT_TRUE(givenUp);
+}
+
+TEST(HandleOpen, MissingPathFailsAndARefusedOneSaysNotPermitted) {
+    WinHidTransport transport;
+    OpenError error = OpenError::None;
+    EXPECT_FALSE(transport.open("\\\\.\\pipe\\kavo3-test-no-such-pipe", error));
+    EXPECT_EQ(error, OpenError::Failed);
+
+    // A folder cannot be opened as a file: Windows answers "access denied".
+    const auto folder = std::filesystem::temp_directory_path();
+    error = OpenError::None;
+    EXPECT_FALSE(transport.open(folder.string(), error));
+    EXPECT_EQ(error, OpenError::NotPermitted);
+    EXPECT_FALSE(transport.permissionHint().empty());
+}
+
+TEST(HandleOpen, AHandleReleasesEverythingItHeld) {
+    WinHidTransport transport;
+    PipeEnd peer;
+    ASSERT_TRUE(peer.valid());
+    const std::size_t before = countOpenHandles();
+    {
+        auto handle = openPath(transport, peer.path());
+        ASSERT_TRUE(handle);
+        ASSERT_TRUE(peer.accept());
+        std::vector<std::uint8_t> buffer(65);
+        EXPECT_EQ(handle->read(buffer, 5ms), ReadStatus::Timeout);  // makes its read event
+        EXPECT_TRUE(handle->write(report(0)));                      // and its write event
+        EXPECT_GT(countOpenHandles(), before);
+    }
+    EXPECT_EQ(countOpenHandles(), before);
+}
+
+}  // namespace
+}  // namespace kavo3::link::windows
