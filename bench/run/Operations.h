@@ -24,7 +24,6 @@ struct Operation {
                 std::string& problem);
 };
 
-// The operations of the windows that this build has.
 std::vector<Operation> operations();
 
 bool runExchanges(Rig&, const Arguments&, Measurement&, std::string&);
