@@ -32,6 +32,7 @@ runner=$build/bench/kavo3bench-run
 demo=$build/app/kavo3tool-demo
 
 if [ "$smoke" = 1 ]; then repeats=1; else repeats=3; fi
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 failures=()
 rows=()
 
@@ -192,7 +193,7 @@ fi
 echo
 echo "$(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
     "$(awk '/^MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo)," \
-    "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+    "load average $load_before at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end"
 row "work" "time" "CPU" "peak RSS" "reports" "ratio" "target"
 printf '%s\n' "${rows[-1]}"
 printf '%s\n' "${rows[-1]}" | tr -c '|\n' '-'
