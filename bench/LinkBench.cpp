@@ -1,0 +1,129 @@
+// Host cost of one exchange (one command report out, one input report back) through the
+// device link: against the simulated unit answering at once, and through the hidraw backend
+// with a socket pair in place of the node and a thread on the other end playing the unit.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdint>
+
+#include "link/DeviceLink.h"
+#include "sim/SimTransport.h"
+
+#ifdef KAVO3_BENCH_HIDRAW
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "link/linux/testing/SocketHidraw.h"
+#endif
+
+namespace {
+
+using namespace kavo3;
+using namespace std::chrono_literals;
+
+constexpr std::uint8_t kConnectionCheck = 2;
+
+void exchangeWithSimulatedUnit(benchmark::State& state) {
+    sim::SimTransport transport;
+    link::DeviceLink link(transport, 20ms);
+    if (!link.OpenDevice()) {
+        state.SkipWithError("the simulated unit was not found");
+        return;
+    }
+    link.CommandBytes = {kConnectionCheck, 0, 0, 0, 0, 0, 0, 0};
+    for (auto _ : state) {
+        link.Exchange();
+        benchmark::DoNotOptimize(link.ReadBuffer.data());
+    }
+    if (transport.reportsRead() != static_cast<long>(state.iterations()))
+        state.SkipWithError("an exchange went unanswered");
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(exchangeWithSimulatedUnit);
+
+#ifdef KAVO3_BENCH_HIDRAW
+
+// Answers every report it receives with one 64-byte unnumbered input report, until the
+// socket is shut down.
+class AnsweringPeer {
+  public:
+    explicit AnsweringPeer(link::UniqueFd unit)
+        : unit_(std::move(unit)), thread_([this] { serve(); }) {}
+    ~AnsweringPeer() {
+        ::shutdown(unit_.get(), SHUT_RDWR);
+        thread_.join();
+    }
+    AnsweringPeer(const AnsweringPeer&) = delete;
+    AnsweringPeer& operator=(const AnsweringPeer&) = delete;
+
+  private:
+    void serve() {
+        std::array<std::uint8_t, 128> report{};
+        std::array<std::uint8_t, 64> answer{};
+        answer[0] = 0xAC;
+        for (;;) {
+            const ssize_t n = ::recv(unit_.get(), report.data(), report.size(), 0);
+            if (n <= 0) return;
+            answer[1] = report[1];
+            if (::send(unit_.get(), answer.data(), answer.size(), MSG_NOSIGNAL) !=
+                static_cast<ssize_t>(answer.size()))
+                return;
+        }
+    }
+
+    link::UniqueFd unit_;
+    std::thread thread_;
+};
+
+// The floor under the hidraw exchange: one report out and one back over the same socket pair
+// and answering thread, by bare system calls. What the machine itself needs for the round trip
+// (two thread wake-ups); the link's own cost is the difference.
+void roundTripOverSocketPair(benchmark::State& state) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        state.SkipWithError("no socket pair");
+        return;
+    }
+    const link::UniqueFd host(ends[0]);
+    AnsweringPeer peer{link::UniqueFd(ends[1])};
+    std::array<std::uint8_t, 65> report{};
+    report[1] = kConnectionCheck;
+    std::array<std::uint8_t, 64> answer{};
+    for (auto _ : state) {
+        if (::write(host.get(), report.data(), report.size()) != 65 ||
+            ::read(host.get(), answer.data(), answer.size()) != 64) {
+            state.SkipWithError("the peer did not answer");
+            break;
+        }
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+void exchangeOverHidrawSocket(benchmark::State& state) {
+    link::testing::FakeSysfs sysfs;
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    link::testing::SocketHidrawTransport transport(sysfs.sys(), sysfs.dev());
+    AnsweringPeer peer(transport.plug(sysfs.node("hidraw0")));
+    link::DeviceLink link(transport, 1000ms);
+    if (!link.OpenDevice()) {
+        state.SkipWithError("the socket unit was not found");
+        return;
+    }
+    link.CommandBytes = {kConnectionCheck, 0, 0, 0, 0, 0, 0, 0};
+    bool lost = false;
+    for (auto _ : state) {
+        link.Exchange();
+        if (link.ReadBuffer[2] != kConnectionCheck) lost = true;
+    }
+    if (lost) state.SkipWithError("an exchange went unanswered");
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(exchangeOverHidrawSocket)->UseRealTime();
+BENCHMARK(roundTripOverSocketPair)->UseRealTime();
+
+#endif  // KAVO3_BENCH_HIDRAW
+
+}  // namespace
+
+BENCHMARK_MAIN();
