@@ -43,19 +43,13 @@ class TemporaryFile {
 bool runDownload(Rig& rig, const Arguments& arguments, Measurement& measurement,
                  std::string& problem) {
     const TemporaryFile file(arguments.bytes);
-    app::MainWindow& mainWindow = rig.mainWindow;
-    download::RomDownloader downloader(
-        rig.session, [&mainWindow](const QString& text) { mainWindow.setStatusText(text); },
-        &mainWindow);
-    // As the main window sets it up: nothing else reaches the unit while the run goes on.
-    downloader.onRunning = [&mainWindow](bool running) {
-        mainWindow.setUnitButtonsEnabled(!running);
-    };
+    // The downloader as the program wires it to the main window; only the dialog is replaced.
+    download::RomDownloader& downloader = rig.windows.downloader();
     const QString path = QString::fromStdString(file.path().string());
     downloader.chooseFile = [&path](QWidget*, const QString&, const QString&) { return path; };
 
     measurement.start();
-    downloader.download();
+    rig.windows.startRomDownload();
     Rig::settle();
     measurement.stop();
 
