@@ -39,7 +39,7 @@ awk -v windows="$window_tests" '
     BEGIN { n = split(windows, w, "\n"); for (i = 1; i <= n; i++) window[w[i]] = 1 }
     /<testcase / { match($0, /name="[^"]*"/); name = substr($0, RSTART + 6, RLENGTH - 7); names[name] = 1 }
     /\[  PASSED  \] [0-9]+ test/ { match($0, /\] [0-9]+/); passed[name] += substr($0, RSTART + 2, RLENGTH - 2) }
-    /Totals: [0-9]+ passed/ { match($0, /Totals: [0-9]+/); passed[name] += substr($0, RSTART + 8, RLENGTH - 8) }
+    /^# pass [0-9]+/ { passed[name] += $3 }
     END {
         for (t in names) {
             printf "  %-26s %5d cases passed%s\n", t, passed[t], (t in window) ? "  (window tests)" : ""
