@@ -4,7 +4,7 @@
 #include <QFont>
 #include <QLocale>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 
 namespace kavo3::app {
 

@@ -10,7 +10,7 @@
 #include <QSignalBlocker>
 #include <QStandardPaths>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "timing/TimingFileStore.h"
 #include "timing/TimingParameters.h"
 

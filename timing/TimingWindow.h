@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "app/Session.h"
+#include "ui/Session.h"
 #include "timing/TimingState.h"
 
 class QCloseEvent;

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
 #include "sim/SimTransport.h"
