@@ -3,7 +3,7 @@
 #include <QCloseEvent>
 #include <algorithm>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 
 namespace kavo3::app {
 

@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
 #include "link/DeviceLink.h"

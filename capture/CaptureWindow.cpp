@@ -12,7 +12,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "capture/BitmapFile.h"
 #include "capture/ButtonPictures.h"
 #include "capture/LineAssembler.h"

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <charconv>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "remote/KeyArt.h"
 #include "remote/KeyButton.h"
 #include "remote/PanelGroup.h"

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/Session.h"
+#include "ui/Session.h"
 
 class QLabel;
 

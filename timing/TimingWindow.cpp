@@ -11,7 +11,7 @@
 #include <QStandardPaths>
 #include <optional>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "timing/TimingFileStore.h"
 #include "timing/TimingParameters.h"
 

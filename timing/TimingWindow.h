@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/Session.h"
+#include "ui/Session.h"
 #include "timing/TimingState.h"
 
 class QCloseEvent;

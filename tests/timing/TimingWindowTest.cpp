@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "sim/SimTransport.h"
 #include "link/testing/RecordingTransport.h"
 #include "timing/TimingParameters.h"
