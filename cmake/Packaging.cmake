@@ -53,9 +53,10 @@ presses the keys of the unit's remote control on an on-screen picture,
 freezes and captures a frame and saves it as a 24-bit BMP, and writes a
 file into the unit's flash ROM and verifies it by checksum.
 .
-kavo3tool-demo is the same tool against a built-in simulated unit. A udev
-rule gives the user at the seat access to the unit. The user interface is
-Japanese.")
+kavo3tool-demo is the same tool against a built-in simulated unit;
+kavo3cli runs the same sequences from a terminal, for scripts and test
+rigs. A udev rule gives the user at the seat access to the unit. The
+windows are in Japanese.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
