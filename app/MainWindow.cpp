@@ -21,6 +21,8 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8("KAVO-3 映像信号調整TOOL Ver 1.11"));
     setFixedSize(twips(7395), twips(1890));
+    // Controls without a font of their own in the design take its default face.
+    setFont(designFont(9));
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName("Text1");

@@ -84,6 +84,7 @@ CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget
     setObjectName(QStringLiteral("Form5"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("KAVO-3 Capture Tool"));
+    setFont(app::designFont(9));
     setFixedSize(app::twips(8505), app::twips(6240));
 
     Picture1 = new PictureBox(this);

@@ -107,6 +107,8 @@ void TimingWindow::buildControls() {
 
         c.slider = new QScrollBar(Qt::Horizontal, frame);
         c.slider->setObjectName(QString::fromUtf8(p.name));
+        // Otherwise a screen reader names every slider after its group box.
+        c.slider->setAccessibleName(QString::fromUtf8(p.name));
         c.slider->setRange(0, p.maximum);
         c.slider->setSingleStep(1);
         c.slider->setPageStep(1);
@@ -118,6 +120,7 @@ void TimingWindow::buildControls() {
 
         c.text = new QLineEdit(QStringLiteral("000"), frame);
         c.text->setObjectName(QString::fromUtf8(p.name) + "_txt");
+        c.text->setAccessibleName(QString::fromUtf8(p.name) + " value");
         app::placeInTwips(c.text, kTextLeft, top, kTextWidth, kRowHeight);
     }
 
