@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 
+#include "link/ConnectionCheck.h"
 #include "ui/Design.h"
 
 namespace kavo3::app {
@@ -58,17 +58,9 @@ void MainWindow::load() {
 
 void MainWindow::connectUnit() {
     link::DeviceLink& link = session_.link;
-    const bool found = link.OpenDevice();
-    int zeros = 8;
-    if (found) {
-        link.CommandBytes = {2, 0, 0, 0, 0, 0, 0, 0};
-        link.WriteCommand();
-        link.ReadReport();
-        zeros = static_cast<int>(
-            std::count(link.ReadBuffer.begin() + 1, link.ReadBuffer.begin() + 9, 0));
-        session_.clock.settleWait(3);
-    }
-    if (zeros == 8) {
+    const link::Connection connection =
+        link::checkConnection(link, [this](int ticks) { session_.clock.settleWait(ticks); });
+    if (connection != link::Connection::Ready) {
         setStatusText(QString::fromUtf8(kNotConnectedText));
         setUnitButtonsEnabled(false);
     } else {

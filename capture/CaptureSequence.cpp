@@ -48,15 +48,16 @@ LinesEnd readFrameLines(link::DeviceLink& link, const FrameSizes& sizes, Frame& 
 }
 
 CaptureResult captureFrame(link::DeviceLink& link, std::int16_t freezeAfter, Frame& frame,
-                           const LineLoopCallbacks& callbacks) {
+                           const CaptureCallbacks& callbacks) {
     // The picture must stand still while it is read out.
     sendFreeze(link, 1);
     CaptureResult result;
     result.sizes = requestFrameInformation(link);
     result.accepted = result.sizes.accepted();
+    if (callbacks.frameInformation) callbacks.frameInformation(result.sizes);
     if (result.accepted) {
         frame = Frame(result.sizes.FrameWidth, result.sizes.FrameHeight);
-        result.end = readFrameLines(link, result.sizes, frame, callbacks);
+        result.end = readFrameLines(link, result.sizes, frame, callbacks.lines);
     }
     sendFreeze(link, freezeAfter);
     return result;

@@ -53,10 +53,16 @@ struct CaptureResult {
     LinesEnd end = LinesEnd::Complete;
 };
 
+struct CaptureCallbacks {
+    // With the frame information answer, accepted or not, before any line is requested.
+    std::function<void(const FrameSizes&)> frameInformation;
+    LineLoopCallbacks lines;
+};
+
 // A whole capture for a caller without a window: Freeze 1, Frame information, the lines
 // when the frame is accepted (into `frame`, made anew), then Freeze with `freezeAfter`, so
 // that the unit is left as it was. `frame` keeps its content when the frame is rejected.
 CaptureResult captureFrame(link::DeviceLink& link, std::int16_t freezeAfter, Frame& frame,
-                           const LineLoopCallbacks& callbacks);
+                           const CaptureCallbacks& callbacks);
 
 }  // namespace kavo3::capture

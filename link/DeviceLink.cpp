@@ -97,6 +97,7 @@ bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
     DeviceHandle = std::move(handle);
     ReadHandle = std::move(readHandle);
     DeviceCaps = *caps;
+    DeviceAttributes = *attributes;
     devicePath_ = entry.path;
     note("unit " + hex4(attributes->VendorID) + ":" + hex4(attributes->ProductID) + " at " +
          entry.path + ", reports in " + std::to_string(caps->InputReportByteLength) + " out " +
