@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,15 @@ public:
         ReadReport();
     }
 
+    // A caller that must not be interrupted (a download's data phase) holds the link
+    // (link/LinkHold.h): meanwhile every write or read made other than through the hold is
+    // refused, never sent, as one thread cannot wait for the hold to end.
+    class Hold;
+    [[nodiscard]] Hold hold();
+    bool held() const { return held_; }
+    // Runs `command` now, or once the hold has ended while the link is held.
+    void runWhenFree(std::function<void()> command);
+
     // Closes both handles; a later write searches again.
     void Close();
 
@@ -72,6 +82,7 @@ public:
 private:
     bool tryInterface(const InterfaceEntry& entry);
     void note(const std::string& text);
+    bool refusedWhileHeld(const char* what);
 
     Transport& transport_;
     std::chrono::milliseconds readWait_;
@@ -82,6 +93,9 @@ private:
     std::string devicePath_;
     std::string permissionProblem_;
     std::vector<std::uint8_t> outputReport_;
+    bool held_ = false;
+    bool holderActing_ = false;  // the current write or read comes through the hold
+    std::vector<std::function<void()>> whenFree_;
 };
 
 }  // namespace kavo3::link

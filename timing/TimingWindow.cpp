@@ -290,10 +290,13 @@ void TimingWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    auto& cmd = session_.link.CommandBytes;
-    cmd[0] = kTimingAccess;
-    cmd[1] = 0x00;
-    session_.link.Exchange();
+    // The window closes now; during a download's data phase its command waits for the end.
+    link::DeviceLink& link = session_.link;
+    link.runWhenFree([&link] {
+        link.CommandBytes[0] = kTimingAccess;
+        link.CommandBytes[1] = 0x00;
+        link.Exchange();
+    });
     event->accept();
 }
 
