@@ -10,6 +10,7 @@ packages=("$@")
     qt6-base-dev qt6-translations-l10n libgl-dev
     fonts-ipafont-gothic
     xvfb xauth
+    dpkg-dev lintian appstream file
 )
 
 missing=()
