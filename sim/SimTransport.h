@@ -3,6 +3,7 @@
 // that the options ask for. One thread drives it; handles may outlive the transport.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ class SimTransport : public link::Transport {
     // Pulls the unit out now: writes fail, reads find nothing, the search no longer lists it.
     void unplug();
     bool unplugged() const;
+
+    // Link time per report from now on.
+    void setReportDelay(std::chrono::microseconds delay);
 
     // Reports that went over the link to the unit and back.
     long reportsWritten() const;
