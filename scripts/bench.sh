@@ -229,7 +229,7 @@ cli_download() {
     fi
     t1=$(date +%s%N)
     wall=$(((t1 - t0) / 1000))
-    read -r cpu peak < <(awk '{printf "%.0f %.1f", ($1 + $2) * 1000, $3 / 1024}' "$dir/time")
+    read -r cpu peak < <(awk '{printf "%.0f %.1f\n", ($1 + $2) * 1000, $3 / 1024}' "$dir/time")
     row "$work" "$(awk -v w="$wall" 'BEGIN {printf "%.2f s", w / 1e6}')" "$cpu ms" "$peak MB" \
         "$(awk -v n="$reports" -v w="$wall" 'BEGIN {printf "%.0f /s", n * 1e6 / w}')" \
         "$(awk -v n="$reports" -v w="$wall" 'BEGIN {printf "%.4f", w / 1000 / n}')" "$target"
