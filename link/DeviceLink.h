@@ -46,6 +46,8 @@ public:
     void WriteCommand() { WriteReport(CommandBytes); }
 
     // Waits for the next input report and leaves it in ReadBuffer; all zeros when none came.
+    // When the platform says that the unit has left, both handles are closed and DeviceFound
+    // becomes false: reads then end at once, and the next write searches again.
     void ReadReport();
 
     // WriteCommand followed by ReadReport.
@@ -70,6 +72,7 @@ public:
 
 private:
     bool tryInterface(const InterfaceEntry& entry);
+    void unitGone();
     void note(const std::string& text);
 
     Transport& transport_;
@@ -80,6 +83,7 @@ private:
     std::unique_ptr<HidHandle> ReadHandle;
     std::string devicePath_;
     std::string permissionProblem_;
+    std::string problemOnStderr_;  // the refusal last told on standard error
     std::vector<std::uint8_t> outputReport_;
 };
 
