@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/Session.h"
+#include "ui/Session.h"
 
 namespace kavo3::app {
 

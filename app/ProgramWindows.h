@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/Session.h"
+#include "ui/Session.h"
 
 namespace kavo3::timing {
 class TimingWindow;

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/Session.h"
+#include "ui/Session.h"
 #include "capture/CaptureState.h"
 
 class QPlainTextEdit;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/Session.h"
+#include "ui/Session.h"
 #include "download/RomDownload.h"
 
 class QWidget;

@@ -102,6 +102,7 @@ bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
     ReadHandle = std::move(readHandle);
     problemOnStderr_.clear();
     DeviceCaps = *caps;
+    DeviceAttributes = *attributes;
     devicePath_ = entry.path;
     note("unit " + hex4(attributes->VendorID) + ":" + hex4(attributes->ProductID) + " at " +
          entry.path + ", reports in " + std::to_string(caps->InputReportByteLength) + " out " +

@@ -69,6 +69,7 @@ public:
     std::array<std::uint8_t, 8> CommandBytes{};
     std::vector<std::uint8_t> ReadBuffer = std::vector<std::uint8_t>(kMinInputReportLength, 0);
     HidCaps DeviceCaps{};
+    HidAttributes DeviceAttributes{};  // of the unit found by the latest search
 
 private:
     bool tryInterface(const InterfaceEntry& entry);

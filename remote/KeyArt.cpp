@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 
 namespace kavo3::remote {
 

@@ -9,8 +9,9 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <optional>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "timing/TimingFileStore.h"
 #include "timing/TimingParameters.h"
 
@@ -106,6 +107,8 @@ void TimingWindow::buildControls() {
 
         c.slider = new QScrollBar(Qt::Horizontal, frame);
         c.slider->setObjectName(QString::fromUtf8(p.name));
+        // Otherwise a screen reader names every slider after its group box.
+        c.slider->setAccessibleName(QString::fromUtf8(p.name));
         c.slider->setRange(0, p.maximum);
         c.slider->setSingleStep(1);
         c.slider->setPageStep(1);
@@ -117,6 +120,7 @@ void TimingWindow::buildControls() {
 
         c.text = new QLineEdit(QStringLiteral("000"), frame);
         c.text->setObjectName(QString::fromUtf8(p.name) + "_txt");
+        c.text->setAccessibleName(QString::fromUtf8(p.name) + " value");
         app::placeInTwips(c.text, kTextLeft, top, kTextWidth, kRowHeight);
     }
 
@@ -142,6 +146,7 @@ void TimingWindow::load() {
     link.Exchange();
     state_.TimingBaseLow = link.ReadBuffer[1];
     state_.TimingBaseHigh = link.ReadBuffer[2];
+    state_.readFromUnit.fill(false);
 
     for (std::size_t i = 0; i < kTimingBlockSize; i += kTimingReadStep) {
         if (!state_.inPage(i, kTimingReadStep)) {
@@ -154,13 +159,15 @@ void TimingWindow::load() {
         cmd[2] = state_.addressLow(i);
         cmd[3] = state_.TimingBaseHigh;
         link.Exchange();
-        for (std::size_t j = 0; j < kTimingReadStep; ++j) image[i + j] = link.ReadBuffer[1 + j];
+        for (std::size_t j = 0; j < kTimingReadStep; ++j) {
+            image[i + j] = link.ReadBuffer[1 + j];
+            state_.readFromUnit[i + j] = true;
+        }
         session_.clock.settleWait(kSettleTicks);
     }
 
     for (std::size_t i = 0; i < kTimingParameters.size(); ++i)
-        parameters_[i].slider->setEnabled(
-            state_.inPage(kTimingParameters[i].lowByte, kTimingWriteStep));
+        parameters_[i].slider->setEnabled(state_.windowRead(kTimingParameters[i].lowByte));
     RefreshTimingSliders();
 }
 
@@ -169,18 +176,23 @@ void TimingWindow::WriteTimingWindow(std::size_t k) {
     const auto& image = state_.TimingRegisters;
     cmd = {kBlockWrite, 0x00,         state_.addressLow(k), state_.TimingBaseHigh,
            image[k],    image[k + 1], image[k + 2],         image[k + 3]};
+    lastBlockWrite_ = cmd;
     session_.link.Exchange();
 }
 
-void TimingWindow::writeEnd() {
-    // Bytes 1..7 stay as the preceding Block write left them.
-    session_.link.CommandBytes[0] = kWriteEnd;
+void TimingWindow::writeEnd(const std::array<std::uint8_t, 8>& blockWrite) {
+    // Another window's exchange during a settle wait may have changed the shared bytes.
+    auto& cmd = session_.link.CommandBytes;
+    cmd = blockWrite;
+    cmd[0] = kWriteEnd;
     session_.link.Exchange();
 }
 
 void TimingWindow::RefreshTimingSliders() {
     for (const std::size_t i : kRefreshOrder) {
         const auto& p = kTimingParameters[i];
+        // A slider without a whole read window has no value to show; it keeps "000".
+        if (!state_.windowRead(p.lowByte)) continue;
         const int value = p.valueIn(state_.TimingRegisters);
         if (value > p.maximum) {
             showOutOfRange(i, value);
@@ -209,6 +221,7 @@ void TimingWindow::showOutOfRange(std::size_t index, int value) {
 void TimingWindow::parameterChanged(std::size_t index, int value) {
     const auto& p = kTimingParameters[index];
     auto& image = state_.TimingRegisters;
+    if (!state_.windowRead(p.lowByte)) return;
     parameters_[index].pinned = false;
     parameters_[index].text->setText(QString::number(value));
 
@@ -217,12 +230,11 @@ void TimingWindow::parameterChanged(std::size_t index, int value) {
     const bool lowDiffers = image[p.lowByte] != low;
     const bool highDiffers = p.wide() && image[static_cast<std::size_t>(p.highByte)] != high;
     if (!lowDiffers && !highDiffers) return;
-    if (!state_.inPage(p.lowByte, kTimingWriteStep)) return;
 
     image[p.lowByte] = low;
     if (p.wide()) image[static_cast<std::size_t>(p.highByte)] = high;
     WriteTimingWindow(p.lowByte);
-    writeEnd();
+    writeEnd(lastBlockWrite_);
 }
 
 void TimingWindow::dataSave() {
@@ -251,15 +263,17 @@ void TimingWindow::dataLoad() {
         applyTimingFile(data, state_.TimingRegisters);
     }
 
-    bool wrote = false;
+    std::optional<std::array<std::uint8_t, 8>> lastWrite;
     for (std::size_t i = 0; i < kTimingLoadWindows * kTimingWriteStep; i += kTimingWriteStep) {
-        if (!state_.inPage(i, kTimingWriteStep)) continue;
+        // Bytes the unit did not give are not known, so they are not sent back.
+        if (!state_.windowRead(i)) continue;
         WriteTimingWindow(i);
-        wrote = true;
+        // A slider moved during a settle wait writes its own window; the load ends on its own.
+        lastWrite = lastBlockWrite_;
         session_.clock.settleWait(kSettleTicks);
     }
     RefreshTimingSliders();
-    if (wrote) writeEnd();
+    if (lastWrite) writeEnd(*lastWrite);
 }
 
 void TimingWindow::endOfSequence() {

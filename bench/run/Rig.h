@@ -6,7 +6,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
-#include "app/Session.h"
+#include "ui/Session.h"
 #include "bench/run/Figures.h"
 #include "link/DeviceLink.h"
 #include "sim/SimTransport.h"

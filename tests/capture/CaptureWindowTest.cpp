@@ -15,7 +15,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "capture/CaptureWindow.h"
 #include "capture/PictureBox.h"
 #include "link/DeviceLink.h"

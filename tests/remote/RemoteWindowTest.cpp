@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "link/DeviceLink.h"
 #include "link/Trace.h"
 #include "remote/KeyArt.h"

@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/Design.h"
+#include "ui/Design.h"
 #include "sim/SimTransport.h"
 #include "link/testing/RecordingTransport.h"
 #include "timing/TimingParameters.h"
@@ -602,6 +602,94 @@ TEST(TimingWindowLimits, BaseNearThePageEndNeverCarriesIntoTheHighByte) {
         EXPECT_EQ(load[r][3], kBaseHigh);
     }
     EXPECT_EQ(load[8], writeEnd(load[7]));
+}
+
+// Reads go in steps of eight and stop at the page end, so near it a four-byte window can fit
+// the page and still hold bytes that were never read.
+class TimingWindowUnreadBytes : public ::testing::TestWithParam<std::uint8_t> {};
+
+TEST_P(TimingWindowUnreadBytes, OnlyWholeReadWindowsAreShownAndWritten) {
+    const std::uint8_t base = GetParam();
+    const std::size_t readEnd = (256 - base) / 8 * 8;  // bytes 0..readEnd-1 are read
+    Harness h(Harness::withBase(base, kBaseHigh));
+    const Block block = unitBlock();
+    h.open(block);
+    const auto unitBytes = [&h] {
+        Block now{};
+        for (std::size_t i = 0; i < now.size(); ++i)
+            now[i] = h.unit().timingRegister(static_cast<std::uint16_t>(h.base() + i));
+        return now;
+    };
+
+    for (const auto& p : kTimingParameters) {
+        const bool whole = p.lowByte + 4 <= readEnd;
+        EXPECT_EQ(h.slider(p.name)->isEnabled(), whole) << p.name;
+        if (whole) {
+            EXPECT_EQ(h.slider(p.name)->value(), p.valueIn(h.state.TimingRegisters)) << p.name;
+        } else {
+            EXPECT_EQ(h.text(p.name), "000") << p.name;
+        }
+    }
+
+    // A disabled slider moved all the same writes nothing.
+    for (const auto& p : kTimingParameters) {
+        if (p.lowByte + 4 <= readEnd) continue;
+        const auto mark = h.mark();
+        h.slider(p.name)->setValue(3);
+        EXPECT_TRUE(h.sent(mark).empty()) << p.name;
+        EXPECT_EQ(h.text(p.name), "000") << p.name;
+    }
+
+    // A load, without a file and with one, writes only the windows read whole.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("all-ones.bin");
+    writeFile(file, QByteArray(256, 0x01));
+    for (const QString& choice : {QString(), file}) {
+        h.nextChoice = choice;
+        const auto mark = h.mark();
+        h.click("Command2");
+        const auto load = h.sent(mark);
+        const std::size_t windows = (readEnd - 4) / 4 + 1;
+        ASSERT_EQ(load.size(), windows + 1) << choice.toStdString();
+        for (std::size_t r = 0; r < windows; ++r)
+            EXPECT_EQ(load[r], blockWrite(4 * r, h.state.TimingRegisters, base)) << r;
+        EXPECT_EQ(load.back(), writeEnd(load[windows - 1]));
+        for (const auto& p : kTimingParameters) {
+            if (p.lowByte + 4 > readEnd) {
+                EXPECT_EQ(h.text(p.name), "000") << p.name;
+            }
+        }
+    }
+    const Block after = unitBytes();
+    for (std::size_t i = readEnd; i < block.size() && base + i <= 0xFF; ++i)
+        EXPECT_EQ(after[i], block[i]) << "unread byte " << i;
+}
+
+// 178: bytes 72..75 unread; 185: pv1pos and pv1size half or not read; 201: hsw and vsw.
+INSTANTIATE_TEST_SUITE_P(BasesNearThePageEnd, TimingWindowUnreadBytes,
+                         ::testing::Values(std::uint8_t{178}, std::uint8_t{185},
+                                           std::uint8_t{201}));
+
+TEST(TimingWindowLimits, WriteEndCarriesTheTimingWindowsOwnBlockWrite) {
+    Harness h;
+    h.open();
+    // Another window's exchange during each settle wait of the load.
+    QTimer other;
+    QObject::connect(&other, &QTimer::timeout, [&h] {
+        h.link.CommandBytes = {0x13, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42};
+        h.link.Exchange();
+    });
+    other.start(0);
+    h.nextChoice.clear();
+    const auto mark = h.mark();
+    h.click("Command2");
+    other.stop();
+    std::vector<Command> timing;
+    for (const auto& c : h.sent(mark))
+        if (c[0] != 0x13) timing.push_back(c);
+    ASSERT_EQ(timing.size(), 20u);
+    EXPECT_EQ(timing[19], writeEnd(timing[18]));
+    EXPECT_GT(h.sent(mark).size(), 20u);
 }
 
 TEST(TimingWindowLimits, ValueBeyond4095FromTheUnitIsShownNotWritten) {

@@ -5,7 +5,7 @@
 #include <QString>
 #include <functional>
 
-#include "app/SettleClock.h"
+#include "ui/SettleClock.h"
 #include "link/DeviceLink.h"
 
 namespace kavo3::app {

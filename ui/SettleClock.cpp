@@ -1,4 +1,4 @@
-#include "app/SettleClock.h"
+#include "ui/SettleClock.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/Session.h"
+#include "ui/Session.h"
 
 namespace kavo3::app {
 
