@@ -46,6 +46,8 @@ QString rejectedMessage() { return QStringLiteral("入力映像が無いか、�
 
 QString saveFailedMessage() { return QStringLiteral("BMPファイルを保存できませんでした。"); }
 
+QString noFrameMessage() { return QStringLiteral("保存する画像がありません。"); }
+
 QString sizeMessage(const FrameSizes& s) {
     return QStringLiteral("画面情報：水平SIZE= %1dot , 垂直SIZE= %2dot , RGB　24bit")
         .arg(s.FrameWidth)
@@ -228,7 +230,10 @@ void CaptureWindow::requestStop() { state_.StopRequested = 1; }
 void CaptureWindow::saveBitmap() {
     // Before any frame was accepted there is nothing to write; after a rejected one the
     // last accepted frame is written with its own sizes.
-    if (state_.frame.empty()) return;
+    if (state_.frame.empty()) {
+        showText(noFrameMessage());
+        return;
+    }
 
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString start = previousChoice_.isEmpty() ? documents : previousChoice_;

@@ -17,6 +17,13 @@ int runKey(const UnitOptions& unit, const std::string& key);
 // The key table: short name, code, design name and legend of every key.
 int listKeys();
 
+// The timing window's opening, parameter changes, data save and data load; each run ends
+// with the window's closing.
+int runTimingShow(const UnitOptions& unit);
+int runTimingSet(const UnitOptions& unit, const std::vector<std::string>& assignments);
+int runTimingSave(const UnitOptions& unit, const std::string& file);
+int runTimingLoad(const UnitOptions& unit, const std::string& file);
+
 int runFreeze(const UnitOptions& unit, bool on);
 int runCapture(const UnitOptions& unit, const std::string& file, bool leaveFrozen);
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
@@ -62,6 +63,21 @@ int main(int argc, char** argv) {
         ->capture_default_str()
         ->check(CLI::Validator(checkAddress, "ADDR"));
 
+    CLI::App* timing = subcommand(app, "timing", "The unit's video timing registers");
+    timing->require_subcommand(1);
+    CLI::App* timingShow = subcommand(*timing, "show", "Print the fourteen timing parameters");
+    std::vector<std::string> assignments;
+    CLI::App* timingSet = subcommand(*timing, "set", "Change parameters, e.g. h2pos=120 vsw=6");
+    timingSet->add_option("NAME=VALUE", assignments, "Parameter names as 'timing show' prints them")
+        ->required();
+    std::string timingFile;
+    CLI::App* timingSave =
+        subcommand(*timing, "save", "Save the register image as a 257-byte timing data file");
+    timingSave->add_option("FILE", timingFile, "The file to write")->required();
+    CLI::App* timingLoad =
+        subcommand(*timing, "load", "Load a timing data file and write it to the unit");
+    timingLoad->add_option("FILE", timingFile, "The file to read")->required();
+
     std::string captureFile;
     bool leaveFrozen = false;
     CLI::App* capture = subcommand(
@@ -98,6 +114,10 @@ int main(int argc, char** argv) {
 
     if (*status) return runStatus(unit, listInterfaces);
     if (*download) return runDownload(unit, downloadFile, *parseNumber(address));
+    if (*timingShow) return runTimingShow(unit);
+    if (*timingSet) return runTimingSet(unit, assignments);
+    if (*timingSave) return runTimingSave(unit, timingFile);
+    if (*timingLoad) return runTimingLoad(unit, timingFile);
     if (*capture) return runCapture(unit, captureFile, leaveFrozen);
     if (*key) return listKeyTable ? listKeys() : runKey(unit, keyName);
     if (*freeze) return runFreeze(unit, freezeState == "on");

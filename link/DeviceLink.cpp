@@ -116,6 +116,7 @@ void DeviceLink::WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, 
 }
 
 void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
+    if (refusedWhileHeld("output report")) return;
     if (!found_) OpenDevice();
     if (!found_) return;
 
@@ -132,6 +133,10 @@ void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
 }
 
 void DeviceLink::ReadReport() {
+    if (refusedWhileHeld("read")) {
+        std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
+        return;
+    }
     if (!found_ || !ReadHandle) {
         ReadBuffer.assign(kMinInputReportLength, 0);
         if (trace_) trace_->noReport();

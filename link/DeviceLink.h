@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,15 @@ public:
         ReadReport();
     }
 
+    // A caller that must not be interrupted (a download's data phase) holds the link
+    // (link/LinkHold.h): meanwhile every write or read made other than through the hold is
+    // refused, never sent, as one thread cannot wait for the hold to end.
+    class Hold;
+    [[nodiscard]] Hold hold();
+    bool held() const { return held_; }
+    // Runs `command` now, or once the hold has ended while the link is held.
+    void runWhenFree(std::function<void()> command);
+
     // Closes both handles; a later write searches again.
     void Close();
 
@@ -75,6 +85,7 @@ private:
     bool tryInterface(const InterfaceEntry& entry);
     void unitGone();
     void note(const std::string& text);
+    bool refusedWhileHeld(const char* what);
 
     Transport& transport_;
     std::chrono::milliseconds readWait_;
@@ -86,6 +97,9 @@ private:
     std::string permissionProblem_;
     std::string problemOnStderr_;  // the refusal last told on standard error
     std::vector<std::uint8_t> outputReport_;
+    bool held_ = false;
+    bool holderActing_ = false;  // the current write or read comes through the hold
+    std::vector<std::function<void()>> whenFree_;
 };
 
 }  // namespace kavo3::link

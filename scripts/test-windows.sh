@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64
+bash scripts/install-deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev wine wine64
 
 build=build-windows
 start=$(date +%s)

@@ -5,15 +5,16 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStandardPaths>
 #include <optional>
 
-#include "ui/Design.h"
 #include "timing/TimingFileStore.h"
 #include "timing/TimingParameters.h"
+#include "ui/Design.h"
 
 namespace kavo3::timing {
 
@@ -28,6 +29,9 @@ constexpr int kSettleTicks = 3;
 const char* const kSaveTitle = "KAVO-3 入出力映像タイミングDataを保存";
 const char* const kLoadTitle = "KAVO-3 入出力映像タイミングDataを読込";
 const char* const kSavePreset = "kavo3_syc*.bin";
+// A failure must not pass for a success.
+const char* const kSaveFailedText = "タイミングデータを保存できませんでした。";
+const char* const kLoadRefusedText = "タイミングデータを読み込めませんでした。";
 
 struct FrameDesign {
     const char* name;
@@ -78,6 +82,10 @@ TimingWindow::TimingWindow(app::Session& session, TimingState& state, QWidget* p
     setFixedSize(app::twips(8280), app::twips(5100));
     buildControls();
     chooseFile = [this](const FileDialogRequest& r) { return showFileDialog(r); };
+    showMessage = [this](const QString& text) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+        box.exec();
+    };
 }
 
 void TimingWindow::buildControls() {
@@ -246,7 +254,8 @@ void TimingWindow::dataSave() {
     session_.ChosenFileName = name;
     if (name.isEmpty()) return;
     dialogFileName_ = name;
-    writeTimingFile(name, state_.TimingRegisters);
+    if (!writeTimingFile(name, state_.TimingRegisters))
+        showMessage(QString::fromUtf8(kSaveFailedText));
 }
 
 void TimingWindow::dataLoad() {
@@ -259,7 +268,10 @@ void TimingWindow::dataLoad() {
         dialogFileName_ = name;
         const TimingFileData data = readTimingFile(name);
         // A file that fails its checks changes nothing, here or in the unit.
-        if (data.error != TimingFileError::None) return;
+        if (data.error != TimingFileError::None) {
+            showMessage(QString::fromUtf8(kLoadRefusedText));
+            return;
+        }
         applyTimingFile(data, state_.TimingRegisters);
     }
 
@@ -290,10 +302,13 @@ void TimingWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    auto& cmd = session_.link.CommandBytes;
-    cmd[0] = kTimingAccess;
-    cmd[1] = 0x00;
-    session_.link.Exchange();
+    // The window closes now; during a download's data phase its command waits for the end.
+    link::DeviceLink& link = session_.link;
+    link.runWhenFree([&link] {
+        link.CommandBytes[0] = kTimingAccess;
+        link.CommandBytes[1] = 0x00;
+        link.Exchange();
+    });
     event->accept();
 }
 

@@ -51,6 +51,8 @@ class TimingWindow : public QWidget {
 
     // Replaceable so that tests choose a path or a cancel without a dialog.
     FileChooser chooseFile;
+    // Tells the user that a save or a load failed; a message box unless replaced.
+    std::function<void(const QString& text)> showMessage;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -581,6 +581,7 @@ TEST_F(CaptureWindowTest, NothingToSaveBeforeAnAcceptedFrame) {
     QTemporaryDir dir;
     nextChoice_ = dir.filePath(QStringLiteral("frame.bmp"));
     button(4)->click();
+    EXPECT_EQ(text(), QStringLiteral("保存する画像がありません。"));
     EXPECT_TRUE(dialogCalls_.empty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
     EXPECT_TRUE(session_->ChosenFileName.isEmpty());

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -13,11 +14,11 @@
 #include <QTimer>
 #include <memory>
 
-#include "ui/Design.h"
-#include "sim/SimTransport.h"
 #include "link/testing/RecordingTransport.h"
+#include "sim/SimTransport.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingWindow.h"
+#include "ui/Design.h"
 
 namespace kavo3::timing {
 namespace {
@@ -70,6 +71,7 @@ struct Harness {
     QPointer<TimingWindow> window;
     std::vector<TimingWindow::FileDialogRequest> dialogs;
     QString nextChoice;
+    QStringList messages;
 
     explicit Harness(sim::SimOptions options = withBase(kBaseLow, kBaseHigh))
         : unitTransport(options) {
@@ -103,6 +105,7 @@ struct Harness {
             dialogs.push_back(r);
             return nextChoice;
         };
+        window->showMessage = [this](const QString& text) { messages << text; };
         window->load();
         window->show();
         return *window;
@@ -142,6 +145,36 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
+
+const QString kSaveFailed = QString::fromUtf8("タイミングデータを保存できませんでした。");
+const QString kLoadRefused = QString::fromUtf8("タイミングデータを読み込めませんでした。");
+
+// A folder that takes no new file while a file in it stays writable. Root passes over the
+// folder's permissions, so it is made immutable instead where the file system allows.
+class ReadOnlyFolder {
+  public:
+    explicit ReadOnlyFolder(const QString& path) : path_(path) {
+        QFile::setPermissions(path_, QFile::ReadOwner | QFile::ExeOwner);
+        if (takesNewFiles()) immutable_ = QProcess::execute("chattr", {"+i", path_}) == 0;
+        ready_ = !takesNewFiles();
+    }
+    ~ReadOnlyFolder() {
+        if (immutable_) QProcess::execute("chattr", {"-i", path_});
+        QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool ready() const { return ready_; }
+
+  private:
+    bool takesNewFiles() const {
+        QFile probe(path_ + "/probe");
+        if (!probe.open(QIODevice::WriteOnly)) return false;
+        probe.remove();
+        return true;
+    }
+    QString path_;
+    bool immutable_ = false;
+    bool ready_ = false;
+};
 
 // ---- the window as the user sees it
 
@@ -448,6 +481,43 @@ TEST(TimingDataSave, CancelWritesNothingAndClearsTheChosenName) {
     EXPECT_TRUE(h.session.ChosenFileName.isEmpty());
 }
 
+TEST(TimingDataSave, AFailedSaveSaysSoAndLeavesTheOldFile) {
+    Harness h;
+    QTemporaryDir dir;
+    h.open();
+    h.nextChoice = dir.filePath("saved.bin");
+    h.click("Command1");
+    EXPECT_TRUE(h.messages.isEmpty());
+
+    // No such folder; a name at the length limit, with nothing writable beside it.
+    const QString longName = dir.filePath(QString(255, 'k'));
+    writeFile(longName, "old contents");
+    for (const QString& path : {dir.filePath("no/such/folder.bin"), longName}) {
+        h.nextChoice = path;
+        h.click("Command1");
+        EXPECT_EQ(h.messages.value(0), kSaveFailed) << path.toStdString();
+        h.messages.clear();
+    }
+    EXPECT_EQ(fileBytes(longName), "old contents");
+}
+
+TEST(TimingDataSave, InAFolderThatTakesNoNewFileTheFileIsWrittenInPlace) {
+    Harness h;
+    QTemporaryDir dir;
+    h.open();
+    const QString path = dir.filePath("kavo3_syc1.bin");
+    writeFile(path, QByteArray(600, 'x'));
+    ReadOnlyFolder folder(dir.path());
+    if (!folder.ready()) GTEST_SKIP() << "no folder here can refuse new files";
+    h.nextChoice = path;
+    h.click("Command1");
+    EXPECT_TRUE(h.messages.isEmpty());
+    const QByteArray file = fileBytes(path);
+    ASSERT_EQ(file.size(), 257);
+    EXPECT_EQ(std::uint8_t(file[2]), unitBlock()[2]);
+    EXPECT_EQ(file[256], 0);
+}
+
 TEST(TimingDataLoad, WritesNineteenWindowsRefreshesAndEndsWithWriteEnd) {
     Harness h;
     QTemporaryDir dir;
@@ -554,6 +624,8 @@ TEST(TimingDataLoad, RefusedFilesChangeNothingAndSendNothing) {
         EXPECT_EQ(h.text("clamp_width"), "11");
         EXPECT_EQ(h.slider("vst")->value(), 525);
         EXPECT_EQ(h.session.ChosenFileName, path);
+        EXPECT_EQ(h.messages.value(0), kLoadRefused) << path.toStdString();
+        h.messages.clear();
     }
 }
 
