@@ -117,7 +117,7 @@ void DeviceLink::WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, 
 
 void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
     if (refusedWhileHeld("output report")) return;
-    if (!found_) OpenDevice();
+    if (!found_ && !lostWhileHeld_) OpenDevice();
     if (!found_) return;
 
     outputReport_.assign(DeviceCaps.OutputReportByteLength, 0);
@@ -161,6 +161,12 @@ void DeviceLink::unitGone() {
     // caller. Until a write finds the unit again, reads end at once with zeros.
     note("unit at " + devicePath_ + " is gone: both handles closed, the next write searches again");
     Close();
+    if (held_) {
+        // A unit plugged in again would take the rest of the held reports (raw data) for
+        // commands; the search waits until the hold has ended.
+        lostWhileHeld_ = true;
+        note("link held: no search until the hold ends");
+    }
 }
 
 void DeviceLink::Close() {

@@ -99,6 +99,7 @@ private:
     std::vector<std::uint8_t> outputReport_;
     bool held_ = false;
     bool holderActing_ = false;  // the current write or read comes through the hold
+    bool lostWhileHeld_ = false;  // the unit left during the hold: no search until it ends
     std::vector<std::function<void()>> whenFree_;
 };
 

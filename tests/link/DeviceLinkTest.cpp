@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/LinkHold.h"
 #include "link/testing/FakeTransport.h"
 
 namespace kavo3::link {
@@ -221,6 +222,33 @@ TEST(UnitGone, AWriteOrReadThatSaysSoClosesTheUnitUntilAWriteFindsItAgain) {
         ASSERT_EQ(t.written.size(), 1u);
         EXPECT_EQ(link.ReadBuffer[1], 7);
     }
+}
+
+TEST(UnitGone, AUnitBackDuringAHoldTakesNoneOfTheHeldReportsOnlyWhatFollows) {
+    FakeTransport t;
+    t.interfaces = {device("first", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+    {
+        DeviceLink::Hold hold = link.hold();
+        hold.WriteReport({1, 0, 0, 0x80, 0x0E, 0x18, 0, 0});  // write start, 3 data reports
+        t.gone = true;
+        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});  // data that reads as an erase
+        t.gone = false;
+        t.interfaces = {device("second", 0x17A7, 1)};
+        const int listed = t.listCalls;
+        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});
+        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});
+        hold.ReadReport();
+        EXPECT_EQ(t.listCalls, listed);  // not even searched for
+        EXPECT_FALSE(link.DeviceFound());
+    }
+    ASSERT_EQ(t.written.size(), 1u);  // the write start only
+    link.WriteReport(6, 0, 0, 0x80, 0x0E, 0x18, 0, 0);
+    EXPECT_TRUE(link.DeviceFound());
+    EXPECT_EQ(link.DevicePath(), "second");
+    ASSERT_EQ(t.written.size(), 2u);
+    EXPECT_EQ(t.written[1][1], 6);
 }
 
 TEST(UnitGone, ATimeoutOrARefusedWriteKeepsTheUnit) {
