@@ -208,6 +208,9 @@ std::string SimTransport::unitPath() const {
 void SimTransport::unplug() { device_->unplug(); }
 void SimTransport::plugBackIn() { device_->plugBackIn(); }
 bool SimTransport::unplugged() const { return device_->unplugged; }
+void SimTransport::setReportDelay(std::chrono::microseconds delay) {
+    device_->clock = ReportClock(delay);
+}
 long SimTransport::reportsWritten() const { return device_->written; }
 long SimTransport::reportsRead() const { return device_->read; }
 int SimTransport::openHandles() const { return device_->handles; }

@@ -3,6 +3,7 @@
 // that the options ask for. One thread drives it; handles may outlive the transport.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ class SimTransport : public link::Transport {
     // Plugs it in again now, at another path; earlier handles stay gone.
     void plugBackIn();
     bool unplugged() const;
+
+    // Link time per report from now on.
+    void setReportDelay(std::chrono::microseconds delay);
 
     // Reports that went over the link to the unit and back.
     long reportsWritten() const;

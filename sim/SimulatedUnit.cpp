@@ -43,6 +43,14 @@ SimulatedUnit::SimulatedUnit(const SimOptions& options)
     ready_.reserve(128);
 }
 
+void SimulatedUnit::changeFaults(const SimOptions& faults) {
+    options_.noAnswer = faults.noAnswer;
+    options_.zeroAnswers = faults.zeroAnswers;
+    options_.lateAnswers = faults.lateAnswers;
+    options_.corruptFlash = faults.corruptFlash;
+    options_.checksumPolls = faults.checksumPolls;
+}
+
 Answer& SimulatedUnit::answer() {
     ++answersOut_;
     return ready_.emplace_back();

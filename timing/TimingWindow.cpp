@@ -14,17 +14,12 @@
 
 #include "timing/TimingFileStore.h"
 #include "timing/TimingParameters.h"
+#include "timing/TimingSequence.h"
 #include "ui/Design.h"
 
 namespace kavo3::timing {
 
 namespace {
-
-constexpr std::uint8_t kTimingAccess = 0x0F;
-constexpr std::uint8_t kBlockRead = 0x10;
-constexpr std::uint8_t kBlockWrite = 0x11;
-constexpr std::uint8_t kWriteEnd = 0x12;
-constexpr int kSettleTicks = 3;
 
 const char* const kSaveTitle = "KAVO-3 入出力映像タイミングDataを保存";
 const char* const kLoadTitle = "KAVO-3 入出力映像タイミングDataを読込";
@@ -145,56 +140,13 @@ void TimingWindow::buildControls() {
 
 void TimingWindow::load() {
     BusyScope busy(busy_, [this] { endOfSequence(); });
-    auto& link = session_.link;
-    auto& cmd = link.CommandBytes;
-    auto& image = state_.TimingRegisters;
-
-    cmd[0] = kTimingAccess;
-    cmd[1] = 0x01;
-    link.Exchange();
-    state_.TimingBaseLow = link.ReadBuffer[1];
-    state_.TimingBaseHigh = link.ReadBuffer[2];
-    state_.readFromUnit.fill(false);
-
-    for (std::size_t i = 0; i < kTimingBlockSize; i += kTimingReadStep) {
-        if (!state_.inPage(i, kTimingReadStep)) {
-            // Beyond the page the block cannot be addressed; nothing of it is known.
-            std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(i), kTimingReadStep, 0);
-            continue;
-        }
-        cmd[0] = kBlockRead;
-        cmd[1] = 0x00;
-        cmd[2] = state_.addressLow(i);
-        cmd[3] = state_.TimingBaseHigh;
-        link.Exchange();
-        for (std::size_t j = 0; j < kTimingReadStep; ++j) {
-            image[i + j] = link.ReadBuffer[1 + j];
-            state_.readFromUnit[i + j] = true;
-        }
-        session_.clock.settleWait(kSettleTicks);
-    }
-
+    openTiming(session_.link, state_, [this](int ticks) { session_.clock.settleWait(ticks); });
     for (std::size_t i = 0; i < kTimingParameters.size(); ++i)
         parameters_[i].slider->setEnabled(state_.windowRead(kTimingParameters[i].lowByte));
     RefreshTimingSliders();
 }
 
-void TimingWindow::WriteTimingWindow(std::size_t k) {
-    auto& cmd = session_.link.CommandBytes;
-    const auto& image = state_.TimingRegisters;
-    cmd = {kBlockWrite, 0x00,         state_.addressLow(k), state_.TimingBaseHigh,
-           image[k],    image[k + 1], image[k + 2],         image[k + 3]};
-    lastBlockWrite_ = cmd;
-    session_.link.Exchange();
-}
-
-void TimingWindow::writeEnd(const std::array<std::uint8_t, 8>& blockWrite) {
-    // Another window's exchange during a settle wait may have changed the shared bytes.
-    auto& cmd = session_.link.CommandBytes;
-    cmd = blockWrite;
-    cmd[0] = kWriteEnd;
-    session_.link.Exchange();
-}
+void TimingWindow::WriteTimingWindow(std::size_t k) { writeTimingWindow(session_.link, state_, k); }
 
 void TimingWindow::RefreshTimingSliders() {
     for (const std::size_t i : kRefreshOrder) {
@@ -228,21 +180,10 @@ void TimingWindow::showOutOfRange(std::size_t index, int value) {
 
 void TimingWindow::parameterChanged(std::size_t index, int value) {
     const auto& p = kTimingParameters[index];
-    auto& image = state_.TimingRegisters;
     if (!state_.windowRead(p.lowByte)) return;
     parameters_[index].pinned = false;
     parameters_[index].text->setText(QString::number(value));
-
-    const auto low = static_cast<std::uint8_t>(value % 256);
-    const auto high = static_cast<std::uint8_t>((value / 256) % 256);
-    const bool lowDiffers = image[p.lowByte] != low;
-    const bool highDiffers = p.wide() && image[static_cast<std::size_t>(p.highByte)] != high;
-    if (!lowDiffers && !highDiffers) return;
-
-    image[p.lowByte] = low;
-    if (p.wide()) image[static_cast<std::size_t>(p.highByte)] = high;
-    WriteTimingWindow(p.lowByte);
-    writeEnd(lastBlockWrite_);
+    changeParameter(session_.link, state_, p, value);
 }
 
 void TimingWindow::dataSave() {
@@ -275,17 +216,11 @@ void TimingWindow::dataLoad() {
         applyTimingFile(data, state_.TimingRegisters);
     }
 
-    std::optional<std::array<std::uint8_t, 8>> lastWrite;
-    for (std::size_t i = 0; i < kTimingLoadWindows * kTimingWriteStep; i += kTimingWriteStep) {
-        // Bytes the unit did not give are not known, so they are not sent back.
-        if (!state_.windowRead(i)) continue;
-        WriteTimingWindow(i);
-        // A slider moved during a settle wait writes its own window; the load ends on its own.
-        lastWrite = lastBlockWrite_;
-        session_.clock.settleWait(kSettleTicks);
-    }
+    // A slider moved during a settle wait writes its own window; the load ends on its own.
+    const std::optional<BlockWrite> lastWrite = writeLoadedWindows(
+        session_.link, state_, [this](int ticks) { session_.clock.settleWait(ticks); });
     RefreshTimingSliders();
-    if (lastWrite) writeEnd(*lastWrite);
+    if (lastWrite) writeEnd(session_.link, *lastWrite);
 }
 
 void TimingWindow::endOfSequence() {
@@ -304,11 +239,7 @@ void TimingWindow::closeEvent(QCloseEvent* event) {
     }
     // The window closes now; during a download's data phase its command waits for the end.
     link::DeviceLink& link = session_.link;
-    link.runWhenFree([&link] {
-        link.CommandBytes[0] = kTimingAccess;
-        link.CommandBytes[1] = 0x00;
-        link.Exchange();
-    });
+    link.runWhenFree([&link] { closeTiming(link); });
     event->accept();
 }
 

@@ -69,8 +69,6 @@ class TimingWindow : public QWidget {
     void buildControls();
     void parameterChanged(std::size_t index, int value);
     void showOutOfRange(std::size_t index, int value);
-    // Write end with bytes 1..7 of the given Block write, whatever another window sent since.
-    void writeEnd(const std::array<std::uint8_t, 8>& blockWrite);
     QString showFileDialog(const FileDialogRequest& request);
     void endOfSequence();
 
@@ -87,8 +85,6 @@ class TimingWindow : public QWidget {
 
     // The name the file dialog shows next; the one dialog of this window remembers it.
     QString dialogFileName_;
-    // The command bytes of this window's latest Block write.
-    std::array<std::uint8_t, 8> lastBlockWrite_{};
     // Sequences that let window events run; a close asked for meanwhile waits for them.
     int busy_ = 0;
     bool closePending_ = false;

@@ -180,6 +180,24 @@ TEST(SimFaults, ReportDelayMakesEveryReportEachWayCostLinkTime) {
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(5 * 2 * 2));
 }
 
+TEST(SimFaults, FaultsAndDelayChangeWhileTheUnitRuns) {
+    SimRig rig;
+    EXPECT_FALSE(allZero(rig.exchange({2})));
+    rig.unit().changeFaults(with("zeros"));
+    EXPECT_TRUE(allZero(rig.exchange({2})));
+    rig.unit().changeFaults(with("noanswer,size=64x64,base=0x90"));
+    EXPECT_TRUE(allZero(rig.exchange({2})));
+    EXPECT_EQ(rig.transport.reportsRead(), 2);  // the zero answer came, the last did not
+    rig.unit().changeFaults({});
+    EXPECT_FALSE(allZero(rig.exchange({2})));
+    EXPECT_EQ(rig.exchange({0x0F, 1})[0], 0x20);  // the base stays as the unit was made
+
+    rig.transport.setReportDelay(std::chrono::microseconds(2000));
+    const auto start = Clock::now();
+    rig.exchange({2});
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(4));
+}
+
 TEST(SimFaults, UsbSwitchIsAFullSpeedLink) {
     EXPECT_EQ(with("usb").reportDelay, std::chrono::microseconds(1000));
 }
