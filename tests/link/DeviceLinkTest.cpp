@@ -251,19 +251,6 @@ TEST(UnitGone, AUnitBackDuringAHoldTakesNoneOfTheHeldReportsOnlyWhatFollows) {
     EXPECT_EQ(t.written[1][1], 6);
 }
 
-TEST(UnitGone, ATimeoutOrARefusedWriteKeepsTheUnit) {
-    FakeTransport t;
-    t.interfaces = {device("u", 0x17A7, 1)};
-    DeviceLink link(t, 5ms);
-    ASSERT_TRUE(link.OpenDevice());
-    link.Exchange();  // nothing answers
-    t.writesFail = true;
-    link.Exchange();
-    EXPECT_TRUE(link.DeviceFound());
-    EXPECT_EQ(t.openHandles, 2);
-    EXPECT_EQ(t.listCalls, 1);
-}
-
 TEST(ReadReport, LeavesTheAnswerOrAllZeros) {
     FakeTransport t;
     auto unit = device("u", 0x17A7, 1);
