@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 
+#include "link/ConnectionCheck.h"
 #include "ui/Design.h"
 
 namespace kavo3::app {
@@ -21,6 +21,8 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), ses
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8("KAVO-3 映像信号調整TOOL Ver 1.11"));
     setFixedSize(twips(7395), twips(1890));
+    // Controls without a font of their own in the design take its default face.
+    setFont(designFont(9));
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName("Text1");
@@ -56,17 +58,9 @@ void MainWindow::load() {
 
 void MainWindow::connectUnit() {
     link::DeviceLink& link = session_.link;
-    const bool found = link.OpenDevice();
-    int zeros = 8;
-    if (found) {
-        link.CommandBytes = {2, 0, 0, 0, 0, 0, 0, 0};
-        link.WriteCommand();
-        link.ReadReport();
-        zeros = static_cast<int>(
-            std::count(link.ReadBuffer.begin() + 1, link.ReadBuffer.begin() + 9, 0));
-        session_.clock.settleWait(3);
-    }
-    if (zeros == 8) {
+    const link::Connection connection =
+        link::checkConnection(link, [this](int ticks) { session_.clock.settleWait(ticks); });
+    if (connection != link::Connection::Ready) {
         setStatusText(QString::fromUtf8(kNotConnectedText));
         setUnitButtonsEnabled(false);
     } else {

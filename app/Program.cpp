@@ -3,9 +3,10 @@
 #include <QApplication>
 #include <QTranslator>
 
-#include "app/JapaneseInterface.h"
 #include "app/MainWindow.h"
+#include "app/ProgramLook.h"
 #include "app/ProgramWindows.h"
+#include "app/QtTranslations.h"
 #include "link/DeviceLink.h"
 #include "link/Trace.h"
 
@@ -13,8 +14,9 @@ namespace kavo3::app {
 
 int runProgram(int argc, char** argv, link::Transport& transport) {
     QApplication application(argc, argv);
+    setUpProgramLook(application);
     QTranslator qtTranslator;
-    setUpJapaneseInterface(application, qtTranslator);
+    installQtTranslations(application, qtTranslator);
 
     const std::unique_ptr<link::Trace> trace = link::Trace::fromEnvironment();
     link::DeviceLink link(transport, link::DeviceLink::kReadWait, trace.get());

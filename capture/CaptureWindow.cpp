@@ -15,17 +15,12 @@
 #include "ui/Design.h"
 #include "capture/BitmapFile.h"
 #include "capture/ButtonPictures.h"
-#include "capture/LineAssembler.h"
+#include "capture/CaptureSequence.h"
 #include "capture/PictureBox.h"
 
 namespace kavo3::capture {
 
 namespace {
-
-constexpr std::uint8_t kFrameInformation = 20;
-constexpr std::uint8_t kLineData = 21;
-constexpr std::uint8_t kFreeze = 22;
-constexpr std::uint8_t kFpgaSelectB2 = 2;
 
 // The picture box's design area, in twips.
 constexpr int kPictureLeft = 240;
@@ -51,6 +46,8 @@ QString rejectedMessage() { return QStringLiteral("入力映像が無いか、�
 
 QString saveFailedMessage() { return QStringLiteral("BMPファイルを保存できませんでした。"); }
 
+QString noFrameMessage() { return QStringLiteral("保存する画像がありません。"); }
+
 QString sizeMessage(const FrameSizes& s) {
     return QStringLiteral("画面情報：水平SIZE= %1dot , 垂直SIZE= %2dot , RGB　24bit")
         .arg(s.FrameWidth)
@@ -64,12 +61,6 @@ std::filesystem::path toFilesystemPath(const QString& path) {
     const QByteArray encoded = QFile::encodeName(path);
     return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
 #endif
-}
-
-void sendFreeze(link::DeviceLink& link, std::int16_t freezeOn) {
-    link.CommandBytes[0] = kFreeze;
-    link.CommandBytes[1] = static_cast<std::uint8_t>(freezeOn);
-    link.Exchange();
 }
 
 QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption,
@@ -95,6 +86,7 @@ CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget
     setObjectName(QStringLiteral("Form5"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("KAVO-3 Capture Tool"));
+    setFont(app::designFont(9));
     setFixedSize(app::twips(8505), app::twips(6240));
 
     Picture1 = new PictureBox(this);
@@ -137,11 +129,7 @@ void CaptureWindow::load() {
     state_.FreezeOn = 0;
     Command4->setEnabled(false);
 
-    auto& link = session_.link;
-    link.CommandBytes[0] = kFrameInformation;
-    link.Exchange();
-
-    if (link.ReadBuffer[5] == kFpgaSelectB2) {
+    if (unitInCaptureSetting(session_.link)) {
         showText(readyMessage());
     } else {
         Command1->setEnabled(false);
@@ -181,10 +169,7 @@ void CaptureWindow::captureFrame() {
     showFreezeCaption();
     sendFreeze(session_.link, state_.FreezeOn);
 
-    auto& link = session_.link;
-    link.CommandBytes[0] = kFrameInformation;
-    link.Exchange();
-    const FrameSizes sizes = decodeFrameInformation(link.ReadBuffer);
+    const FrameSizes sizes = requestFrameInformation(session_.link);
     state_.sizes = sizes;
 
     if (!sizes.accepted()) {
@@ -228,28 +213,16 @@ bool CaptureWindow::readLines(const FrameSizes& sizes) {
     CaptureState& state = state_;
     state.frame = Frame(sizes.FrameWidth, sizes.FrameHeight);
     Frame& frame = state.frame;
-    auto& link = session_.link;
-    const int reports = reportsPerLine(sizes.LineStride);
 
-    for (std::int32_t y = 0; y < sizes.FrameHeight; ++y) {
-        link.CommandBytes[0] = kLineData;
-        link.CommandBytes[1] = static_cast<std::uint8_t>(reports);
-        link.WriteCommand();
-
-        LineAssembler line(frame.row(y), sizes.ActiveWidth);
-        for (int r = 0; r < reports; ++r) {
-            link.ReadReport();
-            line.add(std::span<const std::uint8_t>(link.ReadBuffer).subspan(1, 64));
-        }
-        line.finish();
+    LineLoopCallbacks callbacks;
+    callbacks.lineDone = [this, &alive, &frame](std::int32_t y) {
         Picture1->drawLine(y, frame.row(y));
-
         // Lets the stop button, a close and the repaint through.
         QCoreApplication::processEvents();
-        if (!alive) return false;
-        if (state.StopRequested == 1) break;
-    }
-    return true;
+        return !alive.isNull();
+    };
+    callbacks.stopRequested = [&state] { return state.StopRequested == 1; };
+    return readFrameLines(session_.link, sizes, frame, callbacks) != LinesEnd::Abandoned;
 }
 
 void CaptureWindow::requestStop() { state_.StopRequested = 1; }
@@ -257,7 +230,10 @@ void CaptureWindow::requestStop() { state_.StopRequested = 1; }
 void CaptureWindow::saveBitmap() {
     // Before any frame was accepted there is nothing to write; after a rejected one the
     // last accepted frame is written with its own sizes.
-    if (state_.frame.empty()) return;
+    if (state_.frame.empty()) {
+        showText(noFrameMessage());
+        return;
+    }
 
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString start = previousChoice_.isEmpty() ? documents : previousChoice_;

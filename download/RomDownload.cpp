@@ -9,6 +9,7 @@
 #include "download/ErasePlan.h"
 #include "download/FileSum.h"
 #include "download/StatusTexts.h"
+#include "link/LinkHold.h"
 
 namespace kavo3::download {
 
@@ -126,8 +127,11 @@ bool RomDownload::writeData(std::uint32_t startAddress, SourceFile& source, std:
     const std::uint32_t padded = paddedLength(length);
     show(kDownloadText);
     callbacks_.processEvents();
+    // From the write start on the unit takes every report as data, until the last one is
+    // answered: no other window's command may come in between.
+    link::DeviceLink::Hold hold = link_.hold();
     link_.CommandBytes = addressAndCount(kWriteStart, startAddress, padded);
-    link_.WriteCommand();
+    hold.WriteCommand();
 
     // The unit takes exactly the announced number of data reports, so a file that fails
     // part-way is still followed to the end, with erased bytes in place of the rest.
@@ -146,12 +150,14 @@ bool RomDownload::writeData(std::uint32_t startAddress, SourceFile& source, std:
         callbacks_.processEvents();
         // Set only now: nothing that ran during the events may have left its bytes here.
         link_.CommandBytes = bytes;
-        link_.WriteCommand();
+        hold.WriteCommand();
     }
     source.close();
 
     settle();
-    link_.ReadReport();  // the unit's answer to the end of the data; its content says nothing
+    hold.ReadReport();  // the unit's answer to the end of the data; its content says nothing
+    // A command another window owes the unit (a closing timing window's) goes out now.
+    hold.release();
     settle();
     show(kDownloadEndText);
     return readOk;

@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ public:
     void WriteCommand() { WriteReport(CommandBytes); }
 
     // Waits for the next input report and leaves it in ReadBuffer; all zeros when none came.
+    // When the platform says that the unit has left, both handles are closed and DeviceFound
+    // becomes false: reads then end at once, and the next write searches again.
     void ReadReport();
 
     // WriteCommand followed by ReadReport.
@@ -53,6 +56,15 @@ public:
         WriteCommand();
         ReadReport();
     }
+
+    // A caller that must not be interrupted (a download's data phase) holds the link
+    // (link/LinkHold.h): meanwhile every write or read made other than through the hold is
+    // refused, never sent, as one thread cannot wait for the hold to end.
+    class Hold;
+    [[nodiscard]] Hold hold();
+    bool held() const { return held_; }
+    // Runs `command` now, or once the hold has ended while the link is held.
+    void runWhenFree(std::function<void()> command);
 
     // Closes both handles; a later write searches again.
     void Close();
@@ -67,10 +79,13 @@ public:
     std::array<std::uint8_t, 8> CommandBytes{};
     std::vector<std::uint8_t> ReadBuffer = std::vector<std::uint8_t>(kMinInputReportLength, 0);
     HidCaps DeviceCaps{};
+    HidAttributes DeviceAttributes{};  // of the unit found by the latest search
 
 private:
     bool tryInterface(const InterfaceEntry& entry);
+    void unitGone();
     void note(const std::string& text);
+    bool refusedWhileHeld(const char* what);
 
     Transport& transport_;
     std::chrono::milliseconds readWait_;
@@ -80,7 +95,12 @@ private:
     std::unique_ptr<HidHandle> ReadHandle;
     std::string devicePath_;
     std::string permissionProblem_;
+    std::string problemOnStderr_;  // the refusal last told on standard error
     std::vector<std::uint8_t> outputReport_;
+    bool held_ = false;
+    bool holderActing_ = false;  // the current write or read comes through the hold
+    bool lostWhileHeld_ = false;  // the unit left during the hold: no search until it ends
+    std::vector<std::function<void()>> whenFree_;
 };
 
 }  // namespace kavo3::link

@@ -27,6 +27,8 @@ std::unique_ptr<Trace> Trace::fromEnvironment() {
     return open(path);
 }
 
+std::unique_ptr<Trace> Trace::withoutFile() { return std::unique_ptr<Trace>(new Trace(nullptr)); }
+
 Trace::~Trace() {
     if (file_) std::fclose(file_);
 }
@@ -47,6 +49,7 @@ std::string Trace::formatReport(long long ms, std::string_view kind,
 }
 
 void Trace::writeLine(const std::string& line) {
+    if (!file_) return;
     std::fputs(line.c_str(), file_);
     std::fputc('\n', file_);
     // Flushed at once so that a killed program still leaves its trace.
@@ -64,6 +67,7 @@ void Trace::input(std::span<const std::uint8_t> report) {
 void Trace::noReport() { writeLine(std::to_string(millisecondsSinceStart()) + " NONE"); }
 
 void Trace::note(std::string_view text) {
+    if (noteListener_) noteListener_(text);
     std::string line = "# ";
     line += text;
     writeLine(line);

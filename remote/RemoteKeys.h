@@ -1,5 +1,5 @@
 // The keys of the remote-control panel: where each sits, what its face shows and the code it
-// sends. Plain data, shared by the window and its tests.
+// sends. Plain data, shared by the window, the command line and their tests.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +62,7 @@ struct RemoteKey {
     std::optional<std::uint8_t> code;  // none for the power key, which ends the program
     KeyPicture picture;
     KeyFace face;
+    std::string_view shortName;  // ASCII, for the command line: "video1", "volume-up"
 };
 
 // All 36 keys.
@@ -69,5 +70,11 @@ std::span<const RemoteKey> remoteKeys();
 
 // The key with that design name, or nullptr.
 const RemoteKey* findRemoteKey(std::string_view name);
+
+// The key with that short name, or nullptr.
+const RemoteKey* findRemoteKeyByShortName(std::string_view shortName);
+
+// The key that sends `code`, or nullptr.
+const RemoteKey* findRemoteKeyByCode(std::uint8_t code);
 
 }  // namespace kavo3::remote

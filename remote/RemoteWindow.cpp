@@ -7,6 +7,7 @@
 #include "ui/Design.h"
 #include "remote/KeyArt.h"
 #include "remote/KeyButton.h"
+#include "remote/RemoteKeyPress.h"
 #include "remote/PanelGroup.h"
 
 namespace kavo3::remote {
@@ -99,13 +100,7 @@ RemoteWindow::RemoteWindow(app::Session& session, QWidget* parent)
     }
 }
 
-void RemoteWindow::sendKeyCode(std::uint8_t code) {
-    auto& link = session_.link;
-    link.CommandBytes[0] = kRemoteKeyCommand;
-    link.CommandBytes[1] = code;
-    link.WriteReport(link.CommandBytes);
-    link.ReadReport();
-}
+void RemoteWindow::sendKeyCode(std::uint8_t code) { pressRemoteKey(session_.link, code); }
 
 void RemoteWindow::powerKey() {
     // Nothing is sent and no window is asked; the whole program ends here.

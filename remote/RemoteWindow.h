@@ -26,8 +26,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Remote key: byte 0 = 19, byte 1 = the code, bytes 2 to 7 as the previous command left
-    // them; the answer is read and not examined.
     void sendKeyCode(std::uint8_t code);
     void powerKey();
 

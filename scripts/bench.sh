@@ -3,16 +3,19 @@
 #   --smoke  one short pass of each, so that they keep working; nothing is judged by time
 #   --long   adds the full-speed runs of the 1920 x 1080 capture and the 1 MiB download
 #            (several minutes: they take as long as their reports take on the link)
+#   --cli    only the kavo3cli rows
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 smoke=0
 long=0
+only_cli=0
 for a in "$@"; do
     case "$a" in
         --smoke) smoke=1 ;;
         --long) long=1 ;;
-        *) echo "usage: scripts/bench.sh [--smoke] [--long]" >&2; exit 2 ;;
+        --cli) only_cli=1 ;;
+        *) echo "usage: scripts/bench.sh [--smoke] [--long] [--cli]" >&2; exit 2 ;;
     esac
 done
 
@@ -25,11 +28,16 @@ fi
 
 build=build-bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVO3_WITH_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" >/dev/null
+if [ "$only_cli" = 1 ]; then
+    cmake --build "$build" -j "$(nproc)" --target kavo3cli >/dev/null
+else
+    cmake --build "$build" -j "$(nproc)" >/dev/null
+fi
 
 linkbench=$build/bench/kavo3bench-link
 runner=$build/bench/kavo3bench-run
 demo=$build/app/kavo3tool-demo
+cli=$build/cli/kavo3cli
 
 if [ "$smoke" = 1 ]; then repeats=1; else repeats=3; fi
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -41,6 +49,7 @@ row() { rows+=("$(printf '%-44s|%14s|%14s|%10s|%14s|%8s| %s' "$@")"); }
 
 field() { sed -n "s/.* $2=\([^ ]*\).*/\1/p" <<<" $1"; }
 
+if [ "$only_cli" = 0 ]; then
 # --- one exchange through the link -------------------------------------------------------
 # The hidraw rows are also taken with the program and the answering thread on one core: the
 # round trip then costs no wake-up of another core, which on some machines (virtual ones above
@@ -187,6 +196,52 @@ if [ -x "$demo" ]; then
     if [ "$smoke" = 1 ]; then idle 1; else idle 10; fi
 else
     row "idle, main window" "not built" "" "" "" "" ""
+fi
+
+fi
+
+# --- kavo3cli download, one process per run ---------------------------------------------------
+# The whole process is timed, start-up and connection check included. Its reports are counted
+# in a trace of the same run against the unit answering at once (the sequence is the same),
+# so that writing the trace costs the timed run nothing.
+cli_download() {
+    local work=$1 target=$2 bytes=$3 dir reports t0 t1 wall cpu peak
+    if [ ! -x "$cli" ]; then
+        row "$work" "not built" "" "" "" "" "$target"
+        return
+    fi
+    dir=$(mktemp -d)
+    head -c "$bytes" /dev/urandom >"$dir/image.bin"
+    if ! "$cli" --sim --trace "$dir/trace" download "$dir/image.bin" >/dev/null; then
+        failures+=("$work")
+        row "$work" "FAILED" "" "" "" "" "$target"
+        rm -rf "$dir"
+        return
+    fi
+    reports=$(grep -cE '^[0-9]+ (OUT|IN) ' "$dir/trace")
+    t0=$(date +%s%N)
+    if ! /usr/bin/time -f '%U %S %M' -o "$dir/time" \
+        "$cli" --sim=usb download "$dir/image.bin" >/dev/null; then
+        failures+=("$work")
+        row "$work" "FAILED" "" "" "" "" "$target"
+        rm -rf "$dir"
+        return
+    fi
+    t1=$(date +%s%N)
+    wall=$(((t1 - t0) / 1000))
+    read -r cpu peak < <(awk '{printf "%.0f %.1f\n", ($1 + $2) * 1000, $3 / 1024}' "$dir/time")
+    row "$work" "$(awk -v w="$wall" 'BEGIN {printf "%.2f s", w / 1e6}')" "$cpu ms" "$peak MB" \
+        "$(awk -v n="$reports" -v w="$wall" 'BEGIN {printf "%.0f /s", n * 1e6 / w}')" \
+        "$(awk -v n="$reports" -v w="$wall" 'BEGIN {printf "%.4f", w / 1000 / n}')" "$target"
+    rm -rf "$dir"
+}
+if [ "$smoke" = 1 ]; then
+    cli_download "kavo3cli download 4 KiB, full-speed link" "" 4096
+else
+    cli_download "kavo3cli download 64 KiB, full-speed link" "ratio <= 1.02" 65536
+    if [ "$long" = 1 ]; then
+        cli_download "kavo3cli download 1 MiB, full-speed link" "ratio <= 1.01" 1048576
+    fi
 fi
 
 # --- the table ----------------------------------------------------------------------------

@@ -6,10 +6,11 @@ set -euo pipefail
 packages=("$@")
 [ ${#packages[@]} -gt 0 ] || packages=(
     cmake ninja-build g++ pkg-config
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     qt6-base-dev qt6-translations-l10n libgl-dev
     fonts-ipafont-gothic
     xvfb xauth
+    dpkg-dev lintian appstream file
 )
 
 missing=()

@@ -12,7 +12,8 @@ namespace kavo3::timing {
 TimingFileData readTimingFile(const QString& path);
 
 // Writes the image as a 257-byte file. The new file is written beside the old one and
-// replaces it only when complete, so a failed save leaves the old file as it was.
+// replaces it only when complete, so a failed save leaves the old file as it was; only in a
+// folder that takes no new file is an existing writable file written over in place.
 bool writeTimingFile(const QString& path, const TimingImage& image);
 
 }  // namespace kavo3::timing

@@ -5,28 +5,28 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <optional>
 
-#include "ui/Design.h"
 #include "timing/TimingFileStore.h"
 #include "timing/TimingParameters.h"
+#include "timing/TimingSequence.h"
+#include "ui/Design.h"
 
 namespace kavo3::timing {
 
 namespace {
 
-constexpr std::uint8_t kTimingAccess = 0x0F;
-constexpr std::uint8_t kBlockRead = 0x10;
-constexpr std::uint8_t kBlockWrite = 0x11;
-constexpr std::uint8_t kWriteEnd = 0x12;
-constexpr int kSettleTicks = 3;
-
 const char* const kSaveTitle = "KAVO-3 入出力映像タイミングDataを保存";
 const char* const kLoadTitle = "KAVO-3 入出力映像タイミングDataを読込";
 const char* const kSavePreset = "kavo3_syc*.bin";
+// A failure must not pass for a success.
+const char* const kSaveFailedText = "タイミングデータを保存できませんでした。";
+const char* const kLoadRefusedText = "タイミングデータを読み込めませんでした。";
 
 struct FrameDesign {
     const char* name;
@@ -77,6 +77,10 @@ TimingWindow::TimingWindow(app::Session& session, TimingState& state, QWidget* p
     setFixedSize(app::twips(8280), app::twips(5100));
     buildControls();
     chooseFile = [this](const FileDialogRequest& r) { return showFileDialog(r); };
+    showMessage = [this](const QString& text) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+        box.exec();
+    };
 }
 
 void TimingWindow::buildControls() {
@@ -106,6 +110,8 @@ void TimingWindow::buildControls() {
 
         c.slider = new QScrollBar(Qt::Horizontal, frame);
         c.slider->setObjectName(QString::fromUtf8(p.name));
+        // Otherwise a screen reader names every slider after its group box.
+        c.slider->setAccessibleName(QString::fromUtf8(p.name));
         c.slider->setRange(0, p.maximum);
         c.slider->setSingleStep(1);
         c.slider->setPageStep(1);
@@ -117,6 +123,7 @@ void TimingWindow::buildControls() {
 
         c.text = new QLineEdit(QStringLiteral("000"), frame);
         c.text->setObjectName(QString::fromUtf8(p.name) + "_txt");
+        c.text->setAccessibleName(QString::fromUtf8(p.name) + " value");
         app::placeInTwips(c.text, kTextLeft, top, kTextWidth, kRowHeight);
     }
 
@@ -133,54 +140,19 @@ void TimingWindow::buildControls() {
 
 void TimingWindow::load() {
     BusyScope busy(busy_, [this] { endOfSequence(); });
-    auto& link = session_.link;
-    auto& cmd = link.CommandBytes;
-    auto& image = state_.TimingRegisters;
-
-    cmd[0] = kTimingAccess;
-    cmd[1] = 0x01;
-    link.Exchange();
-    state_.TimingBaseLow = link.ReadBuffer[1];
-    state_.TimingBaseHigh = link.ReadBuffer[2];
-
-    for (std::size_t i = 0; i < kTimingBlockSize; i += kTimingReadStep) {
-        if (!state_.inPage(i, kTimingReadStep)) {
-            // Beyond the page the block cannot be addressed; nothing of it is known.
-            std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(i), kTimingReadStep, 0);
-            continue;
-        }
-        cmd[0] = kBlockRead;
-        cmd[1] = 0x00;
-        cmd[2] = state_.addressLow(i);
-        cmd[3] = state_.TimingBaseHigh;
-        link.Exchange();
-        for (std::size_t j = 0; j < kTimingReadStep; ++j) image[i + j] = link.ReadBuffer[1 + j];
-        session_.clock.settleWait(kSettleTicks);
-    }
-
+    openTiming(session_.link, state_, [this](int ticks) { session_.clock.settleWait(ticks); });
     for (std::size_t i = 0; i < kTimingParameters.size(); ++i)
-        parameters_[i].slider->setEnabled(
-            state_.inPage(kTimingParameters[i].lowByte, kTimingWriteStep));
+        parameters_[i].slider->setEnabled(state_.windowRead(kTimingParameters[i].lowByte));
     RefreshTimingSliders();
 }
 
-void TimingWindow::WriteTimingWindow(std::size_t k) {
-    auto& cmd = session_.link.CommandBytes;
-    const auto& image = state_.TimingRegisters;
-    cmd = {kBlockWrite, 0x00,         state_.addressLow(k), state_.TimingBaseHigh,
-           image[k],    image[k + 1], image[k + 2],         image[k + 3]};
-    session_.link.Exchange();
-}
-
-void TimingWindow::writeEnd() {
-    // Bytes 1..7 stay as the preceding Block write left them.
-    session_.link.CommandBytes[0] = kWriteEnd;
-    session_.link.Exchange();
-}
+void TimingWindow::WriteTimingWindow(std::size_t k) { writeTimingWindow(session_.link, state_, k); }
 
 void TimingWindow::RefreshTimingSliders() {
     for (const std::size_t i : kRefreshOrder) {
         const auto& p = kTimingParameters[i];
+        // A slider without a whole read window has no value to show; it keeps "000".
+        if (!state_.windowRead(p.lowByte)) continue;
         const int value = p.valueIn(state_.TimingRegisters);
         if (value > p.maximum) {
             showOutOfRange(i, value);
@@ -208,21 +180,10 @@ void TimingWindow::showOutOfRange(std::size_t index, int value) {
 
 void TimingWindow::parameterChanged(std::size_t index, int value) {
     const auto& p = kTimingParameters[index];
-    auto& image = state_.TimingRegisters;
+    if (!state_.windowRead(p.lowByte)) return;
     parameters_[index].pinned = false;
     parameters_[index].text->setText(QString::number(value));
-
-    const auto low = static_cast<std::uint8_t>(value % 256);
-    const auto high = static_cast<std::uint8_t>((value / 256) % 256);
-    const bool lowDiffers = image[p.lowByte] != low;
-    const bool highDiffers = p.wide() && image[static_cast<std::size_t>(p.highByte)] != high;
-    if (!lowDiffers && !highDiffers) return;
-    if (!state_.inPage(p.lowByte, kTimingWriteStep)) return;
-
-    image[p.lowByte] = low;
-    if (p.wide()) image[static_cast<std::size_t>(p.highByte)] = high;
-    WriteTimingWindow(p.lowByte);
-    writeEnd();
+    changeParameter(session_.link, state_, p, value);
 }
 
 void TimingWindow::dataSave() {
@@ -234,7 +195,8 @@ void TimingWindow::dataSave() {
     session_.ChosenFileName = name;
     if (name.isEmpty()) return;
     dialogFileName_ = name;
-    writeTimingFile(name, state_.TimingRegisters);
+    if (!writeTimingFile(name, state_.TimingRegisters))
+        showMessage(QString::fromUtf8(kSaveFailedText));
 }
 
 void TimingWindow::dataLoad() {
@@ -247,19 +209,18 @@ void TimingWindow::dataLoad() {
         dialogFileName_ = name;
         const TimingFileData data = readTimingFile(name);
         // A file that fails its checks changes nothing, here or in the unit.
-        if (data.error != TimingFileError::None) return;
+        if (data.error != TimingFileError::None) {
+            showMessage(QString::fromUtf8(kLoadRefusedText));
+            return;
+        }
         applyTimingFile(data, state_.TimingRegisters);
     }
 
-    bool wrote = false;
-    for (std::size_t i = 0; i < kTimingLoadWindows * kTimingWriteStep; i += kTimingWriteStep) {
-        if (!state_.inPage(i, kTimingWriteStep)) continue;
-        WriteTimingWindow(i);
-        wrote = true;
-        session_.clock.settleWait(kSettleTicks);
-    }
+    // A slider moved during a settle wait writes its own window; the load ends on its own.
+    const std::optional<BlockWrite> lastWrite = writeLoadedWindows(
+        session_.link, state_, [this](int ticks) { session_.clock.settleWait(ticks); });
     RefreshTimingSliders();
-    if (wrote) writeEnd();
+    if (lastWrite) writeEnd(session_.link, *lastWrite);
 }
 
 void TimingWindow::endOfSequence() {
@@ -276,10 +237,9 @@ void TimingWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    auto& cmd = session_.link.CommandBytes;
-    cmd[0] = kTimingAccess;
-    cmd[1] = 0x00;
-    session_.link.Exchange();
+    // The window closes now; during a download's data phase its command waits for the end.
+    link::DeviceLink& link = session_.link;
+    link.runWhenFree([&link] { closeTiming(link); });
     event->accept();
 }
 

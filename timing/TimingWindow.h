@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 #include "ui/Session.h"
@@ -50,6 +51,8 @@ class TimingWindow : public QWidget {
 
     // Replaceable so that tests choose a path or a cancel without a dialog.
     FileChooser chooseFile;
+    // Tells the user that a save or a load failed; a message box unless replaced.
+    std::function<void(const QString& text)> showMessage;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -66,7 +69,6 @@ class TimingWindow : public QWidget {
     void buildControls();
     void parameterChanged(std::size_t index, int value);
     void showOutOfRange(std::size_t index, int value);
-    void writeEnd();
     QString showFileDialog(const FileDialogRequest& request);
     void endOfSequence();
 

@@ -1,7 +1,5 @@
 // The windows behind the main window's buttons, and how they meet: against the simulated unit,
 // with every report on the wire read back from the link's trace.
-#include "app/ProgramWindows.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,10 +16,12 @@
 #include <sstream>
 
 #include "app/MainWindow.h"
+#include "app/ProgramWindows.h"
 #include "download/RomDownloader.h"
 #include "link/Trace.h"
 #include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
+#include "timing/TimingWindow.h"
 
 namespace kavo3::app {
 namespace {
@@ -93,6 +93,35 @@ TEST(ProgramWindows, TheTimingButtonShowsTheOneOpenWindowAndANewOneAfterClosing)
     p.click("Command1");
     ASSERT_TRUE(p.windows.timingWindow());
     EXPECT_EQ(countCommands(p.tracePath, {0x0F, 0x01}), 2);
+}
+
+TEST(ProgramWindows, AWindowClosedBeforeItsDeletionRanIsNotShownAgain) {
+    Program p;
+    p.click("Command1");
+    p.click("Command3");
+    QPointer<QWidget> timing = p.windows.timingWindow();
+    QPointer<QWidget> capture = p.windows.captureWindow();
+    // Both closes and the clicks come in one pass of events, before any deletion ran.
+    timing->close();
+    capture->close();
+    p.click("Command3");
+    p.click("Command1");  // its opening lets events run: the closed ones may go meanwhile
+    ASSERT_TRUE(p.windows.timingWindow() && p.windows.captureWindow());
+    EXPECT_NE(p.windows.timingWindow(), timing.data());
+    EXPECT_NE(p.windows.captureWindow(), capture.data());
+    EXPECT_TRUE(p.windows.timingWindow()->isVisible());
+    EXPECT_TRUE(p.windows.captureWindow()->isVisible());
+    EXPECT_EQ(countCommands(p.tracePath, {0x0F, 0x01}), 2);
+    EXPECT_EQ(countCommands(p.tracePath, {20}), 2);  // the new capture window checked again
+
+    // Its data load lets events run, and so the deletion of the old one: the new one survives.
+    auto* load = p.windows.timingWindow()->findChild<QPushButton*>("Command2");
+    qobject_cast<timing::TimingWindow*>(p.windows.timingWindow())->chooseFile =
+        [](const timing::TimingWindow::FileDialogRequest&) { return QString(); };
+    load->click();
+    EXPECT_FALSE(timing);
+    EXPECT_FALSE(capture);
+    EXPECT_TRUE(p.windows.timingWindow());
 }
 
 TEST(ProgramWindows, RemoteAndCaptureButtonsShowTheirWindows) {
@@ -187,6 +216,77 @@ TEST(ProgramWindows, EveryDataReportOfADownloadFollowsItsOffsetInTheStatusLine) 
     EXPECT_EQ(textsAtDataReports[3], "18byte");
     for (int i = 0; i < 300; ++i)
         ASSERT_EQ(textsAtDataReports[i], QString::number(8 * i, 16).toUpper() + "byte") << i;
+}
+
+TEST(ProgramWindows, ATimingWindowClosedDuringADownloadClosesAndItsAccessEndFollowsTheData) {
+    QTemporaryDir dir;
+    QFile file(dir.path() + "/rom.bin");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    QByteArray rom(8 * 400, 0);
+    for (int i = 0; i < rom.size(); ++i) rom[i] = static_cast<char>(i * 7 + i / 256);
+    file.write(rom);
+    file.close();
+
+    sim::SimTransport unit;
+    link::testing::RecordingTransport recorder(unit);
+    link::DeviceLink link(recorder, 20ms);
+    SettleClock clock;
+    Session session{link, clock, {}, [] {}};
+    MainWindow mainWindow(session);
+    ProgramWindows windows(session, mainWindow);
+    mainWindow.load();
+    mainWindow.show();
+    mainWindow.findChild<QPushButton*>("Command1")->click();
+    QPointer<QWidget> timing = windows.timingWindow();
+    ASSERT_TRUE(timing);
+    windows.downloader().chooseFile = [&](QWidget*, const QString&, const QString&) {
+        return file.fileName();
+    };
+
+    // The user closes the timing window with its close box after data report 100.
+    int dataReports = -1;
+    bool closedAtOnce = false;
+    recorder.afterWrite = [&](const link::testing::RecordingTransport::Command& c) {
+        if (dataReports < 0) {
+            if (c[0] == 1) dataReports = 0;
+            return;
+        }
+        if (++dataReports != 100) return;
+        QTimer::singleShot(0, timing, [&] {
+            timing->close();
+            closedAtOnce = !timing->isVisible();
+        });
+    };
+    const std::size_t mark = recorder.commands.size();
+    mainWindow.findChild<QPushButton*>("Command10")->click();
+
+    EXPECT_TRUE(closedAtOnce);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(timing);
+    EXPECT_TRUE(mainWindow.statusLine()->text().contains("Write OK"))
+        << mainWindow.statusText().toStdString();
+
+    const std::vector<link::testing::RecordingTransport::Command> sent(
+        recorder.commands.begin() + static_cast<std::ptrdiff_t>(mark), recorder.commands.end());
+    const auto start =
+        std::find_if(sent.begin(), sent.end(), [](const auto& c) { return c[0] == 1; });
+    ASSERT_GE(sent.end() - start, 403);
+    for (int r = 0; r < 400; ++r) {
+        const auto& c = start[1 + r];
+        ASSERT_TRUE(
+            std::equal(c.begin(), c.end(), rom.begin() + 8 * r,
+                       [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }))
+            << "data report " << r;
+    }
+    // Timing access end, once, after the data and before the verify.
+    EXPECT_EQ(start[401][0], 0x0F);
+    EXPECT_EQ(start[401][1], 0x00);
+    EXPECT_EQ(start[402][0], 6);
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                            [](const auto& c) { return c[0] == 0x0F && c[1] == 0x00; }),
+              1);
+    for (int i = 0; i < rom.size(); ++i)
+        ASSERT_EQ(unit.unit().flash()[0x0E8000 + i], static_cast<std::uint8_t>(rom[i])) << i;
 }
 
 // The real end of the program: the process ends, and the trace shows what was sent until then.

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -13,11 +14,11 @@
 #include <QTimer>
 #include <memory>
 
-#include "ui/Design.h"
-#include "sim/SimTransport.h"
 #include "link/testing/RecordingTransport.h"
+#include "sim/SimTransport.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingWindow.h"
+#include "ui/Design.h"
 
 namespace kavo3::timing {
 namespace {
@@ -70,6 +71,7 @@ struct Harness {
     QPointer<TimingWindow> window;
     std::vector<TimingWindow::FileDialogRequest> dialogs;
     QString nextChoice;
+    QStringList messages;
 
     explicit Harness(sim::SimOptions options = withBase(kBaseLow, kBaseHigh))
         : unitTransport(options) {
@@ -103,6 +105,7 @@ struct Harness {
             dialogs.push_back(r);
             return nextChoice;
         };
+        window->showMessage = [this](const QString& text) { messages << text; };
         window->load();
         window->show();
         return *window;
@@ -142,6 +145,36 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
+
+const QString kSaveFailed = QString::fromUtf8("タイミングデータを保存できませんでした。");
+const QString kLoadRefused = QString::fromUtf8("タイミングデータを読み込めませんでした。");
+
+// A folder that takes no new file while a file in it stays writable. Root passes over the
+// folder's permissions, so it is made immutable instead where the file system allows.
+class ReadOnlyFolder {
+  public:
+    explicit ReadOnlyFolder(const QString& path) : path_(path) {
+        QFile::setPermissions(path_, QFile::ReadOwner | QFile::ExeOwner);
+        if (takesNewFiles()) immutable_ = QProcess::execute("chattr", {"+i", path_}) == 0;
+        ready_ = !takesNewFiles();
+    }
+    ~ReadOnlyFolder() {
+        if (immutable_) QProcess::execute("chattr", {"-i", path_});
+        QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool ready() const { return ready_; }
+
+  private:
+    bool takesNewFiles() const {
+        QFile probe(path_ + "/probe");
+        if (!probe.open(QIODevice::WriteOnly)) return false;
+        probe.remove();
+        return true;
+    }
+    QString path_;
+    bool immutable_ = false;
+    bool ready_ = false;
+};
 
 // ---- the window as the user sees it
 
@@ -448,6 +481,43 @@ TEST(TimingDataSave, CancelWritesNothingAndClearsTheChosenName) {
     EXPECT_TRUE(h.session.ChosenFileName.isEmpty());
 }
 
+TEST(TimingDataSave, AFailedSaveSaysSoAndLeavesTheOldFile) {
+    Harness h;
+    QTemporaryDir dir;
+    h.open();
+    h.nextChoice = dir.filePath("saved.bin");
+    h.click("Command1");
+    EXPECT_TRUE(h.messages.isEmpty());
+
+    // No such folder; a name at the length limit, with nothing writable beside it.
+    const QString longName = dir.filePath(QString(255, 'k'));
+    writeFile(longName, "old contents");
+    for (const QString& path : {dir.filePath("no/such/folder.bin"), longName}) {
+        h.nextChoice = path;
+        h.click("Command1");
+        EXPECT_EQ(h.messages.value(0), kSaveFailed) << path.toStdString();
+        h.messages.clear();
+    }
+    EXPECT_EQ(fileBytes(longName), "old contents");
+}
+
+TEST(TimingDataSave, InAFolderThatTakesNoNewFileTheFileIsWrittenInPlace) {
+    Harness h;
+    QTemporaryDir dir;
+    h.open();
+    const QString path = dir.filePath("kavo3_syc1.bin");
+    writeFile(path, QByteArray(600, 'x'));
+    ReadOnlyFolder folder(dir.path());
+    if (!folder.ready()) GTEST_SKIP() << "no folder here can refuse new files";
+    h.nextChoice = path;
+    h.click("Command1");
+    EXPECT_TRUE(h.messages.isEmpty());
+    const QByteArray file = fileBytes(path);
+    ASSERT_EQ(file.size(), 257);
+    EXPECT_EQ(std::uint8_t(file[2]), unitBlock()[2]);
+    EXPECT_EQ(file[256], 0);
+}
+
 TEST(TimingDataLoad, WritesNineteenWindowsRefreshesAndEndsWithWriteEnd) {
     Harness h;
     QTemporaryDir dir;
@@ -554,6 +624,8 @@ TEST(TimingDataLoad, RefusedFilesChangeNothingAndSendNothing) {
         EXPECT_EQ(h.text("clamp_width"), "11");
         EXPECT_EQ(h.slider("vst")->value(), 525);
         EXPECT_EQ(h.session.ChosenFileName, path);
+        EXPECT_EQ(h.messages.value(0), kLoadRefused) << path.toStdString();
+        h.messages.clear();
     }
 }
 
@@ -602,6 +674,94 @@ TEST(TimingWindowLimits, BaseNearThePageEndNeverCarriesIntoTheHighByte) {
         EXPECT_EQ(load[r][3], kBaseHigh);
     }
     EXPECT_EQ(load[8], writeEnd(load[7]));
+}
+
+// Reads go in steps of eight and stop at the page end, so near it a four-byte window can fit
+// the page and still hold bytes that were never read.
+class TimingWindowUnreadBytes : public ::testing::TestWithParam<std::uint8_t> {};
+
+TEST_P(TimingWindowUnreadBytes, OnlyWholeReadWindowsAreShownAndWritten) {
+    const std::uint8_t base = GetParam();
+    const std::size_t readEnd = (256 - base) / 8 * 8;  // bytes 0..readEnd-1 are read
+    Harness h(Harness::withBase(base, kBaseHigh));
+    const Block block = unitBlock();
+    h.open(block);
+    const auto unitBytes = [&h] {
+        Block now{};
+        for (std::size_t i = 0; i < now.size(); ++i)
+            now[i] = h.unit().timingRegister(static_cast<std::uint16_t>(h.base() + i));
+        return now;
+    };
+
+    for (const auto& p : kTimingParameters) {
+        const bool whole = p.lowByte + 4 <= readEnd;
+        EXPECT_EQ(h.slider(p.name)->isEnabled(), whole) << p.name;
+        if (whole) {
+            EXPECT_EQ(h.slider(p.name)->value(), p.valueIn(h.state.TimingRegisters)) << p.name;
+        } else {
+            EXPECT_EQ(h.text(p.name), "000") << p.name;
+        }
+    }
+
+    // A disabled slider moved all the same writes nothing.
+    for (const auto& p : kTimingParameters) {
+        if (p.lowByte + 4 <= readEnd) continue;
+        const auto mark = h.mark();
+        h.slider(p.name)->setValue(3);
+        EXPECT_TRUE(h.sent(mark).empty()) << p.name;
+        EXPECT_EQ(h.text(p.name), "000") << p.name;
+    }
+
+    // A load, without a file and with one, writes only the windows read whole.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("all-ones.bin");
+    writeFile(file, QByteArray(256, 0x01));
+    for (const QString& choice : {QString(), file}) {
+        h.nextChoice = choice;
+        const auto mark = h.mark();
+        h.click("Command2");
+        const auto load = h.sent(mark);
+        const std::size_t windows = (readEnd - 4) / 4 + 1;
+        ASSERT_EQ(load.size(), windows + 1) << choice.toStdString();
+        for (std::size_t r = 0; r < windows; ++r)
+            EXPECT_EQ(load[r], blockWrite(4 * r, h.state.TimingRegisters, base)) << r;
+        EXPECT_EQ(load.back(), writeEnd(load[windows - 1]));
+        for (const auto& p : kTimingParameters) {
+            if (p.lowByte + 4 > readEnd) {
+                EXPECT_EQ(h.text(p.name), "000") << p.name;
+            }
+        }
+    }
+    const Block after = unitBytes();
+    for (std::size_t i = readEnd; i < block.size() && base + i <= 0xFF; ++i)
+        EXPECT_EQ(after[i], block[i]) << "unread byte " << i;
+}
+
+// 178: bytes 72..75 unread; 185: pv1pos and pv1size half or not read; 201: hsw and vsw.
+INSTANTIATE_TEST_SUITE_P(BasesNearThePageEnd, TimingWindowUnreadBytes,
+                         ::testing::Values(std::uint8_t{178}, std::uint8_t{185},
+                                           std::uint8_t{201}));
+
+TEST(TimingWindowLimits, WriteEndCarriesTheTimingWindowsOwnBlockWrite) {
+    Harness h;
+    h.open();
+    // Another window's exchange during each settle wait of the load.
+    QTimer other;
+    QObject::connect(&other, &QTimer::timeout, [&h] {
+        h.link.CommandBytes = {0x13, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42};
+        h.link.Exchange();
+    });
+    other.start(0);
+    h.nextChoice.clear();
+    const auto mark = h.mark();
+    h.click("Command2");
+    other.stop();
+    std::vector<Command> timing;
+    for (const auto& c : h.sent(mark))
+        if (c[0] != 0x13) timing.push_back(c);
+    ASSERT_EQ(timing.size(), 20u);
+    EXPECT_EQ(timing[19], writeEnd(timing[18]));
+    EXPECT_GT(h.sent(mark).size(), 20u);
 }
 
 TEST(TimingWindowLimits, ValueBeyond4095FromTheUnitIsShownNotWritten) {

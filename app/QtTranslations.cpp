@@ -1,21 +1,12 @@
-#include "app/JapaneseInterface.h"
+#include "app/QtTranslations.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
-
-#include "ui/Design.h"
 
 namespace kavo3::app {
 
-bool setUpJapaneseInterface(QApplication& application, QTranslator& qtTranslator) {
-    // Without the design's Windows font, a Japanese font of our own keeps every glyph.
-    QFont::insertSubstitutions(QString::fromUtf8(kDesignFontFamily),
-                               {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
-                                QStringLiteral("Noto Sans CJK JP")});
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+bool installQtTranslations(QApplication& application, QTranslator& qtTranslator) {
     // A Windows build carries the texts inside the program (there is no system Qt to ship
     // them); elsewhere they come with the system's Qt.
     const bool found =

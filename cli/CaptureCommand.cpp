@@ -1,0 +1,135 @@
+// kavo3cli capture and freeze: the capture window's sequences.
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "capture/BitmapFile.h"
+#include "capture/CaptureSequence.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Progress.h"
+
+namespace kavo3::cli {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int) { interrupted = 1; }
+
+// Ctrl-C during the line loop stops it after the current line, so that the unit still gets
+// its freeze state back; a second Ctrl-C ends the program at once.
+class InterruptScope {
+  public:
+    InterruptScope() {
+        interrupted = 0;
+        previous_ = std::signal(SIGINT, onInterrupt);
+    }
+    ~InterruptScope() { std::signal(SIGINT, previous_); }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+    bool stopRequested() const {
+        if (interrupted) std::signal(SIGINT, SIG_DFL);
+        return interrupted != 0;
+    }
+
+  private:
+    void (*previous_)(int) = SIG_DFL;
+};
+
+// The texts of the capture window's Text1.
+std::string sizeText(const capture::FrameSizes& s) {
+    return "画面情報：水平SIZE= " + std::to_string(s.FrameWidth) + "dot , 垂直SIZE= " +
+           std::to_string(s.FrameHeight) + "dot , RGB　24bit";
+}
+constexpr const char* kRejectedText = "入力映像が無いか、不適切です。";
+
+std::filesystem::path pathFromArgument(const std::string& argument) {
+#ifdef _WIN32
+    return std::filesystem::path(argument);
+#else
+    return std::filesystem::u8path(argument);
+#endif
+}
+
+}  // namespace
+
+int runFreeze(const UnitOptions& unitOptions, bool on) {
+    int exitCode = kExitOk;
+    auto unit = UnitSession::create(unitOptions, exitCode);
+    if (!unit) return exitCode;
+    if (!unit->connect()) return kExitNoUnit;
+    capture::sendFreeze(unit->link(), on ? 1 : 0);
+    std::printf("%s\n", on ? "picture frozen" : "picture live");
+    return kExitOk;
+}
+
+int runCapture(const UnitOptions& unitOptions, const std::string& file, bool leaveFrozen) {
+    // The name as the window's save makes it: the extension replaced by, or added as, ".bmp".
+    const std::string finalName = capture::finalBitmapPath(file);
+
+    int exitCode = kExitOk;
+    auto unit = UnitSession::create(unitOptions, exitCode);
+    if (!unit) return exitCode;
+    if (!unit->connect()) return kExitNoUnit;
+    link::DeviceLink& link = unit->link();
+
+    if (!capture::unitInCaptureSetting(link)) {
+        std::fprintf(stderr,
+                     "kavo3cli: the unit is not in the capture setting. Set its FPGA SELECT to "
+                     "B2, then restart the unit.\n");
+        return kExitNotCaptureSetting;
+    }
+
+    InterruptScope interrupt;
+    capture::Frame frame;
+    std::unique_ptr<Progress> progress;
+    capture::CaptureCallbacks callbacks;
+    callbacks.frameInformation = [&](const capture::FrameSizes& sizes) {
+        std::printf("%s\n", sizes.accepted() ? sizeText(sizes).c_str() : kRejectedText);
+        std::fflush(stdout);
+        if (sizes.accepted())
+            progress = std::make_unique<Progress>(
+                "capture", static_cast<std::uint64_t>(sizes.FrameHeight), Progress::Unit::Lines);
+    };
+    callbacks.lines.lineDone = [&](std::int32_t y) {
+        progress->update(static_cast<std::uint64_t>(y) + 1);
+        return true;
+    };
+    callbacks.lines.stopRequested = [&] { return interrupt.stopRequested(); };
+
+    const capture::CaptureResult result =
+        capture::captureFrame(link, leaveFrozen ? 1 : 0, frame, callbacks);
+    if (progress) progress->finish();
+
+    if (!result.accepted) {
+        const capture::FrameSizes& s = result.sizes;
+        if (!s.inputPresent)
+            std::fprintf(stderr, "kavo3cli: the unit has no usable input picture.\n");
+        else
+            std::fprintf(stderr,
+                         "kavo3cli: the unit reports a frame of %d x %d pixels, outside the "
+                         "range that can be captured (%d lines of %d pixels sent: 128 to 1984 "
+                         "pixels, 101 to 1299 lines).\n",
+                         s.ActiveWidth, s.FrameHeight, s.FrameHeight, s.LineStride);
+        return kExitRejectedFrame;
+    }
+    if (result.end == capture::LinesEnd::Stopped) {
+        std::fprintf(stderr, "kavo3cli: capture stopped; nothing written.\n");
+        return kExitInterrupted;
+    }
+
+    if (!capture::WriteBitmapFile(pathFromArgument(finalName), frame)) {
+        std::fprintf(stderr,
+                     "kavo3cli: cannot write %s; nothing was written. Check that the folder "
+                     "exists and can be written to.\n",
+                     finalName.c_str());
+        return kExitFailure;
+    }
+    std::printf("wrote %s\n", finalName.c_str());
+    return kExitOk;
+}
+
+}  // namespace kavo3::cli

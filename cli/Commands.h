@@ -1,0 +1,30 @@
+// One function per subcommand; each returns the exit status (ExitCodes.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/UnitSession.h"
+
+namespace kavo3::cli {
+
+int runStatus(const UnitOptions& unit, bool listInterfaces);
+
+int runDownload(const UnitOptions& unit, const std::string& file, std::uint32_t address);
+
+int runKey(const UnitOptions& unit, const std::string& key);
+// The key table: short name, code, design name and legend of every key.
+int listKeys();
+
+// The timing window's opening, parameter changes, data save and data load; each run ends
+// with the window's closing.
+int runTimingShow(const UnitOptions& unit);
+int runTimingSet(const UnitOptions& unit, const std::vector<std::string>& assignments);
+int runTimingSave(const UnitOptions& unit, const std::string& file);
+int runTimingLoad(const UnitOptions& unit, const std::string& file);
+
+int runFreeze(const UnitOptions& unit, bool on);
+int runCapture(const UnitOptions& unit, const std::string& file, bool leaveFrozen);
+
+}  // namespace kavo3::cli

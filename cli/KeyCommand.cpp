@@ -1,0 +1,65 @@
+// kavo3cli key: one key of the remote-control panel.
+#include <cstdio>
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Numbers.h"
+#include "remote/RemoteKeyPress.h"
+#include "remote/RemoteKeys.h"
+
+namespace kavo3::cli {
+
+namespace {
+
+const remote::RemoteKey* keyNamed(const std::string& name) {
+    if (const auto* key = remote::findRemoteKeyByShortName(name)) return key;
+    if (const auto* key = remote::findRemoteKey(name)) return key;
+    if (const auto code = parseNumber(name); code && *code <= 0xFF)
+        return remote::findRemoteKeyByCode(static_cast<std::uint8_t>(*code));
+    return nullptr;
+}
+
+}  // namespace
+
+int listKeys() {
+    std::printf("%-16s %-5s %-10s %s\n", "name", "code", "design", "legend");
+    for (const remote::RemoteKey& key : remote::remoteKeys()) {
+        const std::string code = key.code ? std::to_string(*key.code) : "-";
+        std::printf("%-16.*s %-5s %-10.*s %.*s%s%.*s\n", static_cast<int>(key.shortName.size()),
+                    key.shortName.data(), code.c_str(), static_cast<int>(key.name.size()),
+                    key.name.data(), static_cast<int>(key.legend.size()), key.legend.data(),
+                    key.context.empty() ? "" : " / ", static_cast<int>(key.context.size()),
+                    key.context.data());
+    }
+    return kExitOk;
+}
+
+int runKey(const UnitOptions& unitOptions, const std::string& name) {
+    const remote::RemoteKey* key = keyNamed(name);
+    if (!key) {
+        std::fprintf(stderr,
+                     "kavo3cli: no remote key is called or sends %s; 'kavo3cli key --list' "
+                     "shows them all.\n",
+                     name.c_str());
+        return kExitUsage;
+    }
+    if (!key->code) {
+        std::fprintf(stderr,
+                     "kavo3cli: the power key sends nothing to the unit; in the window program "
+                     "it only ends the program.\n");
+        return kExitUsage;
+    }
+
+    int exitCode = kExitOk;
+    auto unit = UnitSession::create(unitOptions, exitCode);
+    if (!unit) return exitCode;
+    if (!unit->connect()) return kExitNoUnit;
+    remote::pressRemoteKey(unit->link(), *key->code);
+    std::printf("pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
+                key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),
+                static_cast<unsigned>(*key->code));
+    return kExitOk;
+}
+
+}  // namespace kavo3::cli

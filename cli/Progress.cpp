@@ -1,0 +1,94 @@
+#include "cli/Progress.h"
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace kavo3::cli {
+
+namespace {
+// A terminal is redrawn at most ten times a second.
+constexpr std::chrono::milliseconds kRedrawInterval{100};
+constexpr int kBarWidth = 30;
+}  // namespace
+
+bool stdoutIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+Progress::Progress(std::string label, std::uint64_t total, Unit unit, bool terminal)
+    : label_(std::move(label)), total_(std::max<std::uint64_t>(total, 1)), unit_(unit),
+      terminal_(terminal) {}
+
+std::string Progress::rateText(double perSecond) const {
+    char text[32];
+    if (unit_ == Unit::Lines)
+        std::snprintf(text, sizeof text, "%.0f lines/s", perSecond);
+    else
+        std::snprintf(text, sizeof text, "%.1f KiB/s", perSecond / 1024);
+    return text;
+}
+
+void Progress::show(std::uint64_t done) {
+    if (finished_) return;
+    done = std::min(done, total_);
+    const auto now = std::chrono::steady_clock::now();
+    // The rate counts from the first step, not from the set-up before it.
+    if (!started_) {
+        started_ = true;
+        start_ = now;
+    }
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    if (terminal_) {
+        // Ask the clock again only after a few more steps; a step can be a single report.
+        nextCheck_ = done + std::max<std::uint64_t>(total_ / 1000, 1);
+        if (drawn_ && now - lastDrawn_ < kRedrawInterval && done < total_) return;
+        lastDrawn_ = now;
+        drawBar(done, seconds);
+        return;
+    }
+    const int tenth = static_cast<int>(done * 10 / total_);
+    nextCheck_ = (static_cast<std::uint64_t>(tenth) + 1) * total_ / 10;
+    while (nextCheck_ * 10 / total_ <= static_cast<std::uint64_t>(tenth)) ++nextCheck_;
+    if (tenth == lastTenth_) return;
+    lastTenth_ = tenth;
+    std::printf("%s: %3d %%  %s\n", label_.c_str(), tenth * 10,
+                rateText(seconds > 0 ? static_cast<double>(done) / seconds : 0).c_str());
+    std::fflush(stdout);
+}
+
+void Progress::drawBar(std::uint64_t done, double seconds) {
+    const double fraction = static_cast<double>(done) / static_cast<double>(total_);
+    const int filled = static_cast<int>(fraction * kBarWidth);
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.resize(kBarWidth, '.');
+    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    char left[32] = "";
+    if (rate > 0 && done < total_) {
+        const auto remaining = static_cast<long>(static_cast<double>(total_ - done) / rate + 0.5);
+        std::snprintf(left, sizeof left, "%ld:%02ld left", remaining / 60, remaining % 60);
+    }
+    std::printf("\r%s [%s] %3d %%  %s  %-12s", label_.c_str(), bar.c_str(),
+                static_cast<int>(fraction * 100), rateText(rate).c_str(), left);
+    std::fflush(stdout);
+    drawn_ = true;
+}
+
+void Progress::finish() {
+    if (finished_) return;
+    if (terminal_ && drawn_) {
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    finished_ = true;
+}
+
+}  // namespace kavo3::cli

@@ -1,0 +1,49 @@
+// kavo3cli status: the search for the unit and the connection check.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "link/ConnectionCheck.h"
+
+namespace kavo3::cli {
+
+int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
+    int exitCode = kExitOk;
+    auto unit = UnitSession::create(unitOptions, exitCode);
+    if (!unit) return exitCode;
+    if (listInterfaces) {
+        // What the search examined and what it made of each interface, as the trace says it.
+        unit->trace().setNoteListener(
+            [](std::string_view text) { std::printf("  %.*s\n", static_cast<int>(text.size()), text.data()); });
+        std::printf("search:\n");
+    }
+    link::DeviceLink& link = unit->link();
+    const link::Connection connection = link::checkConnection(link, settleWait);
+    unit->trace().setNoteListener({});
+
+    if (connection == link::Connection::NotFound) {
+        if (link.permissionProblem().empty())
+            std::fprintf(stderr,
+                         "kavo3cli: no KAVO-3 found. Check the USB cable and the unit's power%s.\n",
+                         listInterfaces ? "" : "; --list shows every HID interface examined");
+        return kExitNoUnit;
+    }
+    std::printf("unit: %04x:%04x at %s\n", link.DeviceAttributes.VendorID,
+                link.DeviceAttributes.ProductID, link.DevicePath().c_str());
+    std::printf("reports: output %u bytes, input %u bytes\n",
+                static_cast<unsigned>(link.DeviceCaps.OutputReportByteLength),
+                static_cast<unsigned>(link.DeviceCaps.InputReportByteLength));
+    if (connection == link::Connection::Silent) {
+        std::printf("connection check: no answer\n");
+        std::fprintf(stderr,
+                     "kavo3cli: the unit does not answer. Check that it is switched on, then "
+                     "unplug it and plug it in again.\n");
+        return kExitNoUnit;
+    }
+    std::printf("connection check: answered\n");
+    return kExitOk;
+}
+
+}  // namespace kavo3::cli

@@ -1,0 +1,185 @@
+// kavo3cli timing: the timing window's sequences. Each run opens the unit's timing access as
+// the window's opening does, and closes it again as closing the window does.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Numbers.h"
+#include "timing/TimingFileIo.h"
+#include "timing/TimingParameters.h"
+#include "timing/TimingSequence.h"
+
+namespace kavo3::cli {
+
+namespace {
+
+using timing::kTimingParameters;
+
+std::filesystem::path pathFromArgument(const std::string& argument) {
+#ifdef _WIN32
+    return std::filesystem::path(argument);
+#else
+    return std::filesystem::u8path(argument);
+#endif
+}
+
+const timing::TimingParameter* parameterNamed(std::string_view name) {
+    for (const auto& p : kTimingParameters)
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
+// The unit with its timing access open, as while the timing window is open.
+class OpenTiming {
+  public:
+    explicit OpenTiming(UnitSession& unit) : unit_(unit) {
+        timing::openTiming(unit.link(), state, settleWait);
+    }
+    ~OpenTiming() { timing::closeTiming(unit_.link()); }
+    OpenTiming(const OpenTiming&) = delete;
+    OpenTiming& operator=(const OpenTiming&) = delete;
+
+    link::DeviceLink& link() { return unit_.link(); }
+    timing::TimingState state;
+
+  private:
+    UnitSession& unit_;
+};
+
+std::unique_ptr<UnitSession> connectedUnit(const UnitOptions& options, int& exitCode) {
+    auto unit = UnitSession::create(options, exitCode);
+    if (unit && !unit->connect()) {
+        exitCode = kExitNoUnit;
+        return nullptr;
+    }
+    return unit;
+}
+
+void printParameters(const timing::TimingState& state) {
+    for (const auto& p : kTimingParameters) {
+        if (state.windowRead(p.lowByte))
+            std::printf("%-12s %d\n", p.name, p.valueIn(state.TimingRegisters));
+        else
+            std::printf("%-12s -   (not readable at this base address)\n", p.name);
+    }
+}
+
+}  // namespace
+
+int runTimingShow(const UnitOptions& options) {
+    int exitCode = kExitOk;
+    auto unit = connectedUnit(options, exitCode);
+    if (!unit) return exitCode;
+    OpenTiming timing(*unit);
+    printParameters(timing.state);
+    return kExitOk;
+}
+
+int runTimingSet(const UnitOptions& options, const std::vector<std::string>& assignments) {
+    // Every assignment is checked before anything is sent.
+    std::vector<std::pair<const timing::TimingParameter*, int>> changes;
+    for (const std::string& assignment : assignments) {
+        const auto equals = assignment.find('=');
+        const auto* parameter =
+            equals == std::string::npos ? nullptr : parameterNamed(assignment.substr(0, equals));
+        if (!parameter) {
+            std::fprintf(stderr,
+                         "kavo3cli: %s: expected NAME=VALUE with one of the names that 'kavo3cli "
+                         "timing show' prints\n",
+                         assignment.c_str());
+            return kExitUsage;
+        }
+        const auto value = parseNumber(std::string_view(assignment).substr(equals + 1));
+        if (!value || *value > static_cast<std::uint32_t>(parameter->maximum)) {
+            std::fprintf(stderr, "kavo3cli: %s: the value must be a number from 0 to %d\n",
+                         assignment.c_str(), parameter->maximum);
+            return kExitUsage;
+        }
+        changes.emplace_back(parameter, static_cast<int>(*value));
+    }
+
+    int exitCode = kExitOk;
+    auto unit = connectedUnit(options, exitCode);
+    if (!unit) return exitCode;
+    OpenTiming timing(*unit);
+    for (const auto& [parameter, value] : changes) {
+        if (!timing.state.windowRead(parameter->lowByte)) {
+            std::fprintf(stderr,
+                         "kavo3cli: %s cannot be set: the unit's timing block address leaves its "
+                         "registers out of reach; nothing was written for it.\n",
+                         parameter->name);
+            exitCode = kExitFailure;
+            continue;
+        }
+        const int before = parameter->valueIn(timing.state.TimingRegisters);
+        timing::changeParameter(timing.link(), timing.state, *parameter, value);
+        std::printf("%-12s %d (was %d)\n", parameter->name, value, before);
+    }
+    return exitCode;
+}
+
+int runTimingSave(const UnitOptions& options, const std::string& file) {
+    int exitCode = kExitOk;
+    auto unit = connectedUnit(options, exitCode);
+    if (!unit) return exitCode;
+    OpenTiming timing(*unit);
+    if (!timing::saveTimingFile(pathFromArgument(file), timing.state.TimingRegisters)) {
+        std::fprintf(stderr,
+                     "kavo3cli: cannot write %s; nothing was saved. Check that the folder exists "
+                     "and can be written to.\n",
+                     file.c_str());
+        return kExitFailure;
+    }
+    std::printf("saved %s (%zu bytes)\n", file.c_str(), timing::kTimingFileSize);
+    return kExitOk;
+}
+
+int runTimingLoad(const UnitOptions& options, const std::string& file) {
+    // A refused file changes nothing, here or in the unit.
+    const timing::TimingFileData data = timing::loadTimingFile(pathFromArgument(file));
+    switch (data.error) {
+        case timing::TimingFileError::None:
+            break;
+        case timing::TimingFileError::CannotOpen:
+            std::fprintf(stderr, "kavo3cli: %s: cannot be opened or read\n", file.c_str());
+            return kExitRefusedFile;
+        case timing::TimingFileError::TooShort:
+            std::fprintf(stderr,
+                         "kavo3cli: %s: shorter than 256 bytes, so not a timing data file; "
+                         "nothing was loaded\n",
+                         file.c_str());
+            return kExitRefusedFile;
+        case timing::TimingFileError::ValueOutOfRange:
+            std::fprintf(stderr,
+                         "kavo3cli: %s: holds a 16-bit value above 4095, which the unit cannot "
+                         "take; nothing was loaded\n",
+                         file.c_str());
+            return kExitRefusedFile;
+    }
+
+    int exitCode = kExitOk;
+    auto unit = connectedUnit(options, exitCode);
+    if (!unit) return exitCode;
+    OpenTiming timing(*unit);
+    timing::applyTimingFile(data, timing.state.TimingRegisters);
+    int written = 0;
+    const auto last = timing::writeLoadedWindows(timing.link(), timing.state, settleWait,
+                                                 [&written](std::size_t) { ++written; });
+    if (!last) {
+        std::fprintf(stderr,
+                     "kavo3cli: the unit's timing block address leaves its registers out of "
+                     "reach; nothing was written.\n");
+        return kExitFailure;
+    }
+    timing::writeEnd(timing.link(), *last);
+    std::printf("loaded %s: %d of %zu windows written\n", file.c_str(), written,
+                timing::kTimingLoadWindows);
+    printParameters(timing.state);
+    return kExitOk;
+}
+
+}  // namespace kavo3::cli
