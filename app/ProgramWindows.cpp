@@ -42,24 +42,37 @@ QWidget* ProgramWindows::timingWindow() const { return timing_; }
 QWidget* ProgramWindows::remoteWindow() const { return remote_; }
 QWidget* ProgramWindows::captureWindow() const { return capture_; }
 
+namespace {
+const char* const kShown = "kavo3Shown";
+}  // namespace
+
+bool ProgramWindows::closed(QWidget* window) {
+    // Shown once and hidden again: it was closed and is only waiting to be deleted.
+    return window->property(kShown).toBool() && window->isHidden();
+}
+
 void ProgramWindows::bringUp(QWidget* window) {
+    window->setProperty(kShown, true);
     window->show();
     window->raise();
     window->activateWindow();
 }
 
 void ProgramWindows::showTimingWindow() {
+    // A closed window must not come back: a sequence it ran would lose it on deletion.
+    if (timing_ && closed(timing_)) timing_ = nullptr;
     if (!timing_) {
         if (!timingState_) timingState_ = std::make_unique<timing::TimingState>();
         auto* window = new timing::TimingWindow(session_, *timingState_);
         timing_ = window;
         window->load();
-        if (!timing_) return;
+        if (!timing_ || closed(timing_)) return;
     }
     bringUp(timing_);
 }
 
 void ProgramWindows::showRemoteWindow() {
+    if (remote_ && closed(remote_)) remote_ = nullptr;
     if (!remote_) {
         auto* window = new remote::RemoteWindow(session_);
         window->setAttribute(Qt::WA_DeleteOnClose);
@@ -69,12 +82,13 @@ void ProgramWindows::showRemoteWindow() {
 }
 
 void ProgramWindows::showCaptureWindow() {
+    if (capture_ && closed(capture_)) capture_ = nullptr;
     if (!capture_) {
         if (!captureState_) captureState_ = std::make_unique<capture::CaptureState>();
         auto* window = new capture::CaptureWindow(session_, *captureState_);
         capture_ = window;
         window->load();
-        if (!capture_) return;
+        if (!capture_ || closed(capture_)) return;
     }
     bringUp(capture_);
 }

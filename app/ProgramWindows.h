@@ -48,6 +48,7 @@ public:
 
 private:
     static void bringUp(QWidget* window);
+    static bool closed(QWidget* window);
 
     Session& session_;
     MainWindow& mainWindow_;

@@ -57,7 +57,11 @@ bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
                                  " cannot be opened: permission denied. " +
                                  transport_.permissionHint();
             note(permissionProblem_);
-            std::fprintf(stderr, "kavo3tool: %s\n", permissionProblem_.c_str());
+            // Every write searches while the unit is away; the user needs to read it once.
+            if (permissionProblem_ != problemOnStderr_) {
+                std::fprintf(stderr, "kavo3tool: %s\n", permissionProblem_.c_str());
+                problemOnStderr_ = permissionProblem_;
+            }
         } else {
             note(entry.path + ": cannot be opened, passed over");
         }
@@ -96,6 +100,7 @@ bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
 
     DeviceHandle = std::move(handle);
     ReadHandle = std::move(readHandle);
+    problemOnStderr_.clear();
     DeviceCaps = *caps;
     DeviceAttributes = *attributes;
     devicePath_ = entry.path;
@@ -112,7 +117,7 @@ void DeviceLink::WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, 
 
 void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
     if (refusedWhileHeld("output report")) return;
-    if (!found_) OpenDevice();
+    if (!found_ && !lostWhileHeld_) OpenDevice();
     if (!found_) return;
 
     outputReport_.assign(DeviceCaps.OutputReportByteLength, 0);
@@ -121,7 +126,10 @@ void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
     // An answer that came after its wait must not pass for the answer to this command.
     ReadHandle->discardQueuedInput();
     if (trace_) trace_->output(outputReport_);
-    DeviceHandle->write(outputReport_);
+    const WriteStatus status = DeviceHandle->write(outputReport_);
+    if (status == WriteStatus::Taken) return;
+    note("write refused: " + DeviceHandle->failureText());
+    if (status == WriteStatus::Gone) unitGone();
 }
 
 void DeviceLink::ReadReport() {
@@ -143,6 +151,22 @@ void DeviceLink::ReadReport() {
     // Whatever a failed read may have left behind is not an answer.
     std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
     if (trace_) trace_->noReport();
+    if (status == ReadStatus::Timeout) return;
+    note("read failed: " + ReadHandle->failureText());
+    if (status == ReadStatus::Gone) unitGone();
+}
+
+void DeviceLink::unitGone() {
+    // No answer can come from a device that has left; waiting for one would only hold the
+    // caller. Until a write finds the unit again, reads end at once with zeros.
+    note("unit at " + devicePath_ + " is gone: both handles closed, the next write searches again");
+    Close();
+    if (held_) {
+        // A unit plugged in again would take the rest of the held reports (raw data) for
+        // commands; the search waits until the hold has ended.
+        lostWhileHeld_ = true;
+        note("link held: no search until the hold ends");
+    }
 }
 
 void DeviceLink::Close() {

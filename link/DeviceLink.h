@@ -47,6 +47,8 @@ public:
     void WriteCommand() { WriteReport(CommandBytes); }
 
     // Waits for the next input report and leaves it in ReadBuffer; all zeros when none came.
+    // When the platform says that the unit has left, both handles are closed and DeviceFound
+    // becomes false: reads then end at once, and the next write searches again.
     void ReadReport();
 
     // WriteCommand followed by ReadReport.
@@ -81,6 +83,7 @@ public:
 
 private:
     bool tryInterface(const InterfaceEntry& entry);
+    void unitGone();
     void note(const std::string& text);
     bool refusedWhileHeld(const char* what);
 
@@ -92,9 +95,11 @@ private:
     std::unique_ptr<HidHandle> ReadHandle;
     std::string devicePath_;
     std::string permissionProblem_;
+    std::string problemOnStderr_;  // the refusal last told on standard error
     std::vector<std::uint8_t> outputReport_;
     bool held_ = false;
     bool holderActing_ = false;  // the current write or read comes through the hold
+    bool lostWhileHeld_ = false;  // the unit left during the hold: no search until it ends
     std::vector<std::function<void()>> whenFree_;
 };
 

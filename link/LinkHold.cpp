@@ -47,6 +47,7 @@ void DeviceLink::Hold::release() {
     active_ = false;
     DeviceLink& link = *link_;
     link.held_ = false;
+    link.lostWhileHeld_ = false;
     // A command that runs now may itself wait for a later hold; take the list as it stands.
     std::vector<std::function<void()>> waiting = std::move(link.whenFree_);
     link.whenFree_.clear();

@@ -27,7 +27,14 @@ struct HidCaps {
 enum class ReadStatus {
     Report,   // one input report was copied into the buffer
     Timeout,  // nothing arrived within the time limit
-    Failed,   // the interface is gone or the read failed
+    Failed,   // the read failed; the interface may still be there
+    Gone,     // the platform says that the device has left
+};
+
+enum class WriteStatus {
+    Taken,    // the platform took the whole report
+    Refused,  // the platform did not take it; the interface may still be there
+    Gone,     // the platform says that the device has left
 };
 
 // One opened interface. Closing is the destructor.
@@ -39,7 +46,7 @@ public:
     virtual std::optional<HidCaps> capabilities() = 0;
 
     // Writes one whole output report, ID byte first; blocks until the platform took it.
-    virtual bool write(std::span<const std::uint8_t> report) = 0;
+    virtual WriteStatus write(std::span<const std::uint8_t> report) = 0;
 
     // Reads one input report into `buffer`, ID byte at index 0 (0 for unnumbered reports).
     // Never leaves a read outstanding after it returns.
@@ -48,6 +55,10 @@ public:
     // Throws away whatever input is already queued, so that a late answer cannot
     // be taken for the answer to the next command.
     virtual void discardQueuedInput() = 0;
+
+    // What the platform said about the latest write that was not taken or read that brought
+    // no report, for the trace.
+    virtual std::string failureText() const { return {}; }
 };
 
 enum class OpenError {

@@ -81,4 +81,30 @@ QT_QPA_PLATFORM=offscreen timeout 3 "$root/usr/bin/kavo3tool-demo" >/dev/null 2>
 if [[ " ${programs[*]} " == *" kavo3cli "* ]]; then
     "$root/usr/bin/kavo3cli" --help >/dev/null || fail "the unpacked kavo3cli does not start"
 fi
+
+# Installed for real where that harms nobody: as root, and only when no kavo3tool is installed
+# already (a user's own install is never replaced or removed by a test run).
+if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W kavo3tool >/dev/null 2>&1; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y -q --no-install-recommends "$(realpath "$deb")" >"$work/install.txt" 2>&1 \
+        || { cat "$work/install.txt" >&2; fail "apt-get could not install the package"; }
+    installed_ok=1
+    for program in "${programs[@]}"; do
+        [ "$(command -v "$program")" = "/usr/bin/$program" ] || installed_ok=0
+    done
+    status=0
+    QT_QPA_PLATFORM=offscreen timeout 3 kavo3tool-demo >/dev/null 2>&1 || status=$?
+    [ "$status" -eq 124 ] || installed_ok=0
+    if [[ " ${programs[*]} " == *" kavo3cli "* ]]; then
+        kavo3cli status --sim >"$work/status.txt" 2>&1 || installed_ok=0
+    fi
+    apt-get purge -y -q kavo3tool >"$work/remove.txt" 2>&1 || fail "apt-get could not remove the package"
+    [ ! -e /usr/bin/kavo3tool ] && [ ! -e /usr/lib/udev/rules.d/70-kavo3.rules ] \
+        || fail "removing the package left its files behind"
+    [ "$installed_ok" -eq 1 ] || fail "the installed programs did not start from /usr/bin"
+    sed "s/^/  installed kavo3cli: /" "$work/status.txt" 2>/dev/null || true
+    echo "installed with apt-get, started from /usr/bin, removed again"
+else
+    echo "not installed for real here (needs root and no kavo3tool installed already)"
+fi
 echo "check-package: $deb is good"

@@ -1,6 +1,7 @@
 #include "sim/SimOptions.h"
 
 #include <charconv>
+#include <string>
 
 namespace kavo3::sim {
 namespace {
@@ -54,6 +55,7 @@ constexpr long long kMaxSide = 32767;
 std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& error) {
     SimOptions o;
     error.clear();
+    std::string replugSwitch;  // as written, for the message when unplug is missing
     while (!text.empty()) {
         const std::size_t comma = text.find(',');
         const std::string_view item = trim(text.substr(0, comma));
@@ -92,7 +94,13 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             if (!flag(on)) return fail("takes no value");
             o.input = false;
         } else if (key == "noanswer") {
-            if (!flag(o.noAnswer)) return fail("takes no value");
+            o.noAnswer = true;
+            o.answeredBeforeSilence = 0;
+            if (hasValue) {
+                const auto v = parseRanged(value, 0, 1'000'000'000);
+                if (!v) return fail("expected noanswer or noanswer=NUMBER of reports answered first");
+                o.answeredBeforeSilence = static_cast<int>(*v);
+            }
         } else if (key == "zeros") {
             if (!flag(o.zeroAnswers)) return fail("takes no value");
         } else if (key == "late") {
@@ -111,6 +119,11 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             const auto v = parseRanged(value, 0, 1'000'000'000);
             if (!v) return fail("expected unplug=NUMBER of output reports");
             o.unplugAfter = static_cast<int>(*v);
+        } else if (key == "replug") {
+            const auto v = parseRanged(value, 0, 86'400'000);
+            if (!v) return fail("expected replug=MILLISECONDS, 0 to 86400000");
+            o.replugAfterMs = static_cast<int>(*v);
+            replugSwitch = item;
         } else if (key == "polls") {
             if (value == "never") {
                 o.checksumPolls = -1;
@@ -147,6 +160,10 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
         } else {
             return fail("unknown switch");
         }
+    }
+    if (o.replugAfterMs >= 0 && o.unplugAfter < 0) {
+        error = "'" + replugSwitch + "': needs unplug=N (the unit must leave to come back)";
+        return std::nullopt;
     }
     return o;
 }

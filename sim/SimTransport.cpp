@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
 #include "sim/ReportClock.h"
@@ -36,12 +37,43 @@ std::string interfacePath(int index) {
 }  // namespace
 
 struct SimTransport::Device {
-    explicit Device(const SimOptions& options)
-        : unit(options), clock(options.reportDelay), unplugged(options.unplugAfter == 0) {}
+    using Clock = std::chrono::steady_clock;
+
+    explicit Device(const SimOptions& options) : unit(options), clock(options.reportDelay) {
+        if (options.unplugAfter == 0) unplug();
+    }
+
+    void unplug() {
+        unplugged = true;
+        const int replug = unit.options().replugAfterMs;
+        if (replug >= 0) backAt = Clock::now() + std::chrono::milliseconds(replug);
+    }
+    void plugBackIn() {
+        unplugged = false;
+        backAt.reset();
+        ++plugIns;
+        // Answers queued at the old node went with it.
+        unit.discardAnswers();
+    }
+    // A unit due back is plugged in by the first look at it.
+    void comeBackWhenDue() {
+        if (unplugged && backAt && Clock::now() >= *backAt) plugBackIn();
+    }
+    void countWrite() {
+        ++written;
+        const int limit = unit.options().unplugAfter;
+        if (limit >= 0 && !unplugDone && written >= limit) {
+            unplugDone = true;
+            unplug();
+        }
+    }
 
     SimulatedUnit unit;
     ReportClock clock;
-    bool unplugged;
+    bool unplugged = false;
+    bool unplugDone = false;  // unplug=N pulls it out once
+    std::optional<Clock::time_point> backAt;
+    int plugIns = 0;  // how often it came back; each time at another path
     long written = 0;
     long read = 0;
     int handles = 0;
@@ -61,8 +93,9 @@ class OtherHandle : public link::HidHandle {
 
     std::optional<HidAttributes> attributes() override { return info_.attributes; }
     std::optional<HidCaps> capabilities() override { return info_.caps; }
-    bool write(std::span<const std::uint8_t>) override {
-        return info_.caps.OutputReportByteLength > 0;
+    link::WriteStatus write(std::span<const std::uint8_t>) override {
+        return info_.caps.OutputReportByteLength > 0 ? link::WriteStatus::Taken
+                                                     : link::WriteStatus::Refused;
     }
     ReadStatus read(std::span<std::uint8_t>, std::chrono::milliseconds timeout) override {
         std::this_thread::sleep_for(timeout);
@@ -77,36 +110,45 @@ class OtherHandle : public link::HidHandle {
 
 class UnitHandle : public link::HidHandle {
   public:
-    explicit UnitHandle(std::shared_ptr<Device> device) : device_(std::move(device)) {
+    explicit UnitHandle(std::shared_ptr<Device> device)
+        : device_(std::move(device)), plugIn_(device_->plugIns) {
         ++device_->handles;
     }
     ~UnitHandle() override { --device_->handles; }
 
     std::optional<HidAttributes> attributes() override {
-        if (device_->unplugged) return std::nullopt;
+        if (!present()) return std::nullopt;
         const SimOptions& o = device_->unit.options();
         return HidAttributes{o.vendorId, o.productId, 0x0111};
     }
 
     std::optional<HidCaps> capabilities() override {
-        if (device_->unplugged) return std::nullopt;
+        if (!present()) return std::nullopt;
         return HidCaps{SimTransport::kReportLength, SimTransport::kReportLength};
     }
 
-    bool write(std::span<const std::uint8_t> report) override {
+    link::WriteStatus write(std::span<const std::uint8_t> report) override {
         Device& d = *device_;
+        if (!present()) return gone(link::WriteStatus::Gone);
         // The platform takes only whole output reports of the declared length.
-        if (d.unplugged || report.size() != SimTransport::kReportLength) return false;
+        if (report.size() != SimTransport::kReportLength) {
+            failure_ = "the unit takes reports of 65 bytes, not " + std::to_string(report.size());
+            return link::WriteStatus::Refused;
+        }
         d.clock.pass();
-        if (!d.unit.receive(report)) return false;
-        ++d.written;
-        const int limit = d.unit.options().unplugAfter;
-        if (limit >= 0 && d.written >= limit) d.unplugged = true;
-        return true;
+        if (!d.unit.receive(report)) {
+            failure_ = "the unit took no report with this ID";
+            return link::WriteStatus::Refused;
+        }
+        d.countWrite();
+        return link::WriteStatus::Taken;
     }
 
     ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
         Device& d = *device_;
+        d.comeBackWhenDue();
+        if (plugIn_ != d.plugIns) return gone(ReadStatus::Gone);
+        // What was queued before the unit left is still handed over, as hidraw does.
         if (d.unit.hasAnswer()) {
             d.clock.pass();
             const Answer& a = d.unit.nextAnswer();
@@ -119,17 +161,34 @@ class UnitHandle : public link::HidHandle {
             ++d.read;
             return ReadStatus::Report;
         }
+        if (d.unplugged) return gone(ReadStatus::Gone);
         // Nothing to read: the whole wait passes, asleep.
         std::this_thread::sleep_for(timeout);
-        if (d.unplugged) return ReadStatus::Failed;
         d.unit.lateAnswersArrive();
         return ReadStatus::Timeout;
     }
 
-    void discardQueuedInput() override { device_->unit.discardAnswers(); }
+    void discardQueuedInput() override {
+        if (present()) device_->unit.discardAnswers();
+    }
+
+    std::string failureText() const override { return failure_; }
 
   private:
+    // The unit is plugged in, and it is still the plugging in that this handle opened.
+    bool present() {
+        device_->comeBackWhenDue();
+        return !device_->unplugged && plugIn_ == device_->plugIns;
+    }
+    template <typename Status>
+    Status gone(Status status) {
+        failure_ = "the simulated unit has left (ENODEV)";
+        return status;
+    }
+
     std::shared_ptr<Device> device_;
+    int plugIn_;
+    std::string failure_;
 };
 
 }  // namespace
@@ -143,16 +202,21 @@ const SimulatedUnit& SimTransport::unit() const { return device_->unit; }
 const SimOptions& SimTransport::options() const { return device_->unit.options(); }
 
 std::string SimTransport::unitPath() const {
-    return interfacePath(device_->unit.options().extraInterfaces);
+    return interfacePath(device_->unit.options().extraInterfaces + device_->plugIns);
 }
 
-void SimTransport::unplug() { device_->unplugged = true; }
+void SimTransport::unplug() { device_->unplug(); }
+void SimTransport::plugBackIn() { device_->plugBackIn(); }
 bool SimTransport::unplugged() const { return device_->unplugged; }
+void SimTransport::setReportDelay(std::chrono::microseconds delay) {
+    device_->clock = ReportClock(delay);
+}
 long SimTransport::reportsWritten() const { return device_->written; }
 long SimTransport::reportsRead() const { return device_->read; }
 int SimTransport::openHandles() const { return device_->handles; }
 
 std::vector<link::InterfaceEntry> SimTransport::listInterfaces() {
+    device_->comeBackWhenDue();
     std::vector<link::InterfaceEntry> out;
     const SimOptions& o = device_->unit.options();
     for (int i = 0; i < o.extraInterfaces; ++i)
@@ -166,6 +230,7 @@ std::vector<link::InterfaceEntry> SimTransport::listInterfaces() {
 
 std::unique_ptr<link::HidHandle> SimTransport::open(const std::string& path,
                                                     link::OpenError& error) {
+    device_->comeBackWhenDue();
     const int extras = device_->unit.options().extraInterfaces;
     for (int i = 0; i < extras; ++i) {
         if (path == interfacePath(i))

@@ -3,6 +3,7 @@
 // that the options ask for. One thread drives it; handles may outlive the transport.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,12 +27,19 @@ class SimTransport : public link::Transport {
     const SimulatedUnit& unit() const;
     const SimOptions& options() const;
 
-    // The path the unit is listed under.
+    // The path the unit is listed under; each plugging in gives it another.
     std::string unitPath() const;
 
-    // Pulls the unit out now: writes fail, reads find nothing, the search no longer lists it.
+    // Pulls the unit out now, as a hidraw node's device leaves: its handles' writes and reads
+    // say at once that it is gone, and the search no longer lists it. With replug=N it comes
+    // back N ms later.
     void unplug();
+    // Plugs it in again now, at another path; earlier handles stay gone.
+    void plugBackIn();
     bool unplugged() const;
+
+    // Link time per report from now on.
+    void setReportDelay(std::chrono::microseconds delay);
 
     // Reports that went over the link to the unit and back.
     long reportsWritten() const;

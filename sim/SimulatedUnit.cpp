@@ -43,6 +43,14 @@ SimulatedUnit::SimulatedUnit(const SimOptions& options)
     ready_.reserve(128);
 }
 
+void SimulatedUnit::changeFaults(const SimOptions& faults) {
+    options_.noAnswer = faults.noAnswer;
+    options_.zeroAnswers = faults.zeroAnswers;
+    options_.lateAnswers = faults.lateAnswers;
+    options_.corruptFlash = faults.corruptFlash;
+    options_.checksumPolls = faults.checksumPolls;
+}
+
 Answer& SimulatedUnit::answer() {
     ++answersOut_;
     return ready_.emplace_back();
@@ -84,7 +92,7 @@ bool SimulatedUnit::receive(std::span<const std::uint8_t> outputReport) {
     if (ready_.size() == before) return true;
     const auto fresh = ready_.begin() + static_cast<std::ptrdiff_t>(before);
     if (options_.zeroAnswers) std::for_each(fresh, ready_.end(), [](Answer& a) { a.fill(0); });
-    if (options_.noAnswer) {
+    if (options_.noAnswer && reportsIn_ > options_.answeredBeforeSilence) {
         ready_.erase(fresh, ready_.end());
     } else if (options_.lateAnswers) {
         late_.insert(late_.end(), fresh, ready_.end());

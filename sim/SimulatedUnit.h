@@ -23,6 +23,9 @@ class SimulatedUnit {
     explicit SimulatedUnit(const SimOptions& options = {});
 
     const SimOptions& options() const { return options_; }
+    // Switches the faults of a running unit (no, zero and late answers, flash corruption,
+    // checksum polls) to those of `faults`; picture, identity and timing base stay.
+    void changeFaults(const SimOptions& faults);
 
     // One output report as written: report ID, then the eight command bytes (or raw data
     // while a flash write runs), then padding. A report too short or with another ID is

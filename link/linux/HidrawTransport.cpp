@@ -11,6 +11,7 @@
 #include <array>
 #include <charconv>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <utility>
@@ -99,15 +100,25 @@ int millisecondsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
 }
 
-bool meansGone(int error) {
-    return error == ENODEV || error == EIO || error == EPIPE || error == ECONNRESET ||
-           error == ENOTCONN || error == EBADF;
+// What a hidraw node answers once its device has been unplugged.
+bool meansDeviceLeft(int error) { return error == ENODEV || error == EIO; }
+
+std::string describeErrno(const char* call, int error) {
+    std::string text = call;
+    text += ": ";
+    text += std::strerror(error);
+    if (const char* name = ::strerrorname_np(error)) {
+        text += " (";
+        text += name;
+        text += ')';
+    }
+    return text;
 }
 
 class HidrawHandle : public HidHandle {
   public:
-    HidrawHandle(UniqueFd fd, std::string sysfsDir)
-        : fd_(std::move(fd)), sysfsDir_(std::move(sysfsDir)) {}
+    HidrawHandle(UniqueFd fd, std::string sysfsDir, NodeCalls& calls)
+        : fd_(std::move(fd)), sysfsDir_(std::move(sysfsDir)), calls_(calls) {}
 
     std::optional<HidAttributes> attributes() override {
         hidraw_devinfo info{};
@@ -127,24 +138,26 @@ class HidrawHandle : public HidHandle {
         return l->lengths;
     }
 
-    bool write(std::span<const std::uint8_t> report) override {
+    WriteStatus write(std::span<const std::uint8_t> report) override {
+        if (hungUp_) return writeFailed(WriteStatus::Gone, "poll: the device hung up");
         for (;;) {
-            const ssize_t n = ::write(fd_.get(), report.data(), report.size());
-            if (n >= 0) return static_cast<std::size_t>(n) == report.size();
+            const ssize_t n = calls_.write(fd_.get(), report.data(), report.size());
+            if (n >= 0 && static_cast<std::size_t>(n) == report.size()) return WriteStatus::Taken;
+            if (n >= 0)
+                return writeFailed(WriteStatus::Refused, "write: took " + std::to_string(n) +
+                                                             " of " +
+                                                             std::to_string(report.size()) +
+                                                             " bytes");
             if (errno == EINTR) continue;
-            if (meansGone(errno)) gone_ = true;
-            return false;
+            const int error = errno;
+            return writeFailed(meansDeviceLeft(error) ? WriteStatus::Gone : WriteStatus::Refused,
+                               describeErrno("write", error));
         }
     }
 
     ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
+        if (hungUp_) return readFailed(ReadStatus::Gone, "poll: the device hung up");
         const Clock::time_point deadline = Clock::now() + timeout;
-        if (gone_) {
-            // The loss was reported once already; from now on the interface behaves as a
-            // unit that does not answer, so that a caller's polling loop cannot race.
-            sleepUntil(deadline);
-            return ReadStatus::Failed;
-        }
         // hidraw leaves out the ID byte of unnumbered input reports; index 0 keeps it.
         const std::optional<ReportLayout>& l = layout();
         const bool addIdByte = l && !l->numbered && !buffer.empty();
@@ -153,55 +166,73 @@ class HidrawHandle : public HidHandle {
 
         for (;;) {
             pollfd p{fd_.get(), POLLIN, 0};
-            const int ready = ::poll(&p, 1, millisecondsUntil(deadline));
+            const int ready = calls_.poll(&p, 1, millisecondsUntil(deadline));
             if (ready < 0 && errno == EINTR) continue;
-            if (ready < 0) return lost();
+            if (ready < 0) return readFailed(ReadStatus::Failed, describeErrno("poll", errno));
             if (ready == 0) return ReadStatus::Timeout;
-            if (!(p.revents & POLLIN)) return lost();  // hung up or in error, nothing queued
+            // A node whose device has left still hands over what was queued before.
+            const bool hangUp = (p.revents & (POLLHUP | POLLERR)) != 0;
+            if (!(p.revents & POLLIN)) {
+                if (hangUp) return hungUp();
+                return readFailed(ReadStatus::Failed, "poll: the descriptor is not valid");
+            }
 
-            const ssize_t n = target.empty() ? ::read(fd_.get(), &scratch, 1)
-                                             : ::read(fd_.get(), target.data(), target.size());
+            const ssize_t n = target.empty() ? calls_.read(fd_.get(), &scratch, 1)
+                                             : calls_.read(fd_.get(), target.data(), target.size());
             if (n > 0) {
                 if (addIdByte) buffer[0] = 0;
                 return ReadStatus::Report;
             }
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            return lost();
+            if (n == 0) {
+                if (hangUp) return hungUp();
+                return readFailed(ReadStatus::Failed, "read: no bytes");
+            }
+            const int error = errno;
+            return readFailed(meansDeviceLeft(error) || hangUp ? ReadStatus::Gone
+                                                               : ReadStatus::Failed,
+                              describeErrno("read", error));
         }
     }
 
     void discardQueuedInput() override {
-        if (gone_) return;
+        if (hungUp_) return;
         std::array<std::uint8_t, 4096> scratch;
         // hidraw queues at most 64 reports; the bound only guards against a flood.
         for (int reads = 0; reads < 4096;) {
             pollfd p{fd_.get(), POLLIN, 0};
-            const int ready = ::poll(&p, 1, 0);
+            const int ready = calls_.poll(&p, 1, 0);
             if (ready < 0 && errno == EINTR) continue;
             if (ready <= 0) return;
             if (!(p.revents & POLLIN)) {
-                gone_ = true;
+                // The device has left: the write that follows says so without trying.
+                if (p.revents & (POLLHUP | POLLERR)) hungUp_ = true;
                 return;
             }
-            const ssize_t n = ::read(fd_.get(), scratch.data(), scratch.size());
+            const ssize_t n = calls_.read(fd_.get(), scratch.data(), scratch.size());
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0) {
-                gone_ = true;
+                if (p.revents & (POLLHUP | POLLERR)) hungUp_ = true;
                 return;
             }
             ++reads;
         }
     }
 
-  private:
-    ReadStatus lost() {
-        gone_ = true;
-        return ReadStatus::Failed;
-    }
+    std::string failureText() const override { return failure_; }
 
-    static void sleepUntil(Clock::time_point deadline) {
-        while (::poll(nullptr, 0, millisecondsUntil(deadline)) < 0 && errno == EINTR) {
-        }
+  private:
+    ReadStatus hungUp() {
+        hungUp_ = true;
+        return readFailed(ReadStatus::Gone, "poll: the device hung up");
+    }
+    ReadStatus readFailed(ReadStatus status, std::string why) {
+        failure_ = std::move(why);
+        return status;
+    }
+    WriteStatus writeFailed(WriteStatus status, std::string why) {
+        failure_ = std::move(why);
+        return status;
     }
 
     const std::optional<ReportLayout>& layout() {
@@ -227,7 +258,9 @@ class HidrawHandle : public HidHandle {
 
     UniqueFd fd_;
     std::string sysfsDir_;
-    bool gone_ = false;
+    NodeCalls& calls_;
+    bool hungUp_ = false;
+    std::string failure_;
     bool layoutRead_ = false;
     std::optional<ReportLayout> layout_;
 };
@@ -267,7 +300,7 @@ std::unique_ptr<HidHandle> HidrawTransport::open(const std::string& path, OpenEr
         return nullptr;
     }
     error = OpenError::None;
-    return std::make_unique<HidrawHandle>(UniqueFd(fd), sysfsDirOf(path));
+    return std::make_unique<HidrawHandle>(UniqueFd(fd), sysfsDirOf(path), nodeCalls());
 }
 
 int HidrawTransport::openNode(const std::string& path) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/Transport.h"
+#include "link/linux/NodeCalls.h"
 
 namespace kavo3::link {
 
@@ -21,6 +22,8 @@ class HidrawTransport : public Transport {
     // Opens the device node for reading and writing: a descriptor, or -errno.
     // Tests put one end of a socket pair in place of the node.
     virtual int openNode(const std::string& path);
+    // The calls that move reports through an open node; must outlive every handle.
+    virtual NodeCalls& nodeCalls() { return NodeCalls::system(); }
 
   private:
     std::string sysfsDirOf(const std::string& path) const;

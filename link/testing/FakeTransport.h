@@ -30,6 +30,8 @@ public:
     int openHandles = 0;
     int discards = 0;
     bool writesFail = false;
+    // The device has left: every handle's writes and reads say so at once.
+    bool gone = false;
 
     void answer(std::vector<std::uint8_t> report) { pendingAnswers.push_back(std::move(report)); }
 
@@ -71,12 +73,14 @@ private:
             if (info_.capsFail) return std::nullopt;
             return info_.caps;
         }
-        bool write(std::span<const std::uint8_t> report) override {
-            if (owner_.writesFail) return false;
+        WriteStatus write(std::span<const std::uint8_t> report) override {
+            if (owner_.gone) return WriteStatus::Gone;
+            if (owner_.writesFail) return WriteStatus::Refused;
             owner_.written.emplace_back(report.begin(), report.end());
-            return true;
+            return WriteStatus::Taken;
         }
         ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds) override {
+            if (owner_.gone) return ReadStatus::Gone;
             if (owner_.pendingAnswers.empty()) return ReadStatus::Timeout;
             const auto report = std::move(owner_.pendingAnswers.front());
             owner_.pendingAnswers.pop_front();
@@ -85,6 +89,9 @@ private:
             return ReadStatus::Report;
         }
         void discardQueuedInput() override { ++owner_.discards; }
+        std::string failureText() const override {
+            return owner_.gone ? "the fake device has left" : "the fake refuses writes";
+        }
 
     private:
         FakeTransport& owner_;

@@ -22,6 +22,7 @@ public:
     // Every output report written, in order.
     std::vector<Command> commands;
     int reads = 0;
+    int timeouts = 0;  // reads that waited their whole time for nothing
     // Called after each write has reached the unit.
     std::function<void(const Command&)> afterWrite;
     // May change each input report before the link sees it (ID byte at index 0).
@@ -48,22 +49,24 @@ private:
             : owner_(owner), inner_(std::move(inner)) {}
         std::optional<HidAttributes> attributes() override { return inner_->attributes(); }
         std::optional<HidCaps> capabilities() override { return inner_->capabilities(); }
-        bool write(std::span<const std::uint8_t> report) override {
-            const bool ok = inner_->write(report);
+        WriteStatus write(std::span<const std::uint8_t> report) override {
+            const WriteStatus status = inner_->write(report);
             Command c{};
             for (std::size_t i = 0; i < c.size() && i + 1 < report.size(); ++i)
                 c[i] = report[i + 1];
             owner_.commands.push_back(c);
             if (owner_.afterWrite) owner_.afterWrite(c);
-            return ok;
+            return status;
         }
         ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
             ++owner_.reads;
             const ReadStatus status = inner_->read(buffer, timeout);
             if (status == ReadStatus::Report && owner_.afterRead) owner_.afterRead(buffer);
+            if (status == ReadStatus::Timeout) ++owner_.timeouts;
             return status;
         }
         void discardQueuedInput() override { inner_->discardQueuedInput(); }
+        std::string failureText() const override { return inner_->failureText(); }
 
     private:
         RecordingTransport& owner_;

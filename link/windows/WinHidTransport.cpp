@@ -12,11 +12,18 @@ extern "C" {
 #include <cctype>
 #include <cstddef>
 #include <cstring>
+#include <string>
 
+#include "link/windows/FileIo.h"
 #include "link/windows/SetupApi.h"
 #include "link/windows/WinHandles.h"
 
 namespace kavo3::link::windows {
+
+const FileIo& FileIo::system() {
+    static const FileIo io{&::WriteFile, &::ReadFile, &::GetOverlappedResult};
+    return io;
+}
 
 const SetupApi& SetupApi::system() {
     static const SetupApi api{&::SetupDiGetClassDevsA, &::SetupDiEnumDeviceInterfaces,
@@ -35,19 +42,53 @@ enum class IoOutcome { Completed, TimedOut, Failed };
 
 // Finishes an overlapped operation that was started on `file` with `ov`. On expiry the
 // operation is cancelled and waited for, so that it never outlives the storage it uses.
-IoOutcome finishOverlapped(HANDLE file, OVERLAPPED& ov, bool startedOk, DWORD limitMs,
-                           DWORD& transferred) {
+// `error` is the platform's code when it failed.
+IoOutcome finishOverlapped(const FileIo& io, HANDLE file, OVERLAPPED& ov, bool startedOk,
+                           DWORD limitMs, DWORD& transferred, DWORD& error) {
     transferred = 0;
-    if (!startedOk && ::GetLastError() != ERROR_IO_PENDING) return IoOutcome::Failed;
+    error = ERROR_SUCCESS;
+    if (!startedOk && (error = ::GetLastError()) != ERROR_IO_PENDING) return IoOutcome::Failed;
     bool expired = false;
     if (!startedOk && ::WaitForSingleObject(ov.hEvent, limitMs) != WAIT_OBJECT_0) {
         expired = true;
         ::CancelIoEx(file, &ov);
     }
     // With wait = TRUE this returns only once the operation has really ended.
-    if (::GetOverlappedResult(file, &ov, &transferred, TRUE)) return IoOutcome::Completed;
-    return expired && ::GetLastError() == ERROR_OPERATION_ABORTED ? IoOutcome::TimedOut
-                                                                  : IoOutcome::Failed;
+    if (io.getOverlappedResult(file, &ov, &transferred, TRUE)) {
+        error = ERROR_SUCCESS;
+        return IoOutcome::Completed;
+    }
+    error = ::GetLastError();
+    return expired && error == ERROR_OPERATION_ABORTED ? IoOutcome::TimedOut : IoOutcome::Failed;
+}
+
+// What the HID class driver answers once the device has been unplugged.
+bool meansDeviceLeft(DWORD error) {
+    return error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_BAD_COMMAND ||
+           error == ERROR_GEN_FAILURE;
+}
+
+std::string describeError(const char* call, DWORD error) {
+    struct Name {
+        DWORD code;
+        const char* name;
+    };
+    static constexpr Name names[] = {
+        {ERROR_DEVICE_NOT_CONNECTED, "ERROR_DEVICE_NOT_CONNECTED"},
+        {ERROR_BAD_COMMAND, "ERROR_BAD_COMMAND"},
+        {ERROR_GEN_FAILURE, "ERROR_GEN_FAILURE"},
+        {ERROR_INVALID_HANDLE, "ERROR_INVALID_HANDLE"},
+        {ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED"},
+        {ERROR_BROKEN_PIPE, "ERROR_BROKEN_PIPE"},
+        {ERROR_PIPE_NOT_CONNECTED, "ERROR_PIPE_NOT_CONNECTED"},
+        {ERROR_OPERATION_ABORTED, "ERROR_OPERATION_ABORTED"},
+        {ERROR_INVALID_USER_BUFFER, "ERROR_INVALID_USER_BUFFER"},
+        {ERROR_NOT_ENOUGH_MEMORY, "ERROR_NOT_ENOUGH_MEMORY"},
+    };
+    std::string text = std::string(call) + ": error " + std::to_string(error);
+    for (const Name& n : names)
+        if (n.code == error) text += std::string(" (") + n.name + ")";
+    return text;
 }
 
 // Frees HID preparsed data with the value HidD_GetPreparsedData returned.
@@ -73,8 +114,8 @@ class PreparsedData {
 // Every read and write has ended before it returns, so closing never races the platform.
 class WinHidHandle final : public HidHandle {
   public:
-    WinHidHandle(UniqueHandle file, DWORD writeLimitMs)
-        : file_(std::move(file)), writeLimitMs_(writeLimitMs) {}
+    WinHidHandle(UniqueHandle file, DWORD writeLimitMs, const FileIo& io)
+        : file_(std::move(file)), writeLimitMs_(writeLimitMs), io_(io) {}
 
     std::optional<HidAttributes> attributes() override {
         HIDD_ATTRIBUTES a{};
@@ -91,40 +132,70 @@ class WinHidHandle final : public HidHandle {
         return HidCaps{caps.InputReportByteLength, caps.OutputReportByteLength};
     }
 
-    bool write(std::span<const std::uint8_t> report) override {
-        if (!ensureEvent(writeEvent_)) return false;
+    WriteStatus write(std::span<const std::uint8_t> report) override {
+        if (!ensureEvent(writeEvent_)) {
+            failure_ = describeError("CreateEventA", ::GetLastError());
+            return WriteStatus::Refused;
+        }
         OVERLAPPED ov{};
         ov.hEvent = writeEvent_.get();
         const auto size = static_cast<DWORD>(report.size());
-        const bool started = ::WriteFile(file_.get(), report.data(), size, nullptr, &ov);
-        DWORD written = 0;
+        const bool started = io_.writeFile(file_.get(), report.data(), size, nullptr, &ov);
+        DWORD written = 0, error = 0;
         const IoOutcome outcome =
-            finishOverlapped(file_.get(), ov, started, writeLimitMs_, written);
-        return outcome == IoOutcome::Completed && written == size;
+            finishOverlapped(io_, file_.get(), ov, started, writeLimitMs_, written, error);
+        if (outcome == IoOutcome::Completed && written == size) return WriteStatus::Taken;
+        if (outcome == IoOutcome::Completed) {
+            failure_ = "WriteFile: took " + std::to_string(written) + " of " +
+                       std::to_string(size) + " bytes";
+        } else if (outcome == IoOutcome::TimedOut) {
+            failure_ = "WriteFile: not taken within " + std::to_string(writeLimitMs_) +
+                       " ms, given up";
+        } else {
+            failure_ = describeError("WriteFile", error);
+            if (meansDeviceLeft(error)) return WriteStatus::Gone;
+        }
+        return WriteStatus::Refused;
     }
 
     ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
-        if (buffer.empty() || !ensureEvent(readEvent_)) return ReadStatus::Failed;
+        if (buffer.empty()) {
+            failure_ = "ReadFile: no room for a report";
+            return ReadStatus::Failed;
+        }
+        if (!ensureEvent(readEvent_)) {
+            failure_ = describeError("CreateEventA", ::GetLastError());
+            return ReadStatus::Failed;
+        }
         // The platform writes into storage owned by the handle; the caller's buffer is
         // touched only when a report really came.
         readBuffer_.assign(buffer.size(), 0);
         readOverlapped_ = OVERLAPPED{};
         readOverlapped_.hEvent = readEvent_.get();
         const bool started =
-            ::ReadFile(file_.get(), readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()),
-                       nullptr, &readOverlapped_);
-        DWORD got = 0;
-        const IoOutcome outcome = finishOverlapped(file_.get(), readOverlapped_, started,
-                                                   toWaitMilliseconds(timeout), got);
+            io_.readFile(file_.get(), readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()),
+                         nullptr, &readOverlapped_);
+        DWORD got = 0, error = 0;
+        const IoOutcome outcome = finishOverlapped(io_, file_.get(), readOverlapped_, started,
+                                                   toWaitMilliseconds(timeout), got, error);
         ::ResetEvent(readEvent_.get());
         if (outcome == IoOutcome::TimedOut) return ReadStatus::Timeout;
-        if (outcome == IoOutcome::Failed || got == 0) return ReadStatus::Failed;
+        if (outcome == IoOutcome::Failed) {
+            failure_ = describeError("ReadFile", error);
+            return meansDeviceLeft(error) ? ReadStatus::Gone : ReadStatus::Failed;
+        }
+        if (got == 0) {
+            failure_ = "ReadFile: no bytes";
+            return ReadStatus::Failed;
+        }
         std::copy_n(readBuffer_.begin(), got, buffer.begin());
         std::fill(buffer.begin() + got, buffer.end(), 0);
         return ReadStatus::Report;
     }
 
     void discardQueuedInput() override { ::HidD_FlushQueue(file_.get()); }
+
+    std::string failureText() const override { return failure_; }
 
   private:
     static bool ensureEvent(UniqueHandle& event) {
@@ -135,6 +206,8 @@ class WinHidHandle final : public HidHandle {
 
     UniqueHandle file_;
     DWORD writeLimitMs_;
+    const FileIo& io_;
+    std::string failure_;
     UniqueHandle readEvent_;
     UniqueHandle writeEvent_;
     OVERLAPPED readOverlapped_{};
@@ -174,7 +247,11 @@ std::optional<HidAttributes> identityFromInterfacePath(std::string_view path) {
 WinHidTransport::WinHidTransport() : WinHidTransport(SetupApi::system()) {}
 
 WinHidTransport::WinHidTransport(const SetupApi& api, std::chrono::milliseconds writeLimit)
-    : api_(api), writeLimit_(writeLimit) {}
+    : WinHidTransport(api, writeLimit, FileIo::system()) {}
+
+WinHidTransport::WinHidTransport(const SetupApi& api, std::chrono::milliseconds writeLimit,
+                                 const FileIo& io)
+    : api_(api), writeLimit_(writeLimit), io_(io) {}
 
 std::vector<InterfaceEntry> WinHidTransport::listInterfaces() {
     std::vector<InterfaceEntry> entries;
@@ -227,7 +304,7 @@ std::unique_ptr<HidHandle> WinHidTransport::open(const std::string& path, OpenEr
         return nullptr;
     }
     error = OpenError::None;
-    return std::make_unique<WinHidHandle>(std::move(file), toWaitMilliseconds(writeLimit_));
+    return std::make_unique<WinHidHandle>(std::move(file), toWaitMilliseconds(writeLimit_), io_);
 }
 
 std::string WinHidTransport::permissionHint() const {

@@ -14,6 +14,7 @@
 namespace kavo3::link::windows {
 
 struct SetupApi;
+struct FileIo;
 
 class WinHidTransport : public Transport {
   public:
@@ -21,9 +22,11 @@ class WinHidTransport : public Transport {
     static constexpr std::chrono::milliseconds kWriteLimit{5000};
 
     WinHidTransport();
-    // `api` stands in for the enumeration calls and must outlive the transport.
+    // `api` stands in for the enumeration calls and `io` for the report I/O; both must outlive
+    // the transport and every handle it opens.
     explicit WinHidTransport(const SetupApi& api,
                              std::chrono::milliseconds writeLimit = kWriteLimit);
+    WinHidTransport(const SetupApi& api, std::chrono::milliseconds writeLimit, const FileIo& io);
 
     // The present HID interfaces in the order the platform enumerates them.
     std::vector<InterfaceEntry> listInterfaces() override;
@@ -33,6 +36,7 @@ class WinHidTransport : public Transport {
   private:
     const SetupApi& api_;
     std::chrono::milliseconds writeLimit_;
+    const FileIo& io_;
 };
 
 // The identity that a HID interface path carries ("...#vid_17a7&pid_0001#..."), if any.

@@ -1,7 +1,5 @@
 // The windows behind the main window's buttons, and how they meet: against the simulated unit,
 // with every report on the wire read back from the link's trace.
-#include "app/ProgramWindows.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,10 +16,12 @@
 #include <sstream>
 
 #include "app/MainWindow.h"
+#include "app/ProgramWindows.h"
 #include "download/RomDownloader.h"
 #include "link/Trace.h"
 #include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
+#include "timing/TimingWindow.h"
 
 namespace kavo3::app {
 namespace {
@@ -93,6 +93,35 @@ TEST(ProgramWindows, TheTimingButtonShowsTheOneOpenWindowAndANewOneAfterClosing)
     p.click("Command1");
     ASSERT_TRUE(p.windows.timingWindow());
     EXPECT_EQ(countCommands(p.tracePath, {0x0F, 0x01}), 2);
+}
+
+TEST(ProgramWindows, AWindowClosedBeforeItsDeletionRanIsNotShownAgain) {
+    Program p;
+    p.click("Command1");
+    p.click("Command3");
+    QPointer<QWidget> timing = p.windows.timingWindow();
+    QPointer<QWidget> capture = p.windows.captureWindow();
+    // Both closes and the clicks come in one pass of events, before any deletion ran.
+    timing->close();
+    capture->close();
+    p.click("Command3");
+    p.click("Command1");  // its opening lets events run: the closed ones may go meanwhile
+    ASSERT_TRUE(p.windows.timingWindow() && p.windows.captureWindow());
+    EXPECT_NE(p.windows.timingWindow(), timing.data());
+    EXPECT_NE(p.windows.captureWindow(), capture.data());
+    EXPECT_TRUE(p.windows.timingWindow()->isVisible());
+    EXPECT_TRUE(p.windows.captureWindow()->isVisible());
+    EXPECT_EQ(countCommands(p.tracePath, {0x0F, 0x01}), 2);
+    EXPECT_EQ(countCommands(p.tracePath, {20}), 2);  // the new capture window checked again
+
+    // Its data load lets events run, and so the deletion of the old one: the new one survives.
+    auto* load = p.windows.timingWindow()->findChild<QPushButton*>("Command2");
+    qobject_cast<timing::TimingWindow*>(p.windows.timingWindow())->chooseFile =
+        [](const timing::TimingWindow::FileDialogRequest&) { return QString(); };
+    load->click();
+    EXPECT_FALSE(timing);
+    EXPECT_FALSE(capture);
+    EXPECT_TRUE(p.windows.timingWindow());
 }
 
 TEST(ProgramWindows, RemoteAndCaptureButtonsShowTheirWindows) {

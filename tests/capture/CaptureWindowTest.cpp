@@ -50,10 +50,10 @@ struct DialogCall {
 
 class CaptureWindowTest : public ::testing::Test {
   protected:
-    void start(sim::SimOptions options = {}) {
+    void start(sim::SimOptions options = {}, std::chrono::milliseconds readWait = 20ms) {
         transport_.emplace(options);
         recorder_ = std::make_unique<RecordingTransport>(*transport_);
-        link_ = std::make_unique<link::DeviceLink>(*recorder_, 20ms);
+        link_ = std::make_unique<link::DeviceLink>(*recorder_, readWait);
         session_.emplace(app::Session{*link_, clock_, {}, [this] { ended_ = true; }});
         ASSERT_TRUE(link_->OpenDevice());
     }
@@ -374,6 +374,65 @@ TEST_F(CaptureWindowTest, StopClickedFromTheEventLoopWhileFrozen) {
     EXPECT_TRUE(unit().frozen());
     EXPECT_EQ(button(1)->text(), "静止中");
     EXPECT_EQ(enabledButtons(), "YYYYY");
+}
+
+// The unit leaves after line 10 of the frame: the load, Freeze, Frame information and ten Line
+// data requests reach it. With the product's read wait, a read that waited for it would count.
+constexpr int kLinesBeforeUnplug = 10;
+sim::SimOptions leavingAfterLine10() {
+    sim::SimOptions o;
+    o.unplugAfter = 3 + kLinesBeforeUnplug;
+    return o;
+}
+
+TEST_F(CaptureWindowTest, AUnitThatLeavesMidFrameEndsTheCaptureWithoutAWaitOrARestore) {
+    start(leavingAfterLine10(), link::DeviceLink::kReadWait);
+    open();
+    const auto begin = std::chrono::steady_clock::now();
+    button(2)->click();
+
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);  // a wait per read: hours
+    EXPECT_EQ(recorder_->timeouts, 0);
+    EXPECT_FALSE(link_->DeviceFound());
+    EXPECT_EQ(enabledButtons(), "YYYYY");
+    EXPECT_EQ(button(1)->text(), "静止");
+    EXPECT_EQ(state_.FreezeOn, 0);
+    // The request for line 10 found the unit gone; nothing later was sent, not even the
+    // freeze restore, and nothing waited for it.
+    EXPECT_EQ(countOf(kLineData), kLinesBeforeUnplug + 1);
+    EXPECT_EQ(recorder_->commands.back()[0], kLineData);
+    EXPECT_EQ(unit().reportsIn(), 3 + kLinesBeforeUnplug);
+    EXPECT_EQ(firstDifference(state_.frame.PixelBuffer,
+                              expectedPixels(720, 720, 480, kLinesBeforeUnplug)),
+              -1);
+}
+
+TEST_F(CaptureWindowTest, StopWhileTheUnitIsGoneEndsTheCaptureAfterThatLine) {
+    start(leavingAfterLine10(), link::DeviceLink::kReadWait);
+    open();
+    // Clicked from the event loop, as a user does, once the capture has found the unit gone.
+    std::optional<std::chrono::steady_clock::time_point> clicked;
+    QTimer stopper;
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        if (clicked || link_->DeviceFound()) return;
+        clicked = std::chrono::steady_clock::now();
+        button(3)->click();
+    });
+    stopper.start(0);
+    button(2)->click();
+    stopper.stop();
+
+    ASSERT_TRUE(clicked);
+    EXPECT_LT(std::chrono::steady_clock::now() - *clicked, 1s);
+    EXPECT_EQ(recorder_->timeouts, 0);
+    EXPECT_EQ(enabledButtons(), "YYYYY");
+    // Lines after the one in which the stop was seen are not drawn.
+    int drawn = 0;
+    while (drawn < 480 &&
+           picture()->picture().pixel(3, drawn) != picture()->background().rgb())
+        ++drawn;
+    EXPECT_GT(drawn, kLinesBeforeUnplug);
+    EXPECT_LT(drawn, kLinesBeforeUnplug + 5);
 }
 
 TEST_F(CaptureWindowTest, RoundedUpColumnsAreBlack) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/LinkHold.h"
 #include "link/testing/FakeTransport.h"
 
 namespace kavo3::link {
@@ -178,6 +179,76 @@ TEST(WriteReport, AFailedWriteIsSilent) {
     link.Exchange();
     EXPECT_TRUE(link.DeviceFound());
     EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+}
+
+TEST(UnitGone, AWriteOrReadThatSaysSoClosesTheUnitUntilAWriteFindsItAgain) {
+    for (const bool onWrite : {true, false}) {
+        FakeTransport t;
+        t.interfaces = {device("first", 0x17A7, 1)};
+        DeviceLink link(t, 5ms);
+        ASSERT_TRUE(link.OpenDevice());
+        t.gone = true;
+        if (onWrite) {
+            link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+        } else {
+            t.gone = false;
+            link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+            t.gone = true;
+            t.answer(answer({9}));  // never handed over: the device left first
+            link.ReadReport();
+        }
+        EXPECT_FALSE(link.DeviceFound());
+        EXPECT_EQ(t.openHandles, 0);
+        EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+
+        // Away: every write searches and sends nothing; reads end with zeros.
+        t.interfaces.clear();
+        t.written.clear();
+        const int listed = t.listCalls;
+        link.Exchange();
+        link.Exchange();
+        EXPECT_EQ(t.listCalls, listed + 2);
+        EXPECT_TRUE(t.written.empty());
+        EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+
+        // Back at another path.
+        t.gone = false;
+        t.interfaces = {device("second", 0x17A7, 1)};
+        t.pendingAnswers.clear();
+        t.answer(answer({7}));
+        link.Exchange();
+        EXPECT_TRUE(link.DeviceFound());
+        EXPECT_EQ(link.DevicePath(), "second");
+        ASSERT_EQ(t.written.size(), 1u);
+        EXPECT_EQ(link.ReadBuffer[1], 7);
+    }
+}
+
+TEST(UnitGone, AUnitBackDuringAHoldTakesNoneOfTheHeldReportsOnlyWhatFollows) {
+    FakeTransport t;
+    t.interfaces = {device("first", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    ASSERT_TRUE(link.OpenDevice());
+    {
+        DeviceLink::Hold hold = link.hold();
+        hold.WriteReport({1, 0, 0, 0x80, 0x0E, 0x18, 0, 0});  // write start, 3 data reports
+        t.gone = true;
+        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});  // data that reads as an erase
+        t.gone = false;
+        t.interfaces = {device("second", 0x17A7, 1)};
+        const int listed = t.listCalls;
+        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});
+        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});
+        hold.ReadReport();
+        EXPECT_EQ(t.listCalls, listed);  // not even searched for
+        EXPECT_FALSE(link.DeviceFound());
+    }
+    ASSERT_EQ(t.written.size(), 1u);  // the write start only
+    link.WriteReport(6, 0, 0, 0x80, 0x0E, 0x18, 0, 0);
+    EXPECT_TRUE(link.DeviceFound());
+    EXPECT_EQ(link.DevicePath(), "second");
+    ASSERT_EQ(t.written.size(), 2u);
+    EXPECT_EQ(t.written[1][1], 6);
 }
 
 TEST(ReadReport, LeavesTheAnswerOrAllZeros) {

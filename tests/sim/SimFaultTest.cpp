@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <thread>
 
 #include "SimRig.h"
 
@@ -53,22 +54,77 @@ TEST(SimFaults, LateAnswersComeAfterTheWaitAndTheLinkDropsThem) {
     EXPECT_EQ(stale[1], 0x01);
 }
 
-TEST(SimFaults, UnplugAfterNReportsAnswersThoseAndThenIsGone) {
-    SimRig rig(with("unplug=2,extra=1"));
+TEST(SimFaults, NoAnswerAfterNAnswersThoseThenTakesReportsSilently) {
+    SimRig rig(with("noanswer=2"));
     EXPECT_FALSE(allZero(rig.exchange({2})));
-    EXPECT_FALSE(allZero(rig.exchange({19, 5})));
-    EXPECT_TRUE(rig.transport.unplugged());
+    EXPECT_FALSE(allZero(rig.exchange({0x0F, 1})));
+    const auto start = Clock::now();
+    EXPECT_TRUE(allZero(rig.exchange({19, 27})));
+    EXPECT_GE(Clock::now() - start, testing::kShortWait);  // present and silent: a full wait
+    EXPECT_TRUE(rig.link.DeviceFound());
+    EXPECT_EQ(rig.unit().recordedKeys(), Bytes{27});
+}
+
+TEST(SimFaults, UnplugAfterNReportsAnswersThoseAndThenLeavesLikeAHidrawNode) {
+    SimTransport transport(with("unplug=2,extra=1"));
+    // The product's wait: a read that waited for the gone unit would show at once.
+    link::DeviceLink link(transport, std::chrono::seconds(10));
+    const auto exchange = [&](std::array<std::uint8_t, 8> command) {
+        link.WriteReport(command);
+        link.ReadReport();
+        return Bytes(link.ReadBuffer.begin() + 1, link.ReadBuffer.end());
+    };
+    EXPECT_FALSE(allZero(exchange({2})));
+    EXPECT_FALSE(allZero(exchange({19, 5})));  // its answer was queued before it left
+    EXPECT_TRUE(transport.unplugged());
 
     const auto start = Clock::now();
-    EXPECT_TRUE(allZero(rig.exchange({19, 6})));
-    EXPECT_GE(Clock::now() - start, testing::kShortWait);  // waited, did not spin
-    EXPECT_EQ(rig.unit().reportsIn(), 2);
-    EXPECT_EQ(rig.unit().recordedKeys(), Bytes{5});
+    EXPECT_TRUE(allZero(exchange({19, 6})));
+    EXPECT_TRUE(allZero(exchange({19, 7})));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(link.DeviceFound());
+    EXPECT_EQ(transport.openHandles(), 0);
+    EXPECT_EQ(transport.unit().reportsIn(), 2);
+    EXPECT_EQ(transport.unit().recordedKeys(), Bytes{5});
 
-    const auto listed = rig.transport.listInterfaces();
+    const auto listed = transport.listInterfaces();
     ASSERT_EQ(listed.size(), 1u);  // only the other interface is left
-    EXPECT_NE(listed.front().path, rig.transport.unitPath());
-    EXPECT_FALSE(rig.link.OpenDevice());
+    EXPECT_NE(listed.front().path, transport.unitPath());
+    EXPECT_FALSE(link.OpenDevice());
+}
+
+TEST(SimFaults, ReplugBringsTheUnitBackAfterItsTimeAtAnotherPath) {
+    SimRig rig(with("unplug=1,replug=30"));
+    ASSERT_TRUE(rig.link.OpenDevice());
+    const std::string firstPath = rig.link.DevicePath();
+    EXPECT_FALSE(allZero(rig.exchange({2})));
+    EXPECT_TRUE(allZero(rig.exchange({19, 1})));  // gone: sent nowhere
+    EXPECT_FALSE(rig.link.DeviceFound());
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    EXPECT_FALSE(allZero(rig.exchange({2})));
+    EXPECT_TRUE(rig.link.DeviceFound());
+    EXPECT_NE(rig.link.DevicePath(), firstPath);
+    EXPECT_EQ(rig.unit().reportsIn(), 2);
+    // It left once; it stays now.
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(allZero(rig.exchange({2})));
+}
+
+TEST(SimFaults, AHandleOfAnEarlierPluggingInStaysGone) {
+    SimTransport t;
+    link::OpenError error = link::OpenError::None;
+    const auto old = t.open(t.unitPath(), error);
+    t.unplug();
+    t.plugBackIn();
+    Bytes report(65, 0), in(65, 0);
+    report[1] = 2;
+    EXPECT_EQ(old->write(report), link::WriteStatus::Gone);
+    EXPECT_EQ(old->read(in, std::chrono::seconds(10)), link::ReadStatus::Gone);
+    EXPECT_FALSE(old->failureText().empty());
+    const auto fresh = t.open(t.unitPath(), error);
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->write(report), link::WriteStatus::Taken);
+    EXPECT_EQ(fresh->read(in, std::chrono::seconds(10)), link::ReadStatus::Report);
 }
 
 TEST(SimFaults, UnplugAfterZeroMeansNeverThere) {
@@ -122,6 +178,24 @@ TEST(SimFaults, ReportDelayMakesEveryReportEachWayCostLinkTime) {
     const auto start = Clock::now();
     for (int i = 0; i < 5; ++i) EXPECT_FALSE(allZero(rig.exchange({2})));
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(5 * 2 * 2));
+}
+
+TEST(SimFaults, FaultsAndDelayChangeWhileTheUnitRuns) {
+    SimRig rig;
+    EXPECT_FALSE(allZero(rig.exchange({2})));
+    rig.unit().changeFaults(with("zeros"));
+    EXPECT_TRUE(allZero(rig.exchange({2})));
+    rig.unit().changeFaults(with("noanswer,size=64x64,base=0x90"));
+    EXPECT_TRUE(allZero(rig.exchange({2})));
+    EXPECT_EQ(rig.transport.reportsRead(), 2);  // the zero answer came, the last did not
+    rig.unit().changeFaults({});
+    EXPECT_FALSE(allZero(rig.exchange({2})));
+    EXPECT_EQ(rig.exchange({0x0F, 1})[0], 0x20);  // the base stays as the unit was made
+
+    rig.transport.setReportDelay(std::chrono::microseconds(2000));
+    const auto start = Clock::now();
+    rig.exchange({2});
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(4));
 }
 
 TEST(SimFaults, UsbSwitchIsAFullSpeedLink) {

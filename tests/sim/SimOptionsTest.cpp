@@ -69,6 +69,25 @@ TEST(SimSwitches, LaterSwitchesWinAndPollsCanBeNever) {
     EXPECT_EQ(parsed("unplug=0").unplugAfter, 0);
 }
 
+TEST(SimSwitches, NoAnswerAfterSomeReportsAndComingBackAfterAnUnplug) {
+    const SimOptions silent = parsed("noanswer");
+    EXPECT_TRUE(silent.noAnswer);
+    EXPECT_EQ(silent.answeredBeforeSilence, 0);
+    const SimOptions later = parsed("noanswer=3");
+    EXPECT_TRUE(later.noAnswer);
+    EXPECT_EQ(later.answeredBeforeSilence, 3);
+    EXPECT_EQ(parsed("noanswer=3,noanswer").answeredBeforeSilence, 0);
+
+    const SimOptions back = parsed("replug=0x20,unplug=5");
+    EXPECT_EQ(back.unplugAfter, 5);
+    EXPECT_EQ(back.replugAfterMs, 32);
+    EXPECT_EQ(parsed("").replugAfterMs, -1);
+    EXPECT_NE(rejection("replug=0x20").find("unplug"), std::string::npos);
+    for (std::string_view junk : {"noanswer=-1", "noanswer=x", "replug=-1", "replug=",
+                                  "replug=86400001"})
+        EXPECT_NE(rejection(junk).find(std::string(junk)), std::string::npos) << junk;
+}
+
 TEST(SimSwitches, JunkIsRejectedWithAMessageNamingIt) {
     EXPECT_NE(rejection("size=720x480,bogus").find("bogus"), std::string::npos);
     for (std::string_view junk :

@@ -66,9 +66,10 @@ TEST(SimDiscovery, EveryHandleReachesTheSameUnitAndOnlyWholeReportsAreTaken) {
     auto reader = t.open(t.unitPath(), error);
     std::vector<std::uint8_t> report(65, 0);
     report[1] = 2;
-    EXPECT_FALSE(writer->write(std::span(report).first(9)));  // not the declared length
+    // not the declared length
+    EXPECT_EQ(writer->write(std::span(report).first(9)), link::WriteStatus::Refused);
     EXPECT_EQ(t.unit().reportsIn(), 0);
-    EXPECT_TRUE(writer->write(report));
+    EXPECT_EQ(writer->write(report), link::WriteStatus::Taken);
     std::vector<std::uint8_t> in(65, 0xEE);
     EXPECT_EQ(reader->read(in, std::chrono::milliseconds(0)), link::ReadStatus::Report);
     EXPECT_EQ(in[0], 0);  // report ID
@@ -84,7 +85,7 @@ TEST(SimDiscovery, HandlesOutliveTheTransport) {
     }
     std::vector<std::uint8_t> report(65, 0);
     report[1] = 2;
-    EXPECT_TRUE(handle->write(report));
+    EXPECT_EQ(handle->write(report), link::WriteStatus::Taken);
 }
 
 // --- connection check ------------------------------------------------------------------

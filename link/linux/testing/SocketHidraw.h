@@ -77,6 +77,11 @@ class FakeSysfs {
         out.write(reinterpret_cast<const char*>(descriptor.data()),
                   static_cast<std::streamsize>(descriptor.size()));
     }
+    // The device has left: its hidraw entry is no longer listed.
+    void remove(const std::string& name) {
+        std::error_code ec;
+        std::filesystem::remove_all(root_ / "sys" / "class" / "hidraw" / name, ec);
+    }
     void addUnit(const std::string& name, std::uint16_t vendor, std::uint16_t product,
                  const Bytes& descriptor = vendorDescriptor()) {
         add(name, uevent(vendor, product), descriptor);
@@ -86,11 +91,40 @@ class FakeSysfs {
     std::filesystem::path root_;
 };
 
+// The node calls with the failures of a node whose device has left, switched on by the test;
+// each applies to every node while set.
+class FaultyNodeCalls : public NodeCalls {
+  public:
+    int writeError = 0;   // every write fails with this errno
+    int readError = 0;    // every read fails with this errno
+    short pollFlags = 0;  // every poll reports these (POLLHUP, POLLERR) besides what is queued
+
+    ssize_t write(int fd, const void* data, std::size_t size) override {
+        if (writeError == 0) return NodeCalls::write(fd, data, size);
+        errno = writeError;
+        return -1;
+    }
+    ssize_t read(int fd, void* data, std::size_t size) override {
+        if (readError == 0) return NodeCalls::read(fd, data, size);
+        errno = readError;
+        return -1;
+    }
+    int poll(pollfd* fds, nfds_t count, int timeoutMs) override {
+        if (pollFlags == 0) return NodeCalls::poll(fds, count, timeoutMs);
+        // As hidraw does for a device that has left: at once, and whatever is still queued.
+        const int ready = NodeCalls::poll(fds, count, 0);
+        if (ready < 0) return ready;
+        for (nfds_t i = 0; i < count; ++i) fds[i].revents |= pollFlags;
+        return static_cast<int>(count);
+    }
+};
+
 class SocketHidrawTransport : public HidrawTransport {
   public:
     using HidrawTransport::HidrawTransport;
 
     std::vector<std::string> opens;  // every node open, in order
+    FaultyNodeCalls faults;
 
     // Puts a socket in place of the node at `path`; returns the unit's end.
     UniqueFd plug(const std::string& path) {
@@ -110,6 +144,8 @@ class SocketHidrawTransport : public HidrawTransport {
         const int fd = ::fcntl(n->second.get(), F_DUPFD_CLOEXEC, 0);
         return fd < 0 ? -errno : fd;
     }
+
+    NodeCalls& nodeCalls() override { return faults; }
 
   private:
     std::map<std::string, UniqueFd> nodes_;

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 
 #include "link/DeviceLink.h"
+#include "link/Trace.h"
 #include "tests/link/linux/FakeHidraw.h"
 
 namespace kavo3::link {
@@ -197,25 +199,119 @@ TEST_F(OpenUnitTest, AnAnswerAfterItsWaitIsDroppedNotTakenForTheNextOne) {
     EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
 }
 
-TEST_F(OpenUnitTest, AnUnpluggedUnitNeitherHangsNorSpinsAndReadsAsSilence) {
+TEST_F(OpenUnitTest, ASilentUnitKeepsItsHandlesAndEveryReadWaits) {
+    transport.opens.clear();
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 3; ++i) link.Exchange();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 60ms);  // three waits of 20 ms
+    EXPECT_TRUE(link.DeviceFound());
+    EXPECT_TRUE(transport.opens.empty());  // never searched again
+}
+
+// The unit's node hangs up; a unit plugged in again comes back at another node.
+class ReplugTest : public OpenUnitTest {
+  protected:
+    std::vector<std::string> traceLines() const {
+        std::ifstream in(tracePath);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    bool traced(const std::string& part) const {
+        const auto lines = traceLines();
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.find(part) != std::string::npos;
+        });
+    }
+
+    std::string tracePath = sysfs.dev() + "/trace.txt";
+    std::unique_ptr<Trace> trace = Trace::open(tracePath);
+    // The product's wait: a read that waited it out would show at once.
+    DeviceLink slowLink{transport, 10s, trace.get()};
+};
+
+TEST_F(ReplugTest, AnUnpluggedUnitIsClosedAndReadsEndAtOnceUntilItIsBack) {
+    ASSERT_TRUE(slowLink.OpenDevice());
     unit.reset();
-    timespec cpu{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
-    const auto cpuBefore = std::chrono::seconds(cpu.tv_sec) + std::chrono::nanoseconds(cpu.tv_nsec);
+    sysfs.remove("hidraw0");
+    const std::size_t descriptors = testing::openDescriptorCount();
+    transport.opens.clear();
+
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 10; ++i) {
-        link.CommandBytes[0] = static_cast<std::uint8_t>(i);
-        link.Exchange();
-        EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
+        slowLink.CommandBytes[0] = static_cast<std::uint8_t>(i);
+        slowLink.Exchange();
+        EXPECT_EQ(slowLink.ReadBuffer, Bytes(65, 0));
     }
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
-    const auto cpuUsed =
-        std::chrono::seconds(cpu.tv_sec) + std::chrono::nanoseconds(cpu.tv_nsec) - cpuBefore;
-    EXPECT_TRUE(link.DeviceFound());  // the loss goes unnoticed, as with a silent unit
-    EXPECT_GE(elapsed, 200ms);        // every read waited its 20 ms
-    EXPECT_LT(elapsed, 5s);
-    EXPECT_LT(cpuUsed, 100ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(slowLink.DeviceFound());
+    EXPECT_EQ(testing::openDescriptorCount(), descriptors - 2);
+    EXPECT_TRUE(transport.opens.empty());  // nothing listed to open: searched, found nothing
+    EXPECT_TRUE(traced("is gone"));
+    EXPECT_TRUE(traced("search: no unit found"));
+
+    sysfs.addUnit("hidraw1", 0x17A7, 1);
+    const UniqueFd back = transport.plug(node("hidraw1"));
+    slowLink.WriteReport(0x13, 0x1B, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(slowLink.DeviceFound());
+    EXPECT_EQ(slowLink.DevicePath(), node("hidraw1"));
+    const Bytes sent = testing::receive(back);
+    ASSERT_EQ(sent.size(), 65u);
+    EXPECT_EQ(sent[1], 0x13);
+    EXPECT_EQ(sent[2], 0x1B);
+    testing::send(back, testing::unnumberedInput(0x40));
+    slowLink.ReadReport();
+    EXPECT_EQ(slowLink.ReadBuffer[1], 0x40);
+}
+
+TEST_F(ReplugTest, AWriteTheNodeRefusesIsTracedWithItsReasonAndAGoneOneClosesTheUnit) {
+    ASSERT_TRUE(slowLink.OpenDevice());
+    transport.faults.writeError = EAGAIN;
+    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(slowLink.DeviceFound());
+    transport.faults.writeError = ENODEV;
+    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_FALSE(slowLink.DeviceFound());
+
+    const auto lines = traceLines();
+    std::vector<std::string> afterOut;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].find(" OUT ") != std::string::npos) afterOut.push_back(lines[i + 1]);
+    ASSERT_EQ(afterOut.size(), 2u);
+    EXPECT_NE(afterOut[0].find("# write refused: "), std::string::npos) << afterOut[0];
+    EXPECT_NE(afterOut[0].find("EAGAIN"), std::string::npos) << afterOut[0];
+    EXPECT_NE(afterOut[1].find("# write refused: "), std::string::npos) << afterOut[1];
+    EXPECT_NE(afterOut[1].find("ENODEV"), std::string::npos) << afterOut[1];
+    EXPECT_EQ(lines.back(), "# unit at " + node("hidraw0") +
+                                " is gone: both handles closed, the next write searches again");
+}
+
+TEST_F(ReplugTest, AUnitRefusedAfterAReplugIsNamedInTheTraceAndOnceOnStandardError) {
+    ASSERT_TRUE(slowLink.OpenDevice());
+    unit.reset();
+    sysfs.remove("hidraw0");
+    slowLink.Exchange();  // the loss is noticed
+    ASSERT_FALSE(slowLink.DeviceFound());
+
+    sysfs.addUnit("hidraw2", 0x17A7, 2);  // back, but the node belongs to root
+    transport.refuse(node("hidraw2"), EACCES);
+    ::testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) slowLink.Exchange();
+    const std::string stderrText = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_FALSE(slowLink.DeviceFound());
+    EXPECT_NE(slowLink.permissionProblem().find(node("hidraw2")), std::string::npos);
+    EXPECT_TRUE(traced("The KAVO-3 at " + node("hidraw2") + " cannot be opened"));
+    EXPECT_TRUE(traced("70-kavo3.rules"));
+    const auto told = [&](const std::string& text) {
+        std::size_t n = 0;
+        for (std::size_t at = stderrText.find(text); at != std::string::npos;
+             at = stderrText.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(told(node("hidraw2")), 1u) << stderrText;  // not once per write
+    EXPECT_EQ(told("70-kavo3.rules"), 1u);
 }
 
 TEST(HidrawLinkNumbered, NumberedInputReportsKeepTheirOwnIdByte) {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/time.h>
 #include <time.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 
 #include "link/linux/HidrawTransport.h"
@@ -146,7 +149,7 @@ TEST_F(HidrawTest, WriteSendsTheWholeReportAsGivenInOnePiece) {
     Bytes report(65, 0);
     report[1] = 0x02;
     report[64] = 0xEE;
-    EXPECT_TRUE(handle->write(report));
+    EXPECT_EQ(handle->write(report), WriteStatus::Taken);
     EXPECT_EQ(testing::receive(unit), report);
     EXPECT_TRUE(testing::nothingWaiting(unit));
 }
@@ -219,37 +222,106 @@ TEST_F(HidrawTest, ASignalDoesNotCutTheWaitShort) {
     EXPECT_GE(waited, 60ms);
 }
 
-TEST_F(HidrawTest, VanishedUnitFailsAtOnceThenWaitsLikeASilentUnitWithoutSpinning) {
+TEST_F(HidrawTest, AVanishedUnitIsGoneAtOnceForEveryLaterCallWithoutSpinning) {
     sysfs.addUnit("hidraw0", 0x17A7, 1);
     UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
     const auto handle = openHandle("hidraw0");
-    unit.reset();  // unplugged
+    unit.reset();  // unplugged: the node hangs up
 
-    Bytes buffer(65, 0);
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(handle->read(buffer, 10s), ReadStatus::Failed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_FALSE(handle->write(Bytes(65, 0)));
-
+    Bytes buffer(65, 0x55);
     const auto cpuBefore = threadCpuTime();
-    start = std::chrono::steady_clock::now();
-    EXPECT_EQ(handle->read(buffer, 300ms), ReadStatus::Failed);
+    const auto start = std::chrono::steady_clock::now();
+    // A wait of ten seconds each: none of them may be waited out.
+    EXPECT_EQ(handle->read(buffer, 10s), ReadStatus::Gone);
+    EXPECT_NE(handle->failureText().find("hung up"), std::string::npos);
     handle->discardQueuedInput();
-    EXPECT_EQ(handle->read(buffer, 300ms), ReadStatus::Failed);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 600ms);
+    EXPECT_EQ(handle->write(Bytes(65, 0)), WriteStatus::Gone);
+    EXPECT_EQ(handle->read(buffer, 10s), ReadStatus::Gone);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     EXPECT_LT(threadCpuTime() - cpuBefore, 200ms);
+    EXPECT_EQ(buffer, Bytes(65, 0x55));
 }
 
-TEST_F(HidrawTest, LossSeenByTheDrainMakesTheNextReadWaitItsTime) {
+TEST_F(HidrawTest, AHangUpSeenByTheDrainMakesTheWriteGoneWithoutTryingIt) {
     sysfs.addUnit("hidraw0", 0x17A7, 1);
     UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
     const auto handle = openHandle("hidraw0");
-    unit.reset();
+    transport.faults.pollFlags = POLLHUP;
     handle->discardQueuedInput();
+    transport.faults.pollFlags = 0;
+    EXPECT_EQ(handle->write(Bytes(65, 0)), WriteStatus::Gone);
+    EXPECT_TRUE(testing::nothingWaiting(unit));
+}
+
+// Each way in which a hidraw node says that its device has left.
+TEST_F(HidrawTest, EverySignOfADeviceThatLeftIsGone) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
     Bytes buffer(65, 0);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(handle->read(buffer, 50ms), ReadStatus::Failed);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
+
+    for (const int error : {ENODEV, EIO}) {
+        transport.faults = {};
+        transport.faults.writeError = error;
+        const auto handle = openHandle("hidraw0");
+        EXPECT_EQ(handle->write(Bytes(65, 0)), WriteStatus::Gone) << error;
+        EXPECT_NE(handle->failureText().find(::strerrorname_np(error)), std::string::npos)
+            << handle->failureText();
+
+        transport.faults = {};
+        transport.faults.readError = error;
+        testing::send(unit, testing::unnumberedInput(1));  // poll sees input, read fails
+        EXPECT_EQ(handle->read(buffer, 10s), ReadStatus::Gone) << error;
+        EXPECT_NE(handle->failureText().find("read"), std::string::npos);
+        transport.faults = {};
+        handle->discardQueuedInput();
+    }
+    for (const short flags : {short(POLLHUP), short(POLLERR), short(POLLHUP | POLLERR)}) {
+        transport.faults = {};
+        transport.faults.pollFlags = flags;
+        const auto handle = openHandle("hidraw0");
+        EXPECT_EQ(handle->read(buffer, 10s), ReadStatus::Gone) << flags;
+        EXPECT_EQ(handle->write(Bytes(65, 0)), WriteStatus::Gone) << flags;
+    }
+    transport.faults = {};
+    EXPECT_TRUE(testing::nothingWaiting(unit));
+}
+
+TEST_F(HidrawTest, OtherFailuresAndTimeoutsAreNotGone) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    const auto handle = openHandle("hidraw0");
+    Bytes buffer(65, 0);
+    EXPECT_EQ(handle->read(buffer, 20ms), ReadStatus::Timeout);
+
+    for (const int error : {EAGAIN, EPIPE, ETIMEDOUT, EINVAL}) {
+        transport.faults.writeError = error;
+        EXPECT_EQ(handle->write(Bytes(65, 0)), WriteStatus::Refused) << error;
+    }
+    transport.faults = {};
+    transport.faults.readError = EINVAL;
+    testing::send(unit, testing::unnumberedInput(1));
+    EXPECT_EQ(handle->read(buffer, 20ms), ReadStatus::Failed);
+    EXPECT_NE(handle->failureText().find("EINVAL"), std::string::npos);
+
+    // None of it left a mark: the handle serves as before.
+    transport.faults = {};
+    handle->discardQueuedInput();
+    EXPECT_EQ(handle->write(Bytes(65, 0)), WriteStatus::Taken);
+    testing::send(unit, testing::unnumberedInput(7));
+    EXPECT_EQ(handle->read(buffer, 1000ms), ReadStatus::Report);
+    EXPECT_EQ(buffer[1], 7);
+}
+
+TEST_F(HidrawTest, ReportsQueuedBeforeTheHangUpAreStillHandedOver) {
+    sysfs.addUnit("hidraw0", 0x17A7, 1);
+    const UniqueFd unit = transport.plug(sysfs.node("hidraw0"));
+    const auto handle = openHandle("hidraw0");
+    testing::send(unit, testing::unnumberedInput(3));
+    transport.faults.pollFlags = POLLHUP | POLLERR;
+    Bytes buffer(65, 0);
+    EXPECT_EQ(handle->read(buffer, 10s), ReadStatus::Report);
+    EXPECT_EQ(buffer[1], 3);
+    EXPECT_EQ(handle->read(buffer, 10s), ReadStatus::Gone);
 }
 
 TEST_F(HidrawTest, HandleClosesItsDescriptor) {

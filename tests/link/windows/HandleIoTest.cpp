@@ -83,10 +83,10 @@ TEST_F(HandleIo, AShortReportIsZeroFilledToTheBufferLength) {
 
 TEST_F(HandleIo, WriteSendsTheWholeReportAsOneBlock) {
     const auto out = report(0, 65);
-    EXPECT_TRUE(handle->write(out));
+    EXPECT_EQ(handle->write(out), WriteStatus::Taken);
     EXPECT_EQ(peer.receive(), out);
     const auto small = report(0x40, 9);
-    EXPECT_TRUE(handle->write(small));
+    EXPECT_EQ(handle->write(small), WriteStatus::Taken);
     EXPECT_EQ(peer.receive(), small);
 }
 
@@ -96,7 +96,7 @@ TEST_F(HandleIo, AGoneDeviceFailsReadsAtOnceAndWrites) {
     // The full wait would be peer longer than any test run allows.
     EXPECT_EQ(handle->read(buffer, 600000ms), ReadStatus::Failed);
     EXPECT_EQ(buffer, std::vector<std::uint8_t>(65, 0xAA));
-    EXPECT_FALSE(handle->write(report(0)));
+    EXPECT_NE(handle->write(report(0)), WriteStatus::Taken);
 }
 
 TEST_F(HandleIo, AnInterfaceThatIsNoHidDeviceHasNoAttributesOrCapabilities) {
@@ -114,8 +114,9 @@ TEST(HandleWrite, AWriteTheOtherSideNeverTakesIsGivenUpAfterTheLimit) {
     ASSERT_TRUE(peer.accept());
     const std::vector<std::uint8_t> block(64 * 1024, 0x55);
     bool givenUp = false;
-    for (int i = 0; i < 4 && !givenUp; ++i) givenUp = !handle->write(block);
+    for (int i = 0; i < 4 && !givenUp; ++i) givenUp = handle->write(block) == WriteStatus::Refused;
     EXPECT_TRUE(givenUp);
+    EXPECT_NE(handle->failureText().find("given up"), std::string::npos) << handle->failureText();
 }
 
 TEST(HandleOpen, MissingPathFailsAndARefusedOneSaysNotPermitted) {
@@ -143,7 +144,7 @@ TEST(HandleOpen, AHandleReleasesEverythingItHeld) {
         ASSERT_TRUE(peer.accept());
         std::vector<std::uint8_t> buffer(65);
         EXPECT_EQ(handle->read(buffer, 5ms), ReadStatus::Timeout);  // makes its read event
-        EXPECT_TRUE(handle->write(report(0)));                      // and its write event
+        EXPECT_EQ(handle->write(report(0)), WriteStatus::Taken);    // and its write event
         EXPECT_GT(countOpenHandles(), before);
     }
     EXPECT_EQ(countOpenHandles(), before);

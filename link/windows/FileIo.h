@@ -1,0 +1,18 @@
+// The calls that move reports through an opened interface, gathered in one table so that
+// tests can make them fail as the HID class driver does for a device that has left; the
+// backend uses system() everywhere else.
+#pragma once
+
+#include <windows.h>
+
+namespace kavo3::link::windows {
+
+struct FileIo {
+    decltype(&::WriteFile) writeFile;
+    decltype(&::ReadFile) readFile;
+    decltype(&::GetOverlappedResult) getOverlappedResult;
+
+    static const FileIo& system();
+};
+
+}  // namespace kavo3::link::windows
