@@ -41,8 +41,8 @@ class InterruptScope {
 
 // The texts of the capture window's Text1.
 std::string sizeText(const capture::FrameSizes& s) {
-    return "画面情報：水平SIZE= " + std::to_string(s.FrameWidth) + "dot , 垂直SIZE= " +
-           std::to_string(s.FrameHeight) + "dot , RGB　24bit";
+    return "画面情報：水平SIZE= " + std::to_string(s.FrameWidth) +
+           "dot , 垂直SIZE= " + std::to_string(s.FrameHeight) + "dot , RGB　24bit";
 }
 constexpr const char* kRejectedText = "入力映像が無いか、不適切です。";
 
