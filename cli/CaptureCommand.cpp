@@ -41,18 +41,10 @@ class InterruptScope {
 
 // The texts of the capture window's Text1.
 std::string sizeText(const capture::FrameSizes& s) {
-    return "画面情報：水平SIZE= " + std::to_string(s.FrameWidth) + "dot , 垂直SIZE= " +
-           std::to_string(s.FrameHeight) + "dot , RGB　24bit";
+    return "画面情報：水平SIZE= " + std::to_string(s.FrameWidth) +
+           "dot , 垂直SIZE= " + std::to_string(s.FrameHeight) + "dot , RGB　24bit";
 }
 constexpr const char* kRejectedText = "入力映像が無いか、不適切です。";
-
-std::filesystem::path pathFromArgument(const std::string& argument) {
-#ifdef _WIN32
-    return std::filesystem::path(argument);
-#else
-    return std::filesystem::u8path(argument);
-#endif
-}
 
 }  // namespace
 
@@ -121,7 +113,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
         return kExitInterrupted;
     }
 
-    if (!capture::WriteBitmapFile(pathFromArgument(finalName), frame)) {
+    if (!capture::WriteBitmapFile(std::filesystem::path(finalName), frame)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s; nothing was written. Check that the folder "
                      "exists and can be written to.\n",

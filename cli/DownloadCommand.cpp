@@ -17,15 +17,6 @@ namespace {
 // The flash address is 24 bits on the wire.
 constexpr std::uint64_t kAddressSpace = 0x1000000;
 
-std::filesystem::path pathFromArgument(const std::string& argument) {
-#ifdef _WIN32
-    // Windows hands main() its arguments in the ANSI code page.
-    return std::filesystem::path(argument);
-#else
-    return std::filesystem::u8path(argument);
-#endif
-}
-
 // Refuses what the unit must never get: an address whose erases would clear flash before
 // the area (erases clear whole blocks), or an area beyond the 24-bit address space.
 bool addressFits(std::uint32_t address, std::uint32_t length) {
@@ -57,7 +48,7 @@ int refused(const char* file, const char* why) {
 }  // namespace
 
 int runDownload(const UnitOptions& unitOptions, const std::string& file, std::uint32_t address) {
-    const std::filesystem::path path = pathFromArgument(file);
+    const std::filesystem::path path(file);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return refused(file.c_str(), "no such file, or not a regular file");

@@ -25,7 +25,9 @@ bool stdoutIsTerminal() {
 }
 
 Progress::Progress(std::string label, std::uint64_t total, Unit unit, bool terminal)
-    : label_(std::move(label)), total_(std::max<std::uint64_t>(total, 1)), unit_(unit),
+    : label_(std::move(label)),
+      total_(std::max<std::uint64_t>(total, 1)),
+      unit_(unit),
       terminal_(terminal) {}
 
 std::string Progress::rateText(double perSecond) const {

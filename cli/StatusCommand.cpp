@@ -15,8 +15,9 @@ int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
     if (!unit) return exitCode;
     if (listInterfaces) {
         // What the search examined and what it made of each interface, as the trace says it.
-        unit->trace().setNoteListener(
-            [](std::string_view text) { std::printf("  %.*s\n", static_cast<int>(text.size()), text.data()); });
+        unit->trace().setNoteListener([](std::string_view text) {
+            std::printf("  %.*s\n", static_cast<int>(text.size()), text.data());
+        });
         std::printf("search:\n");
     }
     link::DeviceLink& link = unit->link();

@@ -19,14 +19,6 @@ namespace {
 
 using timing::kTimingParameters;
 
-std::filesystem::path pathFromArgument(const std::string& argument) {
-#ifdef _WIN32
-    return std::filesystem::path(argument);
-#else
-    return std::filesystem::u8path(argument);
-#endif
-}
-
 const timing::TimingParameter* parameterNamed(std::string_view name) {
     for (const auto& p : kTimingParameters)
         if (name == p.name) return &p;
@@ -127,7 +119,7 @@ int runTimingSave(const UnitOptions& options, const std::string& file) {
     auto unit = connectedUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
-    if (!timing::saveTimingFile(pathFromArgument(file), timing.state.TimingRegisters)) {
+    if (!timing::saveTimingFile(std::filesystem::path(file), timing.state.TimingRegisters)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s; nothing was saved. Check that the folder exists "
                      "and can be written to.\n",
@@ -140,7 +132,7 @@ int runTimingSave(const UnitOptions& options, const std::string& file) {
 
 int runTimingLoad(const UnitOptions& options, const std::string& file) {
     // A refused file changes nothing, here or in the unit.
-    const timing::TimingFileData data = timing::loadTimingFile(pathFromArgument(file));
+    const timing::TimingFileData data = timing::loadTimingFile(std::filesystem::path(file));
     switch (data.error) {
         case timing::TimingFileError::None:
             break;

@@ -1,6 +1,5 @@
 // kavo3cli: the tool's sequences from a terminal, for scripts, test rigs and production lines.
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -42,11 +41,13 @@ int main(int argc, char** argv) {
 
     UnitOptions unit;
     // A flag, so that "--sim FILE" never takes the file for switches; switches go after "=".
-    CLI::Option* sim = app.add_flag("--sim{-}", unit.simSwitches,
+    CLI::Option* sim = app.add_flag("--sim", unit.simSwitches,
                                     "Talk to the built-in simulated unit instead of USB; "
-                                    "SWITCHES as for KAVO3_SIM, e.g. --sim=size=1920x1080,usb");
+                                    "SWITCHES as for KAVO3_SIM, e.g. --sim=size=1920x1080,usb")
+                           ->option_text("[=SWITCHES]");
     app.add_option("--trace", unit.tracePath,
-                   "Append one line per event of the device link to FILE (as KAVO3_TRACE)");
+                   "Append one line per event of the device link to FILE (as KAVO3_TRACE)")
+        ->type_name("FILE");
 
     bool listInterfaces = false;
     CLI::App* status = subcommand(app, "status", "Search for the unit and check that it answers");
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
     CLI::App* download = subcommand(
         app, "download", "Write FILE into the unit's flash ROM and verify it by checksum");
     download->add_option("FILE", downloadFile, "The file to write (at most 1 MiB is written)")
-        ->required();
+        ->required()
+        ->type_name("FILE");
     download->add_option("--address", address, "Flash address")
         ->capture_default_str()
         ->check(CLI::Validator(checkAddress, "ADDR"));
@@ -73,18 +75,20 @@ int main(int argc, char** argv) {
     std::string timingFile;
     CLI::App* timingSave =
         subcommand(*timing, "save", "Save the register image as a 257-byte timing data file");
-    timingSave->add_option("FILE", timingFile, "The file to write")->required();
+    timingSave->add_option("FILE", timingFile, "The file to write")->required()->type_name("FILE");
     CLI::App* timingLoad =
         subcommand(*timing, "load", "Load a timing data file and write it to the unit");
-    timingLoad->add_option("FILE", timingFile, "The file to read")->required();
+    timingLoad->add_option("FILE", timingFile, "The file to read")->required()->type_name("FILE");
 
     std::string captureFile;
     bool leaveFrozen = false;
     CLI::App* capture = subcommand(
         app, "capture", "Freeze the picture, read one frame and save it as a 24-bit BMP");
-    capture->add_option("FILE", captureFile,
-                        "Where to save; the extension becomes .bmp, as in the capture window")
-        ->required();
+    capture
+        ->add_option("FILE", captureFile,
+                     "Where to save; the extension becomes .bmp, as in the capture window")
+        ->required()
+        ->type_name("FILE");
     capture->add_flag("--leave-frozen", leaveFrozen,
                       "Leave the picture frozen afterwards (default: live, as before a capture "
                       "from a freshly opened capture window)");
@@ -103,14 +107,14 @@ int main(int argc, char** argv) {
 
     try {
         app.parse(argc, argv);
-        if (*key && keyName.empty() && !listKeyTable)
-            throw CLI::RequiredError("KEY (or --list)");
+        if (*key && keyName.empty() && !listKeyTable) throw CLI::RequiredError("KEY (or --list)");
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitUsage;
     }
     unit.simulated = sim->count() > 0;
-    if (unit.simSwitches == "-") unit.simSwitches.clear();
+    // A bare --sim leaves the flag's own value; no switch is called that.
+    if (unit.simSwitches == "true") unit.simSwitches.clear();
 
     if (*status) return runStatus(unit, listInterfaces);
     if (*download) return runDownload(unit, downloadFile, *parseNumber(address));

@@ -57,10 +57,12 @@ void Trace::writeLine(const std::string& line) {
 }
 
 void Trace::output(std::span<const std::uint8_t> report) {
+    if (!file_) return;
     writeLine(formatReport(millisecondsSinceStart(), "OUT", report));
 }
 
 void Trace::input(std::span<const std::uint8_t> report) {
+    if (!file_) return;
     writeLine(formatReport(millisecondsSinceStart(), "IN", report));
 }
 

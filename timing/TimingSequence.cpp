@@ -36,8 +36,8 @@ void openTiming(link::DeviceLink& link, TimingState& state, const SettleWait& se
 
 BlockWrite writeTimingWindow(link::DeviceLink& link, const TimingState& state, std::size_t k) {
     const auto& image = state.TimingRegisters;
-    const BlockWrite bytes = {kBlockWriteCommand, 0x00,         state.addressLow(k),
-                              state.TimingBaseHigh, image[k],   image[k + 1],
+    const BlockWrite bytes = {kBlockWriteCommand,   0x00,        state.addressLow(k),
+                              state.TimingBaseHigh, image[k],    image[k + 1],
                               image[k + 2],         image[k + 3]};
     link.CommandBytes = bytes;
     link.Exchange();

@@ -1,10 +1,9 @@
 // The whole capture of the core, as the command line runs it, against the simulated unit.
-#include "capture/CaptureSequence.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "capture/CaptureSequence.h"
 #include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
 

@@ -9,9 +9,14 @@ file(MAKE_DIRECTORY "${WORK}")
 # status. Leaves standard output in cli_out and standard error in cli_err.
 function(run_cli)
     cmake_parse_arguments(arg "" "EXIT" "ARGS" ${ARGN})
+    # Files, not pipes: a helper process that Wine starts on first use inherits the output
+    # handles, and a pipe would stay open until it ends.
     execute_process(COMMAND ${EMULATOR} "${CLI}" ${arg_ARGS}
         WORKING_DIRECTORY "${WORK}"
-        RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 120)
+        RESULT_VARIABLE status OUTPUT_FILE "${WORK}/.stdout" ERROR_FILE "${WORK}/.stderr"
+        TIMEOUT 120)
+    file(READ "${WORK}/.stdout" out)
+    file(READ "${WORK}/.stderr" err)
     string(REPLACE "\r" "" out "${out}")
     string(REPLACE "\r" "" err "${err}")
     if(NOT status EQUAL arg_EXIT)

@@ -1,6 +1,4 @@
 // Timing data files on disk without Qt: what a save leaves behind, whatever happens.
-#include "timing/TimingFileIo.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "timing/TimingFileIo.h"
+
 namespace kavo3::timing {
 namespace {
 
@@ -16,9 +16,8 @@ class TimingFileIoTest : public ::testing::Test {
   protected:
     void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
-                  ("kavo3-timing-io-" + std::string(::testing::UnitTest::GetInstance()
-                                                        ->current_test_info()
-                                                        ->name()));
+                  ("kavo3-timing-io-" +
+                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
     }
