@@ -54,6 +54,7 @@ int runFreeze(const UnitOptions& unitOptions, bool on) {
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;
     capture::sendFreeze(unit->link(), on ? 1 : 0);
+    if (!unit->stayedConnected()) return kExitNoUnit;
     std::printf("%s\n", on ? "picture frozen" : "picture live");
     return kExitOk;
 }
@@ -95,6 +96,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     const capture::CaptureResult result =
         capture::captureFrame(link, leaveFrozen ? 1 : 0, frame, callbacks);
     if (progress) progress->finish();
+    if (!unit->stayedConnected()) return kExitNoUnit;
 
     if (!result.accepted) {
         const capture::FrameSizes& s = result.sizes;

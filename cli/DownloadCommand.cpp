@@ -88,6 +88,7 @@ int runDownload(const UnitOptions& unitOptions, const std::string& file, std::ui
     download::RomDownload run(unit->link(), std::move(callbacks));
     const download::DownloadResult result = run.run(address, path);
     progress.finish();
+    if (!unit->stayedConnected()) return kExitNoUnit;
 
     switch (result.outcome) {
         case download::Outcome::WriteOk:

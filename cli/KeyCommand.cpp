@@ -56,6 +56,7 @@ int runKey(const UnitOptions& unitOptions, const std::string& name) {
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;
     remote::pressRemoteKey(unit->link(), *key->code);
+    if (!unit->stayedConnected()) return kExitNoUnit;
     std::printf("pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
                 key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),
                 static_cast<unsigned>(*key->code));

@@ -67,6 +67,7 @@ int runTimingShow(const UnitOptions& options) {
     auto unit = connectedUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
+    if (!unit->stayedConnected()) return kExitNoUnit;
     printParameters(timing.state);
     return kExitOk;
 }
@@ -109,6 +110,7 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
         }
         const int before = parameter->valueIn(timing.state.TimingRegisters);
         timing::changeParameter(timing.link(), timing.state, *parameter, value);
+        if (!unit->stayedConnected()) return kExitNoUnit;
         std::printf("%-12s %d (was %d)\n", parameter->name, value, before);
     }
     return exitCode;
@@ -119,6 +121,8 @@ int runTimingSave(const UnitOptions& options, const std::string& file) {
     auto unit = connectedUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
+    // An image read from a unit that went away holds zeros, not its registers.
+    if (!unit->stayedConnected()) return kExitNoUnit;
     if (!timing::saveTimingFile(std::filesystem::path(file), timing.state.TimingRegisters)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s; nothing was saved. Check that the folder exists "
@@ -168,6 +172,7 @@ int runTimingLoad(const UnitOptions& options, const std::string& file) {
         return kExitFailure;
     }
     timing::writeEnd(timing.link(), *last);
+    if (!unit->stayedConnected()) return kExitNoUnit;
     std::printf("loaded %s: %d of %zu windows written\n", file.c_str(), written,
                 timing::kTimingLoadWindows);
     printParameters(timing.state);

@@ -80,4 +80,12 @@ bool UnitSession::connect() {
     return false;
 }
 
+bool UnitSession::stayedConnected() {
+    if (link_->DeviceFound()) return true;
+    std::fprintf(stderr,
+                 "kavo3cli: the unit went away during the run; what it was sent may not have "
+                 "arrived and nothing it gave back is used. Plug it in again and repeat.\n");
+    return false;
+}
+
 }  // namespace kavo3::cli

@@ -29,6 +29,10 @@ class UnitSession {
     // Search and connection check; on failure says why on standard error and returns false.
     bool connect();
 
+    // After a run: false, with a message, when the unit went away meanwhile, so that what it
+    // was sent or gave back is not taken for done.
+    bool stayedConnected();
+
   private:
     UnitSession() = default;
 

@@ -34,9 +34,10 @@ CLI::App* subcommand(CLI::App& app, const char* name, const char* description) {
 int main(int argc, char** argv) {
     CLI::App app{"kavo3cli: the KAVO-3 tool from the command line", "kavo3cli"};
     app.footer(
-        "Exit status: 0 success, 1 output or trace file not written, 2 no unit (or no answer),\n"
-        "3 input file refused, 4 checksum mismatch, 5 checksum never ready, 6 frame rejected,\n"
-        "7 unit not in the capture setting (FPGA SELECT B2), 64 bad usage, 130 interrupted.\n");
+        "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, no\n"
+        "answer, or gone during the run), 3 input file refused, 4 checksum mismatch, 5 checksum\n"
+        "never ready, 6 frame rejected, 7 unit not in the capture setting (FPGA SELECT B2),\n"
+        "64 bad usage, 130 interrupted.\n");
     app.require_subcommand(1);
 
     UnitOptions unit;

@@ -23,3 +23,6 @@ expect_absent(rejected.bmp)
 run_cli(EXIT 7 ARGS --sim=fpga=1 capture other.bmp)
 expect_absent(other.bmp)
 run_cli(EXIT 1 ARGS --sim capture no-such-folder/frame.bmp)
+# A unit that leaves mid-frame gives black lines, which must not pass for its picture.
+run_cli(EXIT 2 ARGS --sim=unplug=20 capture gone.bmp)
+expect_absent(gone.bmp)
