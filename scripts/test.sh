@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once as released, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer, once cross-built for Windows under Wine;
+# AddressSanitizer and UndefinedBehaviorSanitizer, once cross-built for Windows under Wine (with
+# the programs on a virtual display and the Windows zip);
 # builds and checks the Debian package; then one short pass of each benchmark.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,8 +28,13 @@ grep -h '^interference run' build-sanitize/Testing/Temporary/LastTest.log || tru
 deb=$(bash scripts/package.sh | tail -n 1)
 bash scripts/check-package.sh "$deb"
 
-# The program cross-built for Windows, its tests and the HID probe run under Wine.
+# The program cross-built for Windows, its tests and the HID probe run under Wine; with the
+# windows built, the programs under Wine on a virtual display and the zip for Windows users.
 bash scripts/test-windows.sh
+if grep -q '^KAVO3_WITH_QT:BOOL=ON' build-windows/CMakeCache.txt; then
+    bash scripts/check-windows.sh
+    bash scripts/package-windows.sh | tail -n 13
+fi
 
 if [ -x scripts/bench.sh ]; then
     bash scripts/bench.sh --smoke
