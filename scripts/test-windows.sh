@@ -81,6 +81,6 @@ grep -q "^  # search: $listed HID interface(s)$" "$probe_out" ||
 grep -q '^search ended cleanly$' "$probe_out" || { echo "kavo3probe did not end cleanly" >&2; exit 1; }
 
 echo "--- Windows programs ---"
-find "$build" -name 'kavo3*.exe' -not -path "$build/tests/*" -printf '%f %s\n' | sort |
+find "$build" -name 'kavo3*.exe' -not -path "$build/tests/*" -not -path "$build/package/*" -printf '%f %s\n' | sort |
     while read -r name size; do printf '%-20s %10d bytes\n' "$name" "$size"; done
 echo "Windows build and tests passed in $(($(date +%s) - start)) s"
