@@ -1,12 +1,12 @@
 #include "app/Program.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QTranslator>
 
 #include "app/MainWindow.h"
 #include "app/ProgramLook.h"
 #include "app/ProgramWindows.h"
+#include "app/QtTranslations.h"
 #include "link/DeviceLink.h"
 #include "link/Trace.h"
 
@@ -16,9 +16,7 @@ int runProgram(int argc, char** argv, link::Transport& transport) {
     QApplication application(argc, argv);
     setUpProgramLook(application);
     QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_ja"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        application.installTranslator(&qtTranslator);
+    installQtTranslations(application, qtTranslator);
 
     const std::unique_ptr<link::Trace> trace = link::Trace::fromEnvironment();
     link::DeviceLink link(transport, link::DeviceLink::kReadWait, trace.get());

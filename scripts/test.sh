@@ -27,7 +27,7 @@ grep -h '^interference run' build-sanitize/Testing/Temporary/LastTest.log || tru
 deb=$(bash scripts/package.sh | tail -n 1)
 bash scripts/check-package.sh "$deb"
 
-# The Qt-free core cross-built for Windows, its tests and the HID probe run under Wine.
+# The program cross-built for Windows, its tests and the HID probe run under Wine.
 bash scripts/test-windows.sh
 
 if [ -x scripts/bench.sh ]; then
