@@ -4,10 +4,12 @@
 #include <string>
 
 #include "app/Program.h"
+#include "link/ProgramName.h"
 #include "sim/SimOptions.h"
 #include "sim/SimTransport.h"
 
 int main(int argc, char** argv) {
+    kavo3::link::setProgramName("kavo3tool-demo");
     kavo3::sim::SimOptions options;
     if (const char* switches = std::getenv("KAVO3_SIM"); switches && *switches) {
         std::string error;

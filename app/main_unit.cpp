@@ -1,5 +1,6 @@
 // kavo3tool: the tool against a real unit on USB.
 #include "app/Program.h"
+#include "link/ProgramName.h"
 
 #ifdef _WIN32
 #include "link/windows/WinHidTransport.h"
@@ -10,6 +11,7 @@ using PlatformTransport = kavo3::link::HidrawTransport;
 #endif
 
 int main(int argc, char** argv) {
+    kavo3::link::setProgramName("kavo3tool");
     PlatformTransport transport;
     return kavo3::app::runProgram(argc, argv, transport);
 }

@@ -1,8 +1,6 @@
 #include "capture/BitmapFile.h"
 
-#include <fstream>
-#include <random>
-#include <system_error>
+#include "files/WholeFile.h"
 
 namespace kavo3::capture {
 
@@ -29,34 +27,6 @@ bool pixelsMatchSizes(const Frame& frame) {
     if (frame.FrameWidth <= 0 || frame.FrameHeight <= 0) return false;
     return frame.PixelBuffer.size() == static_cast<std::size_t>(frame.FrameWidth) *
                                            static_cast<std::size_t>(frame.FrameHeight) * 3;
-}
-
-std::filesystem::path temporarySibling(const std::filesystem::path& target) {
-    std::random_device seed;
-    std::mt19937 random(seed());
-    std::uniform_int_distribution<unsigned> digit(0, 15);
-    std::error_code ec;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string suffix = ".";
-        for (int i = 0; i < 8; ++i) suffix += "0123456789abcdef"[digit(random)];
-        suffix += ".tmp";
-        std::filesystem::path candidate = target;
-        candidate += suffix;
-        if (!std::filesystem::exists(candidate, ec) && !ec) return candidate;
-    }
-    return {};
-}
-
-bool writeWhole(const std::filesystem::path& path, const Frame& frame) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    const auto headers = bitmapHeaders(frame.FrameWidth, frame.FrameHeight);
-    out.write(reinterpret_cast<const char*>(headers.data()),
-              static_cast<std::streamsize>(headers.size()));
-    out.write(reinterpret_cast<const char*>(frame.PixelBuffer.data()),
-              static_cast<std::streamsize>(frame.PixelBuffer.size()));
-    out.close();
-    return !out.fail();
 }
 
 }  // namespace
@@ -89,20 +59,9 @@ std::array<std::uint8_t, kBitmapHeaderBytes> bitmapHeaders(std::int32_t width,
 }
 
 bool WriteBitmapFile(const std::filesystem::path& path, const Frame& frame) {
-    if (!pixelsMatchSizes(frame) || path.empty()) return false;
-    const std::filesystem::path temporary = temporarySibling(path);
-    if (temporary.empty()) return false;
-    std::error_code ec;
-    if (!writeWhole(temporary, frame)) {
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    if (!pixelsMatchSizes(frame)) return false;
+    const auto headers = bitmapHeaders(frame.FrameWidth, frame.FrameHeight);
+    return files::writeWholeFile(path, {headers, frame.PixelBuffer});
 }
 
 std::string finalBitmapPath(const std::string& chosen) {

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -10,13 +9,13 @@
 #include <QTextDocument>
 #include <QToolButton>
 #include <cmath>
-#include <filesystem>
 
-#include "ui/Design.h"
 #include "capture/BitmapFile.h"
 #include "capture/ButtonPictures.h"
 #include "capture/CaptureSequence.h"
 #include "capture/PictureBox.h"
+#include "ui/Design.h"
+#include "ui/FilesystemPath.h"
 
 namespace kavo3::capture {
 
@@ -52,15 +51,6 @@ QString sizeMessage(const FrameSizes& s) {
     return QStringLiteral("画面情報：水平SIZE= %1dot , 垂直SIZE= %2dot , RGB　24bit")
         .arg(s.FrameWidth)
         .arg(s.FrameHeight);
-}
-
-std::filesystem::path toFilesystemPath(const QString& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    const QByteArray encoded = QFile::encodeName(path);
-    return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
-#endif
 }
 
 QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption,
@@ -244,7 +234,8 @@ void CaptureWindow::saveBitmap() {
 
     const QString finalPath = QString::fromStdString(finalBitmapPath(chosen.toStdString()));
     session_.ChosenFileName = finalPath;
-    if (!WriteBitmapFile(toFilesystemPath(finalPath), state_.frame)) showText(saveFailedMessage());
+    if (!WriteBitmapFile(app::toFilesystemPath(finalPath), state_.frame))
+        showText(saveFailedMessage());
 }
 
 void CaptureWindow::showText(const QString& text) {

@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
+#include "link/ProgramName.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ CLI::App* subcommand(CLI::App& app, const char* name, const char* description) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kavo3::link::setProgramName("kavo3cli");
     CLI::App app{"kavo3cli: the KAVO-3 tool from the command line", "kavo3cli"};
     app.footer(
         "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, no\n"

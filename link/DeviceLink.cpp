@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "link/ProgramName.h"
 #include "link/Trace.h"
 
 namespace kavo3::link {
@@ -59,7 +60,9 @@ bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
             note(permissionProblem_);
             // Every write searches while the unit is away; the user needs to read it once.
             if (permissionProblem_ != problemOnStderr_) {
-                std::fprintf(stderr, "kavo3tool: %s\n", permissionProblem_.c_str());
+                const std::string& program = programName();
+                std::fprintf(stderr, "%s%s%s\n", program.c_str(), program.empty() ? "" : ": ",
+                             permissionProblem_.c_str());
                 problemOnStderr_ = permissionProblem_;
             }
         } else {

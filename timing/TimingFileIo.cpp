@@ -1,8 +1,9 @@
 #include "timing/TimingFileIo.h"
 
 #include <fstream>
-#include <string>
 #include <system_error>
+
+#include "files/WholeFile.h"
 
 namespace kavo3::timing {
 
@@ -18,27 +19,8 @@ TimingFileData loadTimingFile(const std::filesystem::path& path) {
 }
 
 bool saveTimingFile(const std::filesystem::path& path, const TimingImage& image) {
-    if (path.empty()) return false;
     const auto bytes = timingFileBytes(image);
-    std::filesystem::path temporary = path;
-    temporary += ".saving";
-    std::error_code error;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, error);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    return files::writeWholeFile(path, {bytes});
 }
 
 }  // namespace kavo3::timing

@@ -12,10 +12,11 @@
 #include <QStandardPaths>
 #include <optional>
 
-#include "timing/TimingFileStore.h"
+#include "timing/TimingFileIo.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingSequence.h"
 #include "ui/Design.h"
+#include "ui/FilesystemPath.h"
 
 namespace kavo3::timing {
 
@@ -195,7 +196,7 @@ void TimingWindow::dataSave() {
     session_.ChosenFileName = name;
     if (name.isEmpty()) return;
     dialogFileName_ = name;
-    if (!writeTimingFile(name, state_.TimingRegisters))
+    if (!saveTimingFile(app::toFilesystemPath(name), state_.TimingRegisters))
         showMessage(QString::fromUtf8(kSaveFailedText));
 }
 
@@ -207,7 +208,7 @@ void TimingWindow::dataLoad() {
     session_.ChosenFileName = name;
     if (!name.isEmpty()) {
         dialogFileName_ = name;
-        const TimingFileData data = readTimingFile(name);
+        const TimingFileData data = loadTimingFile(app::toFilesystemPath(name));
         // A file that fails its checks changes nothing, here or in the unit.
         if (data.error != TimingFileError::None) {
             showMessage(QString::fromUtf8(kLoadRefusedText));

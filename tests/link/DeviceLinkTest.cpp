@@ -1,8 +1,8 @@
-#include "link/DeviceLink.h"
-
 #include <gtest/gtest.h>
 
+#include "link/DeviceLink.h"
 #include "link/LinkHold.h"
+#include "link/ProgramName.h"
 #include "link/testing/FakeTransport.h"
 
 namespace kavo3::link {
@@ -109,7 +109,13 @@ TEST(OpenDevice, RefusedUnitIsReportedWithTheHint) {
     mouse.openError = OpenError::NotPermitted;
     t.interfaces = {mouse, unit};
     DeviceLink link(t, 5ms);
+    // The hint on standard error names the program that runs, not one the link picked.
+    setProgramName("kavo3cli");
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(link.OpenDevice());
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    setProgramName({});
+    EXPECT_EQ(printed, "kavo3cli: " + link.permissionProblem() + "\n");
     EXPECT_NE(link.permissionProblem().find("locked"), std::string::npos);
     EXPECT_NE(link.permissionProblem().find("70-kavo3.rules"), std::string::npos);
     EXPECT_EQ(link.permissionProblem().find("mouse"), std::string::npos);

@@ -1,4 +1,5 @@
-// Timing data files on disk without Qt: what a save leaves behind, whatever happens.
+// Timing data files on disk, as the window and the command line save and load them: what a
+// save leaves behind, whatever happens.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +12,13 @@
 
 namespace kavo3::timing {
 namespace {
+
+TimingImage sampleImage() {
+    TimingImage image{};
+    for (std::size_t i = 0; i < 256; ++i) image[i] = static_cast<std::uint8_t>(0xFF - i);
+    for (std::size_t high : {4, 8, 12, 16, 42, 46, 56, 60, 64, 68}) image[high] = 0x0F;
+    return image;
+}
 
 class TimingFileIoTest : public ::testing::Test {
   protected:
@@ -64,7 +72,44 @@ TEST_F(TimingFileIoTest, ASaveThatCannotBeWrittenLeavesNothingBehind) {
               0);
 }
 
+TEST_F(TimingFileIoTest, JapanesePathRoundTrip) {
+    const auto folder = folder_ / std::filesystem::path(u8"映像タイミング");
+    std::filesystem::create_directories(folder);
+    const auto path = folder / std::filesystem::path(u8"kavo3_syc設定.bin");
+    const auto image = sampleImage();
+    ASSERT_TRUE(saveTimingFile(path, image));
+    EXPECT_EQ(std::filesystem::file_size(path), 257u);
+
+    const auto data = loadTimingFile(path);
+    ASSERT_EQ(data.error, TimingFileError::None);
+    EXPECT_TRUE(std::equal(data.bytes.begin(), data.bytes.end(), image.begin()));
+}
+
+TEST_F(TimingFileIoTest, SaveOverALongerFileLeavesExactly257Bytes) {
+    const auto path = folder_ / "long.bin";
+    write(path, std::vector<std::uint8_t>(4000, 'x'));
+    const auto image = sampleImage();
+    ASSERT_TRUE(saveTimingFile(path, image));
+    const auto bytes = contents(path);
+    ASSERT_EQ(bytes.size(), 257u);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), bytes.begin()));
+}
+
+TEST_F(TimingFileIoTest, FailedSaveLeavesTheOldFileAsItWas) {
+    // A name at the length limit: the file exists, but nothing can be written beside it.
+    const auto path = folder_ / std::string(255, 'k');
+    const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+    write(path, old);
+    EXPECT_FALSE(saveTimingFile(path, sampleImage()));
+    EXPECT_EQ(contents(path), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
 TEST_F(TimingFileIoTest, ALoadRefusesWhatIsNoTimingFile) {
+    write(folder_ / "shorter.bin", std::vector<std::uint8_t>(200, 0));
+    EXPECT_EQ(loadTimingFile(folder_ / "shorter.bin").error, TimingFileError::TooShort);
     write(folder_ / "short.bin", std::vector<std::uint8_t>(255, 1));
     EXPECT_EQ(loadTimingFile(folder_ / "short.bin").error, TimingFileError::TooShort);
     EXPECT_EQ(loadTimingFile(folder_ / "missing.bin").error, TimingFileError::CannotOpen);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "link/DeviceLink.h"
+#include "link/ProgramName.h"
 #include "link/Trace.h"
 #include "link/windows/HandleCount.h"
 #include "link/windows/WinHidTransport.h"
@@ -33,6 +34,7 @@ void printFile(const std::filesystem::path& path) {
 }  // namespace
 
 int main() {
+    kavo3::link::setProgramName("kavo3probe");
     windows::WinHidTransport transport;
 
     std::printf("kavo3probe: searching the HID interfaces for a KAVO-3\n");
