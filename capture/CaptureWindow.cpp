@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QTextDocument>
 #include <QToolButton>
 #include <cmath>
@@ -14,6 +13,7 @@
 #include "capture/ButtonPictures.h"
 #include "capture/CaptureSequence.h"
 #include "capture/PictureBox.h"
+#include "ui/DocumentsFolder.h"
 #include "ui/Design.h"
 #include "ui/FilesystemPath.h"
 
@@ -225,7 +225,7 @@ void CaptureWindow::saveBitmap() {
         return;
     }
 
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString documents = app::documentsFolder();
     const QString start = previousChoice_.isEmpty() ? documents : previousChoice_;
     const QString chosen = chooseFile(this, QStringLiteral("ファイルを保存"), start,
                                       QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));

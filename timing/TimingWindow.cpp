@@ -9,12 +9,12 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 #include <optional>
 
 #include "timing/TimingFileIo.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingSequence.h"
+#include "ui/DocumentsFolder.h"
 #include "ui/Design.h"
 #include "ui/FilesystemPath.h"
 
@@ -192,7 +192,7 @@ void TimingWindow::dataSave() {
     dialogFileName_ = QString::fromUtf8(kSavePreset);
     const QString name = chooseFile(
         {FileDialogRequest::Kind::Save, QString::fromUtf8(kSaveTitle),
-         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), dialogFileName_});
+         app::documentsFolder(), dialogFileName_});
     session_.ChosenFileName = name;
     if (name.isEmpty()) return;
     dialogFileName_ = name;
@@ -204,7 +204,7 @@ void TimingWindow::dataLoad() {
     BusyScope busy(busy_, [this] { endOfSequence(); });
     const QString name = chooseFile(
         {FileDialogRequest::Kind::Open, QString::fromUtf8(kLoadTitle),
-         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), dialogFileName_});
+         app::documentsFolder(), dialogFileName_});
     session_.ChosenFileName = name;
     if (!name.isEmpty()) {
         dialogFileName_ = name;

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtEndian>
@@ -15,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "ui/DocumentsFolder.h"
 #include "ui/Design.h"
 #include "capture/CaptureWindow.h"
 #include "capture/PictureBox.h"
@@ -513,7 +513,7 @@ TEST_F(CaptureWindowTest, SaveWritesTheFrameAsABitmap) {
     EXPECT_EQ(dialogCalls_[0].title, QStringLiteral("ファイルを保存"));
     EXPECT_EQ(dialogCalls_[0].filter, QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));
     EXPECT_EQ(dialogCalls_[0].startPath,
-              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+              app::documentsFolder());
 
     const QString written = dir.filePath(QStringLiteral("a.b.bmp"));
     EXPECT_EQ(session_->ChosenFileName, written);

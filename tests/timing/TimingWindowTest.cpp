@@ -9,11 +9,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
+#include "ui/DocumentsFolder.h"
 #include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
 #include "timing/TimingParameters.h"
@@ -462,7 +462,7 @@ TEST(TimingDataSave, RightAfterOpeningHoldsTheBlockZerosAndAFinalZero) {
     EXPECT_EQ(h.dialogs[0].title, QString::fromUtf8("KAVO-3 入出力映像タイミングDataを保存"));
     EXPECT_EQ(h.dialogs[0].fileName, "kavo3_syc*.bin");
     EXPECT_EQ(h.dialogs[0].folder,
-              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+              app::documentsFolder());
     EXPECT_EQ(h.session.ChosenFileName, h.nextChoice);
 
     const QByteArray file = fileBytes(h.nextChoice);
