@@ -12,23 +12,23 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
                         int width, int height) {
     auto* b = new QPushButton(QString::fromUtf8(caption), parent);
     b->setObjectName(name);
-    placeInTwips(b, left, top, width, height);
+    ui::placeInTwips(b, left, top, width, height);
     return b;
 }
 }  // namespace
 
-MainWindow::MainWindow(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+MainWindow::MainWindow(ui::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8("KAVO-3 映像信号調整TOOL Ver 1.11"));
-    setFixedSize(twips(7395), twips(1890));
+    setFixedSize(ui::twips(7395), ui::twips(1890));
     // Controls without a font of their own in the design take its default face.
-    setFont(designFont(9));
+    setFont(ui::designFont(9));
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName("Text1");
-    Text1->setFont(designFont(11.25));
+    Text1->setFont(ui::designFont(11.25));
     Text1->setReadOnly(true);
-    placeInTwips(Text1, 360, 360, 6135, 495);
+    ui::placeInTwips(Text1, 360, 360, 6135, 495);
 
     Command1 = makeButton(this, "Command1", "入出力映像信号調整", 240, 1200, 1815, 495);
     Command2 = makeButton(this, "Command2", "リモートコントロール", 2160, 1200, 1815, 495);

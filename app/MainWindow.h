@@ -19,7 +19,7 @@ inline constexpr const char* kNotConnectedText = "ＫＡＶＯ－３　No　Ｃ�
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(Session& session, QWidget* parent = nullptr);
+    explicit MainWindow(ui::Session& session, QWidget* parent = nullptr);
 
     // The window's load handling: runs the connection check once, before the window is shown.
     void load();
@@ -49,7 +49,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    Session& session_;
+    ui::Session& session_;
     bool loaded_ = false;
     QString pendingProgress_;
     QTimer progressPacer_;

@@ -20,8 +20,8 @@ int runProgram(int argc, char** argv, link::Transport& transport) {
 
     const std::unique_ptr<link::Trace> trace = link::Trace::fromEnvironment();
     link::DeviceLink link(transport, link::DeviceLink::kReadWait, trace.get());
-    SettleClock clock;
-    Session session{link, clock, {}, [] { endProcessNow(); }};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] { ui::endProcessNow(); }};
 
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);

@@ -17,7 +17,7 @@ QIcon programIcon() {
 
 void setUpProgramLook(QApplication& application) {
     // Without the design's Windows font, a Japanese font of our own keeps every glyph.
-    QFont::insertSubstitutions(QString::fromUtf8(kDesignFontFamily),
+    QFont::insertSubstitutions(QString::fromUtf8(ui::kDesignFontFamily),
                                {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
                                 QStringLiteral("Noto Sans CJK JP")});
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));

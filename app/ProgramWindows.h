@@ -31,7 +31,7 @@ class MainWindow;
 class ProgramWindows : public QObject {
     Q_OBJECT
 public:
-    ProgramWindows(Session& session, MainWindow& mainWindow);
+    ProgramWindows(ui::Session& session, MainWindow& mainWindow);
     ~ProgramWindows() override;
 
     void showTimingWindow();
@@ -50,7 +50,7 @@ private:
     static void bringUp(QWidget* window);
     static bool closed(QWidget* window);
 
-    Session& session_;
+    ui::Session& session_;
     MainWindow& mainWindow_;
     QPointer<QWidget> timing_;
     QPointer<QWidget> remote_;

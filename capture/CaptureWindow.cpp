@@ -61,14 +61,14 @@ QToolButton* makeButton(QWidget* parent, const char* name, const QString& captio
     b->setIcon(QIcon(picture));
     b->setIconSize(QSize(kButtonPictureWidth, kButtonPictureHeight));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    b->setFont(app::designFont(9));
-    app::placeInTwips(b, left, 4560, width, 855);
+    b->setFont(ui::designFont(9));
+    ui::placeInTwips(b, left, 4560, width, 855);
     return b;
 }
 
 }  // namespace
 
-CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget* parent)
+CaptureWindow::CaptureWindow(ui::Session& session, CaptureState& state, QWidget* parent)
     : QWidget(parent),
       chooseFile(&CaptureWindow::realChooseFile),
       session_(session),
@@ -76,12 +76,12 @@ CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget
     setObjectName(QStringLiteral("Form5"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("KAVO-3 Capture Tool"));
-    setFont(app::designFont(9));
-    setFixedSize(app::twips(8505), app::twips(6240));
+    setFont(ui::designFont(9));
+    setFixedSize(ui::twips(8505), ui::twips(6240));
 
     Picture1 = new PictureBox(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    app::placeInTwips(Picture1, kPictureLeft, 0, kPictureWidth, kPictureHeight);
+    ui::placeInTwips(Picture1, kPictureLeft, 0, kPictureWidth, kPictureHeight);
 
     Command1 = makeButton(this, "Command1", kCaptionFreeze, pausePicture(), 360, 1215);
     Command2 =
@@ -93,13 +93,13 @@ CaptureWindow::CaptureWindow(app::Session& session, CaptureState& state, QWidget
 
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setFont(app::designFont(12));
+    Text1->setFont(ui::designFont(12));
     // Two lines fill the box; like the design's text box it shows no scroll bar.
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Text1->document()->setDocumentMargin(2);
-    app::placeInTwips(Text1, 480, 5520, 7455, 615);
+    ui::placeInTwips(Text1, 480, 5520, 7455, 615);
 
     connect(Command1, &QToolButton::clicked, this, &CaptureWindow::toggleFreeze);
     connect(Command2, &QToolButton::clicked, this, &CaptureWindow::captureFrame);
@@ -149,7 +149,7 @@ void CaptureWindow::captureFrame() {
     Command5->setEnabled(false);
 
     // The session and the state outlive this window; `this` may not, once events have run.
-    app::Session& session = session_;
+    ui::Session& session = session_;
     CaptureState& state = state_;
     const std::int16_t savedFreeze = state_.FreezeOn;
     state_.StopRequested = 0;
@@ -194,7 +194,7 @@ void CaptureWindow::placePicture(const FrameSizes& sizes) {
     const int width = static_cast<int>(
         std::lround(static_cast<double>(sizes.FrameWidth) * kPictureHeight / sizes.FrameHeight));
     const int left = (kPictureWidth - width) / 2 + kPictureLeft;
-    app::placeInTwips(Picture1, left, 0, width, kPictureHeight);
+    ui::placeInTwips(Picture1, left, 0, width, kPictureHeight);
     Picture1->clear(sizes.FrameWidth, sizes.FrameHeight);
 }
 
@@ -225,7 +225,7 @@ void CaptureWindow::saveBitmap() {
         return;
     }
 
-    const QString documents = app::documentsFolder();
+    const QString documents = ui::documentsFolder();
     const QString start = previousChoice_.isEmpty() ? documents : previousChoice_;
     const QString chosen = chooseFile(this, QStringLiteral("ファイルを保存"), start,
                                       QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));
@@ -234,7 +234,7 @@ void CaptureWindow::saveBitmap() {
 
     const QString finalPath = QString::fromStdString(finalBitmapPath(chosen.toStdString()));
     session_.ChosenFileName = finalPath;
-    if (!WriteBitmapFile(app::toFilesystemPath(finalPath), state_.frame))
+    if (!WriteBitmapFile(ui::toFilesystemPath(finalPath), state_.frame))
         showText(saveFailedMessage());
 }
 

@@ -24,7 +24,7 @@ class CaptureWindow : public QWidget {
                                              const QString& startPath, const QString& filter)>;
 
     // Does no I/O; load() does.
-    CaptureWindow(app::Session& session, CaptureState& state, QWidget* parent = nullptr);
+    CaptureWindow(ui::Session& session, CaptureState& state, QWidget* parent = nullptr);
 
     // Resets the freeze state and checks that the unit is set up for capturing.
     void load();
@@ -53,7 +53,7 @@ class CaptureWindow : public QWidget {
     void showFreezeCaption();
     void showText(const QString& text);
 
-    app::Session& session_;
+    ui::Session& session_;
     CaptureState& state_;
 
     PictureBox* Picture1;

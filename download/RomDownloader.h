@@ -28,7 +28,7 @@ class RomDownloader {
     static constexpr std::int32_t kMainWindowStartAddress = 0x0E8000;
     // `showStatus` replaces the text of the main window's status line; every text of the run
     // goes through it, one per data report too, so it must be cheap.
-    RomDownloader(app::Session& session, std::function<void(const QString&)> showStatus,
+    RomDownloader(ui::Session& session, std::function<void(const QString&)> showStatus,
                   QWidget* dialogParent,
                   std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait);
 
@@ -52,7 +52,7 @@ class RomDownloader {
     std::function<void(const QString&)> showProgress;
 
   private:
-    app::Session& session_;
+    ui::Session& session_;
     std::function<void(const QString&)> showStatus_;
     QWidget* dialogParent_;
     std::chrono::milliseconds checksumWait_;

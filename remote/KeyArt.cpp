@@ -260,8 +260,8 @@ class KeyFaceEngine : public QIconEngine {
 QColor keyInk(const RemoteKey& key) { return coloursFor(key).ink; }
 
 QFont panelFont(int pixelSize) {
-    QFont font = app::designFont(9);
-    font.setFamilies({QString::fromUtf8(app::kDesignFontFamily), QStringLiteral("IPAPGothic"),
+    QFont font = ui::designFont(9);
+    font.setFamilies({QString::fromUtf8(ui::kDesignFontFamily), QStringLiteral("IPAPGothic"),
                       QStringLiteral("IPAGothic")});
     font.setPixelSize(pixelSize);
     return font;

@@ -23,8 +23,8 @@ QPalette whiteText(QPalette palette) {
 }
 
 QFont labelFont() {
-    QFont font = app::designFont(9);
-    font.setFamilies({QString::fromUtf8(app::kDesignFontFamily), QStringLiteral("IPAPGothic"),
+    QFont font = ui::designFont(9);
+    font.setFamilies({QString::fromUtf8(ui::kDesignFontFamily), QStringLiteral("IPAPGothic"),
                       QStringLiteral("IPAGothic")});
     return font;
 }
@@ -38,12 +38,12 @@ int designNumber(std::string_view name) {
 
 }  // namespace
 
-RemoteWindow::RemoteWindow(app::Session& session, QWidget* parent)
+RemoteWindow::RemoteWindow(ui::Session& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("KAVO-3　リモコン"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(app::twips(kClientWidth), app::twips(kClientHeight));
+    setFixedSize(ui::twips(kClientWidth), ui::twips(kClientHeight));
     setFont(labelFont());
     setPalette(whiteText(palette()));
 
@@ -53,9 +53,9 @@ RemoteWindow::RemoteWindow(app::Session& session, QWidget* parent)
         box->setGeometry(twipsGeometry);
         return box;
     };
-    Frame1 = group("Frame1", QStringLiteral("入力切替"), app::twipsRect(0, 960, 3350, 975));
-    Frame3 = group("Frame3", QString(), app::twipsRect(40, 2040, 3260, 2055));
-    Frame2 = group("Frame2", QString(), app::twipsRect(120, 7560, 2415, 1095));
+    Frame1 = group("Frame1", QStringLiteral("入力切替"), ui::twipsRect(0, 960, 3350, 975));
+    Frame3 = group("Frame3", QString(), ui::twipsRect(40, 2040, 3260, 2055));
+    Frame2 = group("Frame2", QString(), ui::twipsRect(120, 7560, 2415, 1095));
 
     auto label = [this](const char* name, const QString& text, QWidget* parent,
                         QRect twipsGeometry) {
@@ -65,11 +65,11 @@ RemoteWindow::RemoteWindow(app::Session& session, QWidget* parent)
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return l;
     };
-    Label4 = label("Label4", QStringLiteral("サイズ"), this, app::twipsRect(1400, 4640, 735, 255));
-    Label1 = label("Label1", QStringLiteral("音量"), Frame2, app::twipsRect(1800, 8110, 375, 255));
+    Label4 = label("Label4", QStringLiteral("サイズ"), this, ui::twipsRect(1400, 4640, 735, 255));
+    Label1 = label("Label1", QStringLiteral("音量"), Frame2, ui::twipsRect(1800, 8110, 375, 255));
     Label2 =
-        label("Label2", QStringLiteral("ヘッドホン"), Frame2, app::twipsRect(360, 8280, 1095, 375));
-    Label3 = label("Label3", QStringLiteral("ミキサ"), this, app::twipsRect(2680, 8110, 615, 255));
+        label("Label2", QStringLiteral("ヘッドホン"), Frame2, ui::twipsRect(360, 8280, 1095, 375));
+    Label3 = label("Label3", QStringLiteral("ミキサ"), this, ui::twipsRect(2680, 8110, 615, 255));
 
     for (const RemoteKey& key : remoteKeys()) {
         QWidget* parentBox = this;
@@ -88,7 +88,7 @@ RemoteWindow::RemoteWindow(app::Session& session, QWidget* parent)
         }
         auto* button = new KeyButton(key, parentBox);
         // Positions are in window coordinates; a key inside a box is placed relative to it.
-        button->setGeometry(app::twipsRect(key.left, key.top, key.width, key.height)
+        button->setGeometry(ui::twipsRect(key.left, key.top, key.width, key.height)
                                 .translated(-parentBox->mapTo(this, QPoint(0, 0))));
         Command[designNumber(key.name)] = button;
         if (key.code) {
@@ -107,7 +107,7 @@ void RemoteWindow::powerKey() {
     if (session_.endProgram)
         session_.endProgram();
     else
-        app::endProcessNow();
+        ui::endProcessNow();
 }
 
 void RemoteWindow::paintEvent(QPaintEvent*) {

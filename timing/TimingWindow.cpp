@@ -69,13 +69,13 @@ class BusyScope {
 
 }  // namespace
 
-TimingWindow::TimingWindow(app::Session& session, TimingState& state, QWidget* parent)
+TimingWindow::TimingWindow(ui::Session& session, TimingState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session), state_(state) {
     setObjectName("Form6");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromUtf8("入出力映像信号調整"));
-    setFont(app::designFont(9));
-    setFixedSize(app::twips(8280), app::twips(5100));
+    setFont(ui::designFont(9));
+    setFixedSize(ui::twips(8280), ui::twips(5100));
     buildControls();
     chooseFile = [this](const FileDialogRequest& r) { return showFileDialog(r); };
     showMessage = [this](const QString& text) {
@@ -90,7 +90,7 @@ void TimingWindow::buildControls() {
         const auto& f = kFrames[g];
         frames[g] = new QGroupBox(QString::fromUtf8(f.caption), this);
         frames[g]->setObjectName(f.name);
-        app::placeInTwips(frames[g], f.left, f.top, f.width, f.height);
+        ui::placeInTwips(frames[g], f.left, f.top, f.width, f.height);
     }
     Frame1 = frames[0];
     Frame2 = frames[1];
@@ -107,7 +107,7 @@ void TimingWindow::buildControls() {
 
         c.label = new QLabel(QString::fromUtf8(p.caption), frame);
         c.label->setObjectName(QString::fromUtf8(p.name) + "_label");
-        app::placeInTwips(c.label, kLabelLeft, top, sliderLeft - kLabelLeft, kRowHeight);
+        ui::placeInTwips(c.label, kLabelLeft, top, sliderLeft - kLabelLeft, kRowHeight);
 
         c.slider = new QScrollBar(Qt::Horizontal, frame);
         c.slider->setObjectName(QString::fromUtf8(p.name));
@@ -118,24 +118,24 @@ void TimingWindow::buildControls() {
         c.slider->setPageStep(1);
         // A drag writes once, where the user lets go, not every position passed on the way.
         c.slider->setTracking(false);
-        app::placeInTwips(c.slider, sliderLeft, top, sliderWidth, kRowHeight);
+        ui::placeInTwips(c.slider, sliderLeft, top, sliderWidth, kRowHeight);
         connect(c.slider, &QScrollBar::valueChanged, this,
                 [this, i](int value) { parameterChanged(i, value); });
 
         c.text = new QLineEdit(QStringLiteral("000"), frame);
         c.text->setObjectName(QString::fromUtf8(p.name) + "_txt");
         c.text->setAccessibleName(QString::fromUtf8(p.name) + " value");
-        app::placeInTwips(c.text, kTextLeft, top, kTextWidth, kRowHeight);
+        ui::placeInTwips(c.text, kTextLeft, top, kTextWidth, kRowHeight);
     }
 
     Command1 = new QPushButton(QStringLiteral("data save"), this);
     Command1->setObjectName("Command1");
-    app::placeInTwips(Command1, 4440, 4440, 1695, 495);
+    ui::placeInTwips(Command1, 4440, 4440, 1695, 495);
     connect(Command1, &QPushButton::clicked, this, &TimingWindow::dataSave);
 
     Command2 = new QPushButton(QStringLiteral("data load"), this);
     Command2->setObjectName("Command2");
-    app::placeInTwips(Command2, 6480, 4440, 1695, 495);
+    ui::placeInTwips(Command2, 6480, 4440, 1695, 495);
     connect(Command2, &QPushButton::clicked, this, &TimingWindow::dataLoad);
 }
 
@@ -192,11 +192,11 @@ void TimingWindow::dataSave() {
     dialogFileName_ = QString::fromUtf8(kSavePreset);
     const QString name = chooseFile(
         {FileDialogRequest::Kind::Save, QString::fromUtf8(kSaveTitle),
-         app::documentsFolder(), dialogFileName_});
+         ui::documentsFolder(), dialogFileName_});
     session_.ChosenFileName = name;
     if (name.isEmpty()) return;
     dialogFileName_ = name;
-    if (!saveTimingFile(app::toFilesystemPath(name), state_.TimingRegisters))
+    if (!saveTimingFile(ui::toFilesystemPath(name), state_.TimingRegisters))
         showMessage(QString::fromUtf8(kSaveFailedText));
 }
 
@@ -204,11 +204,11 @@ void TimingWindow::dataLoad() {
     BusyScope busy(busy_, [this] { endOfSequence(); });
     const QString name = chooseFile(
         {FileDialogRequest::Kind::Open, QString::fromUtf8(kLoadTitle),
-         app::documentsFolder(), dialogFileName_});
+         ui::documentsFolder(), dialogFileName_});
     session_.ChosenFileName = name;
     if (!name.isEmpty()) {
         dialogFileName_ = name;
-        const TimingFileData data = loadTimingFile(app::toFilesystemPath(name));
+        const TimingFileData data = loadTimingFile(ui::toFilesystemPath(name));
         // A file that fails its checks changes nothing, here or in the unit.
         if (data.error != TimingFileError::None) {
             showMessage(QString::fromUtf8(kLoadRefusedText));

@@ -34,7 +34,7 @@ class TimingWindow : public QWidget {
     // Shows a file dialog; the chosen path, or an empty string when the user cancelled.
     using FileChooser = std::function<QString(const FileDialogRequest&)>;
 
-    TimingWindow(app::Session& session, TimingState& state, QWidget* parent = nullptr);
+    TimingWindow(ui::Session& session, TimingState& state, QWidget* parent = nullptr);
 
     // Reads the unit's timing block and sets the sliders from it. The main window calls it
     // once, before showing the window.
@@ -72,7 +72,7 @@ class TimingWindow : public QWidget {
     QString showFileDialog(const FileDialogRequest& request);
     void endOfSequence();
 
-    app::Session& session_;
+    ui::Session& session_;
     TimingState& state_;
 
     QGroupBox* Frame1 = nullptr;

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QWidget>
 
-namespace kavo3::app {
+namespace kavo3::ui {
 
 constexpr int twips(int t) { return (t + 7) / 15; }
 
@@ -29,4 +29,4 @@ inline QFont designFont(double points) {
     return f;
 }
 
-}  // namespace kavo3::app
+}  // namespace kavo3::ui

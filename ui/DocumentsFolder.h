@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <QString>
 
-namespace kavo3::app {
+namespace kavo3::ui {
 
 // A documents folder that does not exist (common on Linux, where nothing creates it) would
 // land in the dialog's name field as a file name; the home folder is the sound start then.
@@ -16,4 +16,4 @@ inline QString documentsFolder() {
     return QDir::homePath();
 }
 
-}  // namespace kavo3::app
+}  // namespace kavo3::ui

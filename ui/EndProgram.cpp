@@ -3,11 +3,11 @@
 
 #include "ui/Session.h"
 
-namespace kavo3::app {
+namespace kavo3::ui {
 
 void endProcessNow() {
     std::fflush(nullptr);
     std::_Exit(0);
 }
 
-}  // namespace kavo3::app
+}  // namespace kavo3::ui

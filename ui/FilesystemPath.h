@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-namespace kavo3::app {
+namespace kavo3::ui {
 
 inline std::filesystem::path toFilesystemPath(const QString& path) {
 #ifdef _WIN32
@@ -19,4 +19,4 @@ inline std::filesystem::path toFilesystemPath(const QString& path) {
 #endif
 }
 
-}  // namespace kavo3::app
+}  // namespace kavo3::ui

@@ -8,7 +8,7 @@
 #include "ui/SettleClock.h"
 #include "link/DeviceLink.h"
 
-namespace kavo3::app {
+namespace kavo3::ui {
 
 struct Session {
     link::DeviceLink& link;
@@ -22,4 +22,4 @@ struct Session {
 // Ends the process now: no event loop, no window or static destructors run.
 [[noreturn]] void endProcessNow();
 
-}  // namespace kavo3::app
+}  // namespace kavo3::ui

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
-namespace kavo3::app {
+namespace kavo3::ui {
 
 SettleClock::SettleClock(QObject* parent) : QObject(parent), Timer1(this) {
     setObjectName("SettleClock");
@@ -23,4 +23,4 @@ void SettleClock::settleWait(int ticks) {
     if (--waitsRunning_ == 0) Timer1.stop();
 }
 
-}  // namespace kavo3::app
+}  // namespace kavo3::ui

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <cstdint>
 
-namespace kavo3::app {
+namespace kavo3::ui {
 
 class SettleClock : public QObject {
     Q_OBJECT
@@ -29,4 +29,4 @@ private:
     int waitsRunning_ = 0;
 };
 
-}  // namespace kavo3::app
+}  // namespace kavo3::ui

@@ -22,8 +22,8 @@ class Rig {
 
     sim::SimTransport transport;
     link::DeviceLink link;
-    app::SettleClock clock;
-    app::Session session;
+    ui::SettleClock clock;
+    ui::Session session;
     bool programEnded = false;  // something asked the program to end
     app::MainWindow mainWindow;
     app::ProgramWindows windows;

@@ -15,8 +15,8 @@ using namespace std::chrono_literals;
 void closeMainWindowInsideASettleWait() {
     link::testing::FakeTransport transport;
     link::DeviceLink link(transport, 5ms);
-    SettleClock clock;
-    Session session{link, clock, {}, [] { endProcessNow(); }};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] { ui::endProcessNow(); }};
     MainWindow window(session);
     window.show();
     QTimer::singleShot(0, &window, [&] { window.close(); });

@@ -17,8 +17,8 @@ QString statusAfterLoad(const std::string& switches, bool* buttonsEnabled = null
     EXPECT_TRUE(options) << error;
     sim::SimTransport transport(*options);
     link::DeviceLink link(transport, 20ms);
-    SettleClock clock;
-    Session session{link, clock, {}, [] {}};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] {}};
     MainWindow window(session);
     window.load();
     if (buttonsEnabled)

@@ -18,9 +18,9 @@ using link::testing::FakeTransport;
 struct Harness {
     FakeTransport transport;
     link::DeviceLink link{transport, 5ms};
-    SettleClock clock;
+    ui::SettleClock clock;
     int ended = 0;
-    Session session{link, clock, {}, [this] { ++ended; }};
+    ui::Session session{link, clock, {}, [this] { ++ended; }};
 
     void addUnit(std::uint16_t vid = 0x17A7, std::uint16_t pid = 1) {
         FakeInterface unit;

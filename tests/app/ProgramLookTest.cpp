@@ -25,8 +25,8 @@ using namespace std::chrono_literals;
 struct OpenProgram {
     sim::SimTransport transport;
     link::DeviceLink link{transport, 20ms};
-    SettleClock clock;
-    Session session{link, clock, {}, [] {}};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] {}};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
 
@@ -67,8 +67,8 @@ TEST(ProgramLook, EveryControlWithoutAFontOfItsOwnTakesTheDesignDefault) {
     OpenProgram p;
     // The design's own sizes: the status lines; every other control is 9 pt.
     const std::map<QString, double> ownSizes{{"Form1/Text1", 11.25}, {"Form5/Text1", 12}};
-    const QString designFamily = QString::fromUtf8(kDesignFontFamily);
-    const QString drawnFace = QFontInfo(designFont(9)).family();
+    const QString designFamily = QString::fromUtf8(ui::kDesignFontFamily);
+    const QString drawnFace = QFontInfo(ui::designFont(9)).family();
     int checked = 0;
     for (QWidget* window : p.all()) {
         for (QWidget* control : window->findChildren<QWidget*>()) {

@@ -58,9 +58,9 @@ struct Program {
     std::unique_ptr<link::Trace> trace = link::Trace::open(tracePath);
     sim::SimTransport transport;
     link::DeviceLink link{transport, 20ms, trace.get()};
-    SettleClock clock;
+    ui::SettleClock clock;
     int ended = 0;
-    Session session{link, clock, {}, [this] { ++ended; }};
+    ui::Session session{link, clock, {}, [this] { ++ended; }};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
 
@@ -194,8 +194,8 @@ TEST(ProgramWindows, EveryDataReportOfADownloadFollowsItsOffsetInTheStatusLine) 
     sim::SimTransport unit;
     link::testing::RecordingTransport recorder(unit);
     link::DeviceLink link(recorder, 20ms);
-    SettleClock clock;
-    Session session{link, clock, {}, [] {}};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] {}};
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);
     mainWindow.load();
@@ -230,8 +230,8 @@ TEST(ProgramWindows, ATimingWindowClosedDuringADownloadClosesAndItsAccessEndFoll
     sim::SimTransport unit;
     link::testing::RecordingTransport recorder(unit);
     link::DeviceLink link(recorder, 20ms);
-    SettleClock clock;
-    Session session{link, clock, {}, [] {}};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] {}};
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);
     mainWindow.load();
@@ -294,8 +294,8 @@ struct EndingProgram {
     std::unique_ptr<link::Trace> trace;
     sim::SimTransport transport;
     link::DeviceLink link{transport, 20ms, trace.get()};
-    SettleClock clock;
-    Session session{link, clock, {}, [] { endProcessNow(); }};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] { ui::endProcessNow(); }};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
 

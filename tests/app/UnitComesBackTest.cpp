@@ -34,8 +34,8 @@ struct UnpluggedProgram {
     sim::SimTransport unit{goneAfterTheConnectionCheck()};
     RecordingTransport recorder{unit};
     link::DeviceLink link{recorder, link::DeviceLink::kReadWait};
-    SettleClock clock;
-    Session session{link, clock, {}, [] {}};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] {}};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
 

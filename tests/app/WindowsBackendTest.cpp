@@ -23,8 +23,8 @@ TEST(WindowsBackend, WithoutAUnitTheMainWindowSaysNotConnectedAndTheTraceShowsTh
 
     link::windows::WinHidTransport transport;
     link::DeviceLink link(transport, std::chrono::milliseconds(50), trace.get());
-    SettleClock clock;
-    Session session{link, clock, {}, [] {}};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] {}};
     MainWindow window(session);
     window.load();
 

@@ -54,7 +54,7 @@ class CaptureWindowTest : public ::testing::Test {
         transport_.emplace(options);
         recorder_ = std::make_unique<RecordingTransport>(*transport_);
         link_ = std::make_unique<link::DeviceLink>(*recorder_, readWait);
-        session_.emplace(app::Session{*link_, clock_, {}, [this] { ended_ = true; }});
+        session_.emplace(ui::Session{*link_, clock_, {}, [this] { ended_ = true; }});
         ASSERT_TRUE(link_->OpenDevice());
     }
 
@@ -131,8 +131,8 @@ class CaptureWindowTest : public ::testing::Test {
     std::optional<sim::SimTransport> transport_;
     std::unique_ptr<RecordingTransport> recorder_;
     std::unique_ptr<link::DeviceLink> link_;
-    app::SettleClock clock_;
-    std::optional<app::Session> session_;
+    ui::SettleClock clock_;
+    std::optional<ui::Session> session_;
     bool ended_ = false;
     CaptureState state_;
     QPointer<CaptureWindow> window_;
@@ -145,14 +145,14 @@ TEST_F(CaptureWindowTest, DesignOfTheWindow) {
     open();
     EXPECT_EQ(window_->objectName(), "Form5");
     EXPECT_EQ(window_->windowTitle(), "KAVO-3 Capture Tool");
-    EXPECT_EQ(window_->size(), QSize(app::twips(8505), app::twips(6240)));
+    EXPECT_EQ(window_->size(), QSize(ui::twips(8505), ui::twips(6240)));
     EXPECT_TRUE(window_->testAttribute(Qt::WA_DeleteOnClose));
 
     const QStringList captions{"静止", "キャプチャー", "停止", "BMP保存", "終了"};
     const QList<QRect> places{
-        app::twipsRect(360, 4560, 1215, 855), app::twipsRect(2040, 4560, 1215, 855),
-        app::twipsRect(3720, 4560, 1095, 855), app::twipsRect(5280, 4560, 1095, 855),
-        app::twipsRect(6840, 4560, 1095, 855)};
+        ui::twipsRect(360, 4560, 1215, 855), ui::twipsRect(2040, 4560, 1215, 855),
+        ui::twipsRect(3720, 4560, 1095, 855), ui::twipsRect(5280, 4560, 1095, 855),
+        ui::twipsRect(6840, 4560, 1095, 855)};
     for (int n = 1; n <= 5; ++n) {
         EXPECT_EQ(button(n)->text(), captions[n - 1]) << n;
         EXPECT_EQ(button(n)->geometry(), places[n - 1]) << n;
@@ -168,11 +168,11 @@ TEST_F(CaptureWindowTest, DesignOfTheWindow) {
 
     auto* text1 = window_->findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
     ASSERT_NE(text1, nullptr);
-    EXPECT_EQ(text1->geometry(), app::twipsRect(480, 5520, 7455, 615));
-    EXPECT_EQ(text1->font().family(), QString::fromUtf8(app::kDesignFontFamily));
+    EXPECT_EQ(text1->geometry(), ui::twipsRect(480, 5520, 7455, 615));
+    EXPECT_EQ(text1->font().family(), QString::fromUtf8(ui::kDesignFontFamily));
     EXPECT_EQ(text1->font().pointSizeF(), 12.0);
     ASSERT_NE(picture(), nullptr);
-    EXPECT_EQ(picture()->geometry(), app::twipsRect(240, 0, 8000, 4500));
+    EXPECT_EQ(picture()->geometry(), ui::twipsRect(240, 0, 8000, 4500));
 }
 
 TEST_F(CaptureWindowTest, LoadInTheCaptureSetting) {
@@ -270,7 +270,7 @@ TEST_F(CaptureWindowTest, FullCaptureWhileLive) {
     EXPECT_EQ(firstDifference(state_.frame.PixelBuffer, expectedPixels(720, 720, 480, 480)), -1);
 
     // The box keeps the frame's proportions at the design height, centred.
-    EXPECT_EQ(picture()->geometry(), app::twipsRect(865, 0, 6750, 4500));
+    EXPECT_EQ(picture()->geometry(), ui::twipsRect(865, 0, 6750, 4500));
     const QImage shown = picture()->picture();
     ASSERT_EQ(shown.size(), QSize(720, 480));
     for (const QPoint p : {QPoint(0, 0), QPoint(719, 0), QPoint(5, 100), QPoint(719, 479)}) {
@@ -454,7 +454,7 @@ TEST_F(CaptureWindowTest, WideFlatFrameOverhangsTheDesignArea) {
     open();
     button(2)->click();
     // 640 × 4500 / 240 = 12000 twips wide, centred: from −1760.
-    EXPECT_EQ(picture()->geometry(), app::twipsRect(-1760, 0, 12000, 4500));
+    EXPECT_EQ(picture()->geometry(), ui::twipsRect(-1760, 0, 12000, 4500));
     EXPECT_EQ(picture()->picture().size(), QSize(640, 240));
 }
 
@@ -513,7 +513,7 @@ TEST_F(CaptureWindowTest, SaveWritesTheFrameAsABitmap) {
     EXPECT_EQ(dialogCalls_[0].title, QStringLiteral("ファイルを保存"));
     EXPECT_EQ(dialogCalls_[0].filter, QStringLiteral("24ﾋﾞｯﾄ ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"));
     EXPECT_EQ(dialogCalls_[0].startPath,
-              app::documentsFolder());
+              ui::documentsFolder());
 
     const QString written = dir.filePath(QStringLiteral("a.b.bmp"));
     EXPECT_EQ(session_->ChosenFileName, written);

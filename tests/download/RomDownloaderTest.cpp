@@ -24,8 +24,8 @@ struct Harness {
     sim::SimTransport unit;
     link::testing::RecordingTransport transport{unit};
     link::DeviceLink link{transport, 20ms};
-    app::SettleClock clock;
-    app::Session session{link, clock, {}, [] {}};
+    ui::SettleClock clock;
+    ui::Session session{link, clock, {}, [] {}};
     QWidget mainWindow;
     QLineEdit* Text1 = new QLineEdit(&mainWindow);
     QStringList shown;

@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     if (argc < 2) return 2;
     kavo3::link::testing::FakeTransport transport;
     kavo3::link::DeviceLink link(transport, std::chrono::milliseconds(1));
-    kavo3::app::SettleClock clock;
-    kavo3::app::Session session{link, clock, {}, [] {}};
+    kavo3::ui::SettleClock clock;
+    kavo3::ui::Session session{link, clock, {}, [] {}};
     kavo3::remote::RemoteWindow window(session);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     window.show();

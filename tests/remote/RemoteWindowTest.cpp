@@ -21,7 +21,7 @@
 #include "sim/SimTransport.h"
 
 using namespace std::chrono_literals;
-using kavo3::app::twipsRect;
+using kavo3::ui::twipsRect;
 using kavo3::remote::KeyState;
 using kavo3::remote::RemoteKey;
 using kavo3::remote::RemoteWindow;
@@ -59,16 +59,16 @@ struct Rig {
     kavo3::sim::SimTransport transport;
     std::unique_ptr<kavo3::link::Trace> trace;
     std::unique_ptr<kavo3::link::DeviceLink> link;
-    kavo3::app::SettleClock clock;
+    kavo3::ui::SettleClock clock;
     int endCalls = 0;
-    std::unique_ptr<kavo3::app::Session> session;
+    std::unique_ptr<kavo3::ui::Session> session;
     std::unique_ptr<RemoteWindow> window;
 
     Rig() {
         trace = kavo3::link::Trace::open(tracePath().toStdString());
         link = std::make_unique<kavo3::link::DeviceLink>(transport, 20ms, trace.get());
-        session = std::make_unique<kavo3::app::Session>(
-            kavo3::app::Session{*link, clock, {}, [this] { ++endCalls; }});
+        session = std::make_unique<kavo3::ui::Session>(
+            kavo3::ui::Session{*link, clock, {}, [this] { ++endCalls; }});
         link->OpenDevice();
         window = std::make_unique<RemoteWindow>(*session);
         window->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -64,9 +64,9 @@ struct Harness {
     sim::SimTransport unitTransport;
     link::testing::RecordingTransport transport{unitTransport};
     link::DeviceLink link{transport, 20ms};
-    app::SettleClock clock;
+    ui::SettleClock clock;
     int ended = 0;
-    app::Session session{link, clock, {}, [this] { ++ended; }};
+    ui::Session session{link, clock, {}, [this] { ++ended; }};
     TimingState state;
     QPointer<TimingWindow> window;
     std::vector<TimingWindow::FileDialogRequest> dialogs;
@@ -183,7 +183,7 @@ TEST(TimingWindowDesign, CaptionSizeGroupBoxesAndButtons) {
     auto& w = h.open();
     EXPECT_EQ(w.objectName(), "Form6");
     EXPECT_EQ(w.windowTitle(), QString::fromUtf8("入出力映像信号調整"));
-    EXPECT_EQ(w.size(), QSize(app::twips(8280), app::twips(5100)));
+    EXPECT_EQ(w.size(), QSize(ui::twips(8280), ui::twips(5100)));
     EXPECT_TRUE(w.testAttribute(Qt::WA_DeleteOnClose));
 
     const std::array<std::pair<const char*, const char*>, 4> frames{{
@@ -198,16 +198,16 @@ TEST(TimingWindowDesign, CaptionSizeGroupBoxesAndButtons) {
         EXPECT_EQ(f->title(), QString::fromUtf8(caption)) << name;
     }
     EXPECT_EQ(w.findChild<QGroupBox*>("Frame3")->geometry(),
-              app::twipsRect(4320, 1920, 3855, 2295));
-    EXPECT_EQ(w.findChild<QGroupBox*>("Frame2")->geometry(), app::twipsRect(4320, 240, 3735, 1455));
+              ui::twipsRect(4320, 1920, 3855, 2295));
+    EXPECT_EQ(w.findChild<QGroupBox*>("Frame2")->geometry(), ui::twipsRect(4320, 240, 3735, 1455));
 
     auto* save = w.findChild<QPushButton*>("Command1");
     auto* load = w.findChild<QPushButton*>("Command2");
     ASSERT_TRUE(save && load);
     EXPECT_EQ(save->text(), "data save");
     EXPECT_EQ(load->text(), "data load");
-    EXPECT_EQ(save->geometry(), app::twipsRect(4440, 4440, 1695, 495));
-    EXPECT_EQ(load->geometry(), app::twipsRect(6480, 4440, 1695, 495));
+    EXPECT_EQ(save->geometry(), ui::twipsRect(4440, 4440, 1695, 495));
+    EXPECT_EQ(load->geometry(), ui::twipsRect(6480, 4440, 1695, 495));
 }
 
 TEST(TimingWindowDesign, FourteenLabelledSlidersInTheirGroupBoxesAndRows) {
@@ -244,10 +244,10 @@ TEST(TimingWindowDesign, FourteenLabelledSlidersInTheirGroupBoxesAndRows) {
         ASSERT_TRUE(t) << name;
         EXPECT_EQ(t->parent(), s->parent());
         const int top = std::string(frame) == "Frame2" ? 240 + 480 * p.row : 360 + 480 * p.row;
-        EXPECT_EQ(s->geometry(), p.wide() ? app::twipsRect(720, top, 2175, 375)
-                                          : app::twipsRect(1440, top, 1455, 375))
+        EXPECT_EQ(s->geometry(), p.wide() ? ui::twipsRect(720, top, 2175, 375)
+                                          : ui::twipsRect(1440, top, 1455, 375))
             << name;
-        EXPECT_EQ(t->geometry(), app::twipsRect(3000, top, 615, 375)) << name;
+        EXPECT_EQ(t->geometry(), ui::twipsRect(3000, top, 615, 375)) << name;
         auto* label = w.findChild<QLabel*>(QString(name) + "_label");
         ASSERT_TRUE(label) << name;
         EXPECT_EQ(label->text(), QString::fromUtf8(p.caption));
@@ -462,7 +462,7 @@ TEST(TimingDataSave, RightAfterOpeningHoldsTheBlockZerosAndAFinalZero) {
     EXPECT_EQ(h.dialogs[0].title, QString::fromUtf8("KAVO-3 入出力映像タイミングDataを保存"));
     EXPECT_EQ(h.dialogs[0].fileName, "kavo3_syc*.bin");
     EXPECT_EQ(h.dialogs[0].folder,
-              app::documentsFolder());
+              ui::documentsFolder());
     EXPECT_EQ(h.session.ChosenFileName, h.nextChoice);
 
     const QByteArray file = fileBytes(h.nextChoice);

@@ -5,7 +5,7 @@
 
 #include "ui/DocumentsFolder.h"
 
-namespace kavo3::app {
+namespace kavo3::ui {
 namespace {
 
 // The dialogs start in the documents folder when there is one, and in the home folder when
@@ -34,4 +34,4 @@ TEST(DocumentsFolder, IsTheDocumentsFolderOnlyWhenItExists) {
 }
 
 }  // namespace
-}  // namespace kavo3::app
+}  // namespace kavo3::ui

@@ -4,7 +4,7 @@
 
 #include <QTimer>
 
-namespace kavo3::app {
+namespace kavo3::ui {
 namespace {
 
 TEST(TickCounter, WrapsFrom4095ToZero) {
@@ -52,4 +52,4 @@ TEST(SettleWait, LetsOtherHandlersRunAndShareTheCounter) {
 }
 
 }  // namespace
-}  // namespace kavo3::app
+}  // namespace kavo3::ui
