@@ -31,8 +31,9 @@ apt-get "${opts[@]}" update -q >/dev/null
 rm -rf "$work/qtbase-everywhere-src-6.4.2" "$work/build" "$prefix"
 tar -C "$work" -xJf "$work"/qt6-base_6.4.2+dfsg.orig.tar.xz
 
-# Qt's own build gets a bare toolchain: no -static for every link and no emulator.
-cat >"$work/qt-toolchain.cmake" <<'CMAKE'
+# Qt's own build gets a bare toolchain: no -static for every link and no emulator. Its name must
+# not look like Qt's generated qt.toolchain.cmake, which Qt's configure refuses by pattern.
+cat >"$work/mingw-w64-for-qt.cmake" <<'CMAKE'
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -54,7 +55,7 @@ cd "$work/build"
     -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre \
     -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-xml \
     -no-feature-concurrent -no-feature-vulkan -no-feature-tabletevent \
-    -- -DCMAKE_TOOLCHAIN_FILE="$work/qt-toolchain.cmake" \
+    -- -DCMAKE_TOOLCHAIN_FILE="$work/mingw-w64-for-qt.cmake" \
        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
        -DQt6HostInfo_DIR=/usr/lib/x86_64-linux-gnu/cmake/Qt6HostInfo
 cmake --build . --parallel "$(nproc)"
