@@ -150,7 +150,7 @@ bool RomDownload::writeData(std::uint32_t startAddress, SourceFile& source, std:
         callbacks_.processEvents();
         // Set only now: nothing that ran during the events may have left its bytes here.
         link_.CommandBytes = bytes;
-        hold.WriteCommand();
+        hold.WriteReport(bytes, link::Meant::Data);
     }
     source.close();
 

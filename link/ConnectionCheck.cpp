@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/Conversation.h"
+
 namespace kavo3::link {
 
 namespace {
@@ -11,10 +13,10 @@ constexpr int kSettleTicks = 3;
 
 Connection checkConnection(DeviceLink& link, const std::function<void(int ticks)>& settleWait) {
     if (!link.OpenDevice()) return Connection::NotFound;
-    link.CommandBytes = {kConnectionCheck, 0, 0, 0, 0, 0, 0, 0};
-    link.WriteCommand();
-    link.ReadReport();
-    const bool answered = std::any_of(link.ReadBuffer.begin() + 1, link.ReadBuffer.begin() + 9,
+    Conversation talk(link);
+    // Zeros left by a read that brought no report are no answer, whatever the buffer holds.
+    const bool answered = talk.exchange({kConnectionCheck, 0, 0, 0, 0, 0, 0, 0}) &&
+                          std::any_of(link.ReadBuffer.begin() + 1, link.ReadBuffer.begin() + 9,
                                       [](std::uint8_t b) { return b != 0; });
     settleWait(kSettleTicks);
     return answered ? Connection::Ready : Connection::Silent;

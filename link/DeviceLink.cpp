@@ -107,56 +107,94 @@ bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
     DeviceCaps = *caps;
     DeviceAttributes = *attributes;
     devicePath_ = entry.path;
+    attachment_ = ++attachments_;
     note("unit " + hex4(attributes->VendorID) + ":" + hex4(attributes->ProductID) + " at " +
          entry.path + ", reports in " + std::to_string(caps->InputReportByteLength) + " out " +
-         std::to_string(caps->OutputReportByteLength));
+         std::to_string(caps->OutputReportByteLength) + ", attachment " +
+         std::to_string(attachment_));
     return true;
 }
 
-void DeviceLink::WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+bool DeviceLink::WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
                              std::uint8_t b4, std::uint8_t b5, std::uint8_t b6, std::uint8_t b7) {
-    WriteReport(std::array<std::uint8_t, 8>{b0, b1, b2, b3, b4, b5, b6, b7});
+    return WriteReport(Command{b0, b1, b2, b3, b4, b5, b6, b7});
 }
 
-void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
-    if (refusedWhileHeld("output report")) return;
-    if (!found_ && !lostWhileHeld_) OpenDevice();
-    if (!found_) return;
+Attachment DeviceLink::attach() {
+    if (!found_ && !lostWhileHeld_ && !held_) OpenDevice();
+    return attachment();
+}
 
+bool DeviceLink::WriteReport(const Command& bytes, Meant meant) {
+    if (refusedWhileHeld("output report")) return false;
+    if (!found_ && !lostWhileHeld_) OpenDevice();
+    if (!found_) return false;
+    return send(bytes, meant);
+}
+
+bool DeviceLink::WriteReport(const Command& bytes, Meant meant, Attachment to) {
+    if (refusedWhileHeld("output report")) return false;
+    if (to == kNoAttachment || attachment() != to) {
+        note("attachment " + std::to_string(to) + " is not open: report not sent");
+        return false;
+    }
+    return send(bytes, meant);
+}
+
+bool DeviceLink::send(const Command& bytes, Meant meant) {
     outputReport_.assign(DeviceCaps.OutputReportByteLength, 0);
     std::copy(bytes.begin(), bytes.end(), outputReport_.begin() + 1);
 
     // An answer that came after its wait must not pass for the answer to this command.
     ReadHandle->discardQueuedInput();
     if (trace_) trace_->output(outputReport_);
+    DeviceHandle->meantAs(meant);
     const WriteStatus status = DeviceHandle->write(outputReport_);
-    if (status == WriteStatus::Taken) return;
+    if (status == WriteStatus::Taken) return true;
     note("write refused: " + DeviceHandle->failureText());
     if (status == WriteStatus::Gone) unitGone();
+    return false;
 }
 
-void DeviceLink::ReadReport() {
+ReadResult DeviceLink::noAnswer() {
+    ReadBuffer.assign(found_ ? DeviceCaps.InputReportByteLength : kMinInputReportLength, 0);
+    if (trace_) trace_->noReport();
+    lastRead_ = {};
+    return lastRead_;
+}
+
+ReadResult DeviceLink::ReadReport() {
     if (refusedWhileHeld("read")) {
         std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
-        return;
+        lastRead_ = {};
+        return lastRead_;
     }
-    if (!found_ || !ReadHandle) {
-        ReadBuffer.assign(kMinInputReportLength, 0);
-        if (trace_) trace_->noReport();
-        return;
-    }
+    if (!found_ || !ReadHandle) return noAnswer();
     ReadBuffer.assign(DeviceCaps.InputReportByteLength, 0);
     const ReadStatus status = ReadHandle->read(ReadBuffer, readWait_);
     if (status == ReadStatus::Report) {
         if (trace_) trace_->input(ReadBuffer);
-        return;
+        lastRead_ = {true, attachment_};
+        return lastRead_;
     }
     // Whatever a failed read may have left behind is not an answer.
     std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
     if (trace_) trace_->noReport();
-    if (status == ReadStatus::Timeout) return;
+    lastRead_ = {};
+    if (status == ReadStatus::Timeout) return lastRead_;
     note("read failed: " + ReadHandle->failureText());
     if (status == ReadStatus::Gone) unitGone();
+    return lastRead_;
+}
+
+ReadResult DeviceLink::ReadReport(Attachment from) {
+    if (from != kNoAttachment && attachment() == from) return ReadReport();
+    if (refusedWhileHeld("read")) {
+        std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
+        lastRead_ = {};
+        return lastRead_;
+    }
+    return noAnswer();
 }
 
 void DeviceLink::unitGone() {

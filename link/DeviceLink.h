@@ -24,8 +24,25 @@ bool isKavo3Identity(std::uint16_t vendorId, std::uint16_t productId);
 inline constexpr std::uint16_t kMinOutputReportLength = 9;
 inline constexpr std::uint16_t kMinInputReportLength = 65;
 
+// The eight command bytes of one output report.
+using Command = std::array<std::uint8_t, 8>;
+
+// One opening of the unit. A unit that leaves and comes back is a new attachment: nothing
+// read from one may be written to another.
+using Attachment = std::uint64_t;
+inline constexpr Attachment kNoAttachment = 0;
+
+// What a read brought: an answer only when a report came, and from which attachment. A
+// timeout, a refused read or a read on a gone unit is no answer, whatever ReadBuffer holds.
+struct ReadResult {
+    bool answered = false;
+    Attachment attachment = kNoAttachment;
+
+    bool from(Attachment a) const { return answered && a != kNoAttachment && attachment == a; }
+};
+
 class DeviceLink {
-public:
+  public:
     static constexpr std::chrono::milliseconds kReadWait{1000};
 
     explicit DeviceLink(Transport& transport, std::chrono::milliseconds readWait = kReadWait,
@@ -38,23 +55,49 @@ public:
     bool OpenDevice();
     bool DeviceFound() const { return found_; }
 
+    // The attachment open now; kNoAttachment while the unit is not open.
+    Attachment attachment() const { return found_ ? attachment_ : kNoAttachment; }
+    // The attachment a sequence is to talk to: the open one, or the one a search opens now.
+    Attachment attach();
+
     // Sends one output report: ID 0, the eight bytes, zeros to the declared length.
     // Searches for the unit first while it is not open; sends nothing if it stays absent.
-    void WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+    // True when the platform took the report.
+    bool WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
                      std::uint8_t b4, std::uint8_t b5, std::uint8_t b6, std::uint8_t b7);
-    void WriteReport(const std::array<std::uint8_t, 8>& bytes);
+    bool WriteReport(const Command& bytes, Meant meant = Meant::Command);
+    // Sends the report only while `to` is the open attachment; never searches, so that
+    // nothing of a sequence reaches a unit that came back.
+    bool WriteReport(const Command& bytes, Meant meant, Attachment to);
     // Sends CommandBytes as they stand.
-    void WriteCommand() { WriteReport(CommandBytes); }
+    bool WriteCommand() { return WriteReport(CommandBytes); }
 
     // Waits for the next input report and leaves it in ReadBuffer; all zeros when none came.
     // When the platform says that the unit has left, both handles are closed and DeviceFound
     // becomes false: reads then end at once, and the next write searches again.
-    void ReadReport();
+    ReadResult ReadReport();
+    // The same for a sequence on attachment `from`: ends at once, unanswered, when another
+    // attachment (or none) is open.
+    ReadResult ReadReport(Attachment from);
+    // What the latest read brought.
+    const ReadResult& lastRead() const { return lastRead_; }
 
     // WriteCommand followed by ReadReport.
-    void Exchange() {
+    ReadResult Exchange() {
         WriteCommand();
-        ReadReport();
+        return ReadReport();
+    }
+    // One exchange of `bytes`, which CommandBytes keeps as the record of the last command
+    // (some commands send bytes 1..7 as the previous one left them).
+    ReadResult Exchange(const Command& bytes) {
+        CommandBytes = bytes;
+        return Exchange();
+    }
+    // The same, only with attachment `to`.
+    ReadResult Exchange(const Command& bytes, Attachment to) {
+        CommandBytes = bytes;
+        WriteReport(bytes, Meant::Command, to);
+        return ReadReport(to);
     }
 
     // A caller that must not be interrupted (a download's data phase) holds the link
@@ -76,21 +119,26 @@ public:
     std::chrono::milliseconds readWait() const { return readWait_; }
     const std::string& DevicePath() const { return devicePath_; }
 
-    std::array<std::uint8_t, 8> CommandBytes{};
+    Command CommandBytes{};
     std::vector<std::uint8_t> ReadBuffer = std::vector<std::uint8_t>(kMinInputReportLength, 0);
     HidCaps DeviceCaps{};
     HidAttributes DeviceAttributes{};  // of the unit found by the latest search
 
-private:
+  private:
     bool tryInterface(const InterfaceEntry& entry);
     void unitGone();
     void note(const std::string& text);
     bool refusedWhileHeld(const char* what);
+    bool send(const Command& bytes, Meant meant);
+    ReadResult noAnswer();
 
     Transport& transport_;
     std::chrono::milliseconds readWait_;
     Trace* trace_;
     bool found_ = false;
+    Attachment attachment_ = kNoAttachment;
+    Attachment attachments_ = 0;  // openings so far; each one's identity is its number
+    ReadResult lastRead_;
     std::unique_ptr<HidHandle> DeviceHandle;
     std::unique_ptr<HidHandle> ReadHandle;
     std::string devicePath_;
@@ -98,7 +146,7 @@ private:
     std::string problemOnStderr_;  // the refusal last told on standard error
     std::vector<std::uint8_t> outputReport_;
     bool held_ = false;
-    bool holderActing_ = false;  // the current write or read comes through the hold
+    bool holderActing_ = false;   // the current write or read comes through the hold
     bool lostWhileHeld_ = false;  // the unit left during the hold: no search until it ends
     std::vector<std::function<void()>> whenFree_;
 };

@@ -28,18 +28,39 @@ bool DeviceLink::refusedWhileHeld(const char* what) {
     return true;
 }
 
-void DeviceLink::Hold::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
-    if (!link_) return;
-    link_->holderActing_ = active_;
-    link_->WriteReport(bytes);
-    link_->holderActing_ = false;
+namespace {
+// The holder's calls pass the hold's refusal; every other caller's are refused.
+template <typename Call>
+auto asHolder(DeviceLink* link, bool& acting, bool active, Call call) {
+    acting = active;
+    auto result = call(*link);
+    acting = false;
+    return result;
+}
+}  // namespace
+
+bool DeviceLink::Hold::WriteReport(const Command& bytes, Meant meant) {
+    if (!link_) return false;
+    return asHolder(link_, link_->holderActing_, active_,
+                    [&](DeviceLink& l) { return l.WriteReport(bytes, meant); });
 }
 
-void DeviceLink::Hold::ReadReport() {
-    if (!link_) return;
-    link_->holderActing_ = active_;
-    link_->ReadReport();
-    link_->holderActing_ = false;
+bool DeviceLink::Hold::WriteReport(const Command& bytes, Meant meant, Attachment to) {
+    if (!link_) return false;
+    return asHolder(link_, link_->holderActing_, active_,
+                    [&](DeviceLink& l) { return l.WriteReport(bytes, meant, to); });
+}
+
+ReadResult DeviceLink::Hold::ReadReport() {
+    if (!link_) return {};
+    return asHolder(link_, link_->holderActing_, active_,
+                    [](DeviceLink& l) { return l.ReadReport(); });
+}
+
+ReadResult DeviceLink::Hold::ReadReport(Attachment from) {
+    if (!link_) return {};
+    return asHolder(link_, link_->holderActing_, active_,
+                    [&](DeviceLink& l) { return l.ReadReport(from); });
 }
 
 void DeviceLink::Hold::release() {

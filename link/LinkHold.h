@@ -22,9 +22,13 @@ class DeviceLink::Hold {
     Hold& operator=(const Hold&) = delete;
 
     // The link's own exchange operations, for the holder only.
-    void WriteReport(const std::array<std::uint8_t, 8>& bytes);
-    void WriteCommand() { WriteReport(link_->CommandBytes); }
-    void ReadReport();
+    bool WriteReport(const Command& bytes, Meant meant = Meant::Command);
+    bool WriteCommand() { return WriteReport(link_->CommandBytes); }
+    ReadResult ReadReport();
+    // The same, only with attachment `to` (see DeviceLink): a unit that came back during
+    // the hold gets nothing of it.
+    bool WriteReport(const Command& bytes, Meant meant, Attachment to);
+    ReadResult ReadReport(Attachment from);
 
     // Ends the hold; what waited for it (DeviceLink::runWhenFree) runs now, in order.
     void release();

@@ -31,6 +31,15 @@ enum class ReadStatus {
     Gone,     // the platform says that the device has left
 };
 
+// What the host means an output report as. A unit cannot tell raw data from a command by its
+// bytes; a simulated unit is told beside the wire, as a bus analyser that knows the host would
+// be, so that it can check that each report arrived where it belongs.
+enum class Meant {
+    Command,  // a command with its code in byte 0
+    Data,     // one of the raw data reports that a taken write start announced
+    Probe,    // taken either way: as a command, or as data by a unit still expecting some
+};
+
 enum class WriteStatus {
     Taken,    // the platform took the whole report
     Refused,  // the platform did not take it; the interface may still be there
@@ -39,7 +48,7 @@ enum class WriteStatus {
 
 // One opened interface. Closing is the destructor.
 class HidHandle {
-public:
+  public:
     virtual ~HidHandle() = default;
 
     virtual std::optional<HidAttributes> attributes() = 0;
@@ -51,6 +60,9 @@ public:
     // Reads one input report into `buffer`, ID byte at index 0 (0 for unnumbered reports).
     // Never leaves a read outstanding after it returns.
     virtual ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) = 0;
+
+    // Says what the next write is meant as; backends that only move bytes ignore it.
+    virtual void meantAs(Meant) {}
 
     // Throws away whatever input is already queued, so that a late answer cannot
     // be taken for the answer to the next command.
@@ -75,7 +87,7 @@ struct InterfaceEntry {
 };
 
 class Transport {
-public:
+  public:
     virtual ~Transport() = default;
 
     // The present HID interfaces, in a stable order.

@@ -136,7 +136,9 @@ class UnitHandle : public link::HidHandle {
             return link::WriteStatus::Refused;
         }
         d.clock.pass();
-        if (!d.unit.receive(report)) {
+        const link::Meant meant = meant_;
+        meant_ = link::Meant::Command;
+        if (!d.unit.receive(report, meant, plugIn_ + 1)) {
             failure_ = "the unit took no report with this ID";
             return link::WriteStatus::Refused;
         }
@@ -157,7 +159,7 @@ class UnitHandle : public link::HidHandle {
                 const std::size_t n = std::min(a.size(), buffer.size() - 1);
                 std::copy_n(a.begin(), n, buffer.begin() + 1);
             }
-            d.unit.popAnswer();
+            d.unit.popAnswer(plugIn_ + 1);
             ++d.read;
             return ReadStatus::Report;
         }
@@ -171,6 +173,8 @@ class UnitHandle : public link::HidHandle {
     void discardQueuedInput() override {
         if (present()) device_->unit.discardAnswers();
     }
+
+    void meantAs(link::Meant meant) override { meant_ = meant; }
 
     std::string failureText() const override { return failure_; }
 
@@ -189,6 +193,7 @@ class UnitHandle : public link::HidHandle {
     std::shared_ptr<Device> device_;
     int plugIn_;
     std::string failure_;
+    link::Meant meant_ = link::Meant::Command;
 };
 
 }  // namespace

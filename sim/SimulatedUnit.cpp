@@ -53,7 +53,7 @@ void SimulatedUnit::changeFaults(const SimOptions& faults) {
 
 Answer& SimulatedUnit::answer() {
     ++answersOut_;
-    return ready_.emplace_back();
+    return ready_.emplace_back(Queued{{}, answering_}).bytes;
 }
 
 void SimulatedUnit::ack(std::uint8_t code) {
@@ -64,7 +64,8 @@ void SimulatedUnit::ack(std::uint8_t code) {
     a[1] = code;
 }
 
-void SimulatedUnit::popAnswer() {
+void SimulatedUnit::popAnswer(int attachment) {
+    view_.answerDelivered(attachment, ready_[head_].tag);
     if (++head_ >= ready_.size()) discardAnswers();
 }
 
@@ -78,20 +79,25 @@ void SimulatedUnit::lateAnswersArrive() {
     late_.clear();
 }
 
-bool SimulatedUnit::receive(std::span<const std::uint8_t> outputReport) {
+bool SimulatedUnit::receive(std::span<const std::uint8_t> outputReport, link::Meant meant,
+                            int attachment) {
     if (outputReport.size() < 9 || outputReport[0] != 0) return false;
     ++reportsIn_;
 
+    const bool takingData = dataReportsLeft_ > 0;
+    view_.reportArrives(attachment, outputReport.subspan<1, 8>(), meant, takingData);
     const std::size_t before = ready_.size();
-    if (dataReportsLeft_ > 0)
+    if (takingData)
         handleDataReport(outputReport.data() + 1);
     else
         handleCommand(outputReport.data() + 1);
+    view_.reportTaken(attachment, !takingData && dataReportsLeft_ > 0);
 
     // The fault switches act on whatever this report was answered with.
     if (ready_.size() == before) return true;
     const auto fresh = ready_.begin() + static_cast<std::ptrdiff_t>(before);
-    if (options_.zeroAnswers) std::for_each(fresh, ready_.end(), [](Answer& a) { a.fill(0); });
+    if (options_.zeroAnswers)
+        std::for_each(fresh, ready_.end(), [](Queued& a) { a.bytes.fill(0); });
     if (options_.noAnswer && reportsIn_ > options_.answeredBeforeSilence) {
         ready_.erase(fresh, ready_.end());
     } else if (options_.lateAnswers) {
@@ -103,6 +109,7 @@ bool SimulatedUnit::receive(std::span<const std::uint8_t> outputReport) {
 }
 
 void SimulatedUnit::handleDataReport(const std::uint8_t* data) {
+    answering_ = {Cmd::WriteStart, 0};
     std::array<std::uint8_t, 8> bytes;
     std::copy_n(data, 8, bytes.begin());
     if (options_.corruptFlash) {
@@ -123,6 +130,7 @@ void SimulatedUnit::handleDataReport(const std::uint8_t* data) {
 }
 
 void SimulatedUnit::handleCommand(const std::uint8_t* c) {
+    answering_ = {c[0], static_cast<std::uint16_t>(c[2] | c[3] << 8)};
     switch (c[0]) {
         case Cmd::ConnectionCheck: {
             Answer& a = answer();

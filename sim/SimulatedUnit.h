@@ -12,6 +12,7 @@
 #include "sim/SimOptions.h"
 #include "sim/TestPicture.h"
 #include "sim/TimingBlock.h"
+#include "sim/UnitView.h"
 
 namespace kavo3::sim {
 
@@ -29,14 +30,20 @@ class SimulatedUnit {
 
     // One output report as written: report ID, then the eight command bytes (or raw data
     // while a flash write runs), then padding. A report too short or with another ID is
-    // ignored; returns whether it was taken.
-    bool receive(std::span<const std::uint8_t> outputReport);
+    // ignored; returns whether it was taken. `meant` is what the host says it meant the
+    // report as, from attachment `attachment`; the unit's view checks it.
+    bool receive(std::span<const std::uint8_t> outputReport,
+                 link::Meant meant = link::Meant::Command, int attachment = 1);
 
     // Answers ready to be read, oldest first.
     bool hasAnswer() const { return head_ < ready_.size(); }
     std::size_t answersWaiting() const { return ready_.size() - head_; }
-    const Answer& nextAnswer() const { return ready_[head_]; }
-    void popAnswer();
+    const Answer& nextAnswer() const { return ready_[head_].bytes; }
+    // The host read the next answer on `attachment`.
+    void popAnswer(int attachment = 1);
+
+    // What the unit saw of every attachment, and what it found wrong.
+    const UnitView& view() const { return view_; }
     // Drops every answer that is ready (a host draining its input).
     void discardAnswers();
     // With late answers: the answers still under way become ready now.
@@ -92,9 +99,15 @@ class SimulatedUnit {
     TimingBlock timing_;
     TestPicture picture_;
 
-    std::vector<Answer> ready_;
+    struct Queued {
+        Answer bytes{};
+        AnswerTag tag;
+    };
+    std::vector<Queued> ready_;
     std::size_t head_ = 0;
-    std::vector<Answer> late_;
+    std::vector<Queued> late_;
+    AnswerTag answering_;  // what the answers made now report
+    UnitView view_;
 
     // Flash write in progress.
     std::uint32_t writeAddress_ = 0;

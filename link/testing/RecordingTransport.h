@@ -13,7 +13,7 @@
 namespace kavo3::link::testing {
 
 class RecordingTransport : public Transport {
-public:
+  public:
     // The eight command bytes after the report ID.
     using Command = std::array<std::uint8_t, 8>;
 
@@ -21,6 +21,8 @@ public:
 
     // Every output report written, in order.
     std::vector<Command> commands;
+    // What the link said each report was meant as, in order.
+    std::vector<Meant> meanings;
     int reads = 0;
     int timeouts = 0;  // reads that waited their whole time for nothing
     // Called after each write has reached the unit.
@@ -42,9 +44,9 @@ public:
         return std::make_unique<Handle>(*this, std::move(handle));
     }
 
-private:
+  private:
     class Handle : public HidHandle {
-    public:
+      public:
         Handle(RecordingTransport& owner, std::unique_ptr<HidHandle> inner)
             : owner_(owner), inner_(std::move(inner)) {}
         std::optional<HidAttributes> attributes() override { return inner_->attributes(); }
@@ -58,7 +60,8 @@ private:
             if (owner_.afterWrite) owner_.afterWrite(c);
             return status;
         }
-        ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
+        ReadStatus read(std::span<std::uint8_t> buffer,
+                        std::chrono::milliseconds timeout) override {
             ++owner_.reads;
             const ReadStatus status = inner_->read(buffer, timeout);
             if (status == ReadStatus::Report && owner_.afterRead) owner_.afterRead(buffer);
@@ -66,9 +69,13 @@ private:
             return status;
         }
         void discardQueuedInput() override { inner_->discardQueuedInput(); }
+        void meantAs(Meant meant) override {
+            owner_.meanings.push_back(meant);
+            inner_->meantAs(meant);
+        }
         std::string failureText() const override { return inner_->failureText(); }
 
-    private:
+      private:
         RecordingTransport& owner_;
         std::unique_ptr<HidHandle> inner_;
     };

@@ -298,3 +298,54 @@ TEST(Close, ReleasesBothHandlesAndAWriteSearchesAgain) {
 
 }  // namespace
 }  // namespace kavo3::link
+
+namespace kavo3::link {
+namespace {
+
+// Each opening is an attachment of its own; a read is an answer only when a report came from
+// the attachment asked about, and a write bound to an attachment never reaches another one.
+TEST(Attachment, AnswersCountOnlyFromTheirOwnOpeningAndBoundWritesNeverReachAnother) {
+    FakeTransport t;
+    t.interfaces = {device("unit", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    EXPECT_EQ(link.attachment(), kNoAttachment);
+    const Attachment first = link.attach();
+    ASSERT_NE(first, kNoAttachment);
+    EXPECT_EQ(link.attach(), first);  // no second search while it is open
+
+    t.answer(answer({7}));
+    EXPECT_TRUE(link.Exchange({2, 0, 0, 0, 0, 0, 0, 0}, first).from(first));
+    EXPECT_EQ(link.CommandBytes[0], 2);  // kept as the record of the last command
+    // A timeout leaves zeros and is no answer.
+    EXPECT_FALSE(link.ReadReport().answered);
+    EXPECT_FALSE(link.lastRead().from(first));
+
+    // A buffer left non-zero is no answer either once the unit has gone.
+    link.ReadBuffer[1] = 0x55;
+    t.gone = true;
+    EXPECT_FALSE(link.ReadReport(first).answered);
+    EXPECT_EQ(link.ReadBuffer[1], 0);
+    EXPECT_EQ(link.attachment(), kNoAttachment);
+
+    // Back: an unbound write searches and opens a new attachment; the old one gets nothing.
+    t.gone = false;
+    const std::size_t sent = t.written.size();
+    const int searches = t.listCalls;
+    EXPECT_FALSE(link.WriteReport({0x11, 0, 2, 0, 5, 0, 0, 0}, Meant::Command, first));
+    EXPECT_EQ(t.written.size(), sent);
+    EXPECT_EQ(t.listCalls, searches);  // a bound write never searches
+    t.answer(answer({9}));
+    EXPECT_FALSE(link.ReadReport(first).answered);  // ends at once, the answer stays queued
+    EXPECT_EQ(t.pendingAnswers.size(), 1u);
+
+    EXPECT_TRUE(link.WriteReport({2, 0, 0, 0, 0, 0, 0, 0}));
+    const Attachment second = link.attachment();
+    EXPECT_NE(second, first);
+    EXPECT_NE(second, kNoAttachment);
+    const ReadResult r = link.ReadReport();
+    EXPECT_TRUE(r.from(second));
+    EXPECT_FALSE(r.from(first));
+}
+
+}  // namespace
+}  // namespace kavo3::link

@@ -145,7 +145,7 @@ TEST(SimFaults, CorruptFlashStoresSomethingElseThanWasWritten) {
     for (std::size_t i = 0; i < n; i += 8) {
         std::array<std::uint8_t, 8> chunk;
         std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(i), 8, chunk.begin());
-        rig.send(chunk);
+        rig.sendData(chunk);
     }
     rig.read();
 

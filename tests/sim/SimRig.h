@@ -28,6 +28,8 @@ struct SimRig {
         return {link.ReadBuffer.begin() + 1, link.ReadBuffer.end()};
     }
     void send(std::array<std::uint8_t, 8> command) { link.WriteReport(command); }
+    // One raw data report of a flash write.
+    void sendData(std::array<std::uint8_t, 8> data) { link.WriteReport(data, link::Meant::Data); }
 
     SimTransport transport;
     link::DeviceLink link;

@@ -120,7 +120,7 @@ class SimFlash : public ::testing::Test {
         for (std::size_t i = 0; i < data.size(); i += 8) {
             std::array<std::uint8_t, 8> chunk{};
             std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(i), 8, chunk.begin());
-            rig.send(chunk);
+            rig.sendData(chunk);
         }
         rig.read();
     }
@@ -187,8 +187,8 @@ TEST_F(SimFlash, WriteStartTakesRawDataReportsAndAnswersOnceAfterTheLast) {
     for (std::size_t i = 0; i < data.size(); i += 8) {
         EXPECT_TRUE(rig.unit().flashWriteRunning());
         EXPECT_EQ(rig.unit().answersWaiting(), 0u);
-        rig.link.WriteReport(data[i], data[i + 1], data[i + 2], data[i + 3], data[i + 4],
-                             data[i + 5], data[i + 6], data[i + 7]);
+        rig.sendData({data[i], data[i + 1], data[i + 2], data[i + 3], data[i + 4], data[i + 5],
+                      data[i + 6], data[i + 7]});
     }
     EXPECT_FALSE(rig.unit().flashWriteRunning());
     EXPECT_EQ(rig.unit().answersWaiting(), 1u);
@@ -310,6 +310,9 @@ TEST(SimTiming, ReadsOutsideTheBlockGiveZeros) {
 TEST(SimTiming, BlockWriteStoresFourBytesAndWriteEndMakesThemActive) {
     SimRig rig;
     const auto before = rig.unit().timingBlock();
+    // A host writes only what it read since its Timing access start.
+    rig.exchange({0x0F, 1});
+    rig.exchange({0x10, 0, 0x20 + 16, 0x01, 0, 0, 0, 0});
     rig.exchange({0x11, 0, 0x20 + 20, 0x01, 11, 0xA1, 0xA2, 0xA3});
     EXPECT_EQ(rig.unit().timingRegister(0x0120 + 20), 11);
     EXPECT_EQ(rig.unit().timingBlock()[23], 0xA3);

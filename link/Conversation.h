@@ -1,0 +1,65 @@
+// One sequence's talk with the unit (a connection check, a timing window, a download, a
+// capture, a key press, a kavo3cli run): every report goes to the attachment the sequence
+// began with, and it keeps count of whether everything was taken and answered there.
+#pragma once
+
+#include "link/DeviceLink.h"
+
+namespace kavo3::link {
+
+class Conversation {
+  public:
+    // Begins with the open attachment, or with the one a search opens now.
+    explicit Conversation(DeviceLink& link) : link_(link), attachment_(link.attach()) {}
+    // Goes on with an attachment that an earlier sequence began with.
+    Conversation(DeviceLink& link, Attachment attachment) : link_(link), attachment_(attachment) {}
+
+    DeviceLink& link() { return link_; }
+    Attachment attachment() const { return attachment_; }
+
+    // The attachment is still the open one: the unit neither left nor came back meanwhile.
+    bool live() const { return attachment_ != kNoAttachment && link_.attachment() == attachment_; }
+    // Every report of the conversation was taken, and every read answered, by its
+    // attachment; what it read can be relied on.
+    bool whole() const { return whole_ && live(); }
+
+    // One output report; CommandBytes keeps it as the record of the last command unless
+    // `record` is false. True when it was taken.
+    bool send(const Command& bytes, Meant meant = Meant::Command, bool record = true) {
+        if (record) link_.CommandBytes = bytes;
+        const bool taken = link_.WriteReport(bytes, meant, attachment_);
+        whole_ = whole_ && taken;
+        return taken;
+    }
+    // One read; true when this attachment answered. ReadBuffer holds the answer, or zeros.
+    bool read() {
+        const bool answered = link_.ReadReport(attachment_).from(attachment_);
+        whole_ = whole_ && answered;
+        return answered;
+    }
+    // send, then read; true when both went through.
+    bool exchange(const Command& bytes) {
+        const bool taken = send(bytes);
+        return read() && taken;
+    }
+
+    // CommandBytes with a new code (and first parameter), the rest as the last command left
+    // them.
+    Command following(std::uint8_t code) const {
+        Command bytes = link_.CommandBytes;
+        bytes[0] = code;
+        return bytes;
+    }
+    Command following(std::uint8_t code, std::uint8_t first) const {
+        Command bytes = following(code);
+        bytes[1] = first;
+        return bytes;
+    }
+
+  private:
+    DeviceLink& link_;
+    Attachment attachment_;
+    bool whole_ = true;
+};
+
+}  // namespace kavo3::link
