@@ -36,10 +36,12 @@ int main(int argc, char** argv) {
     kavo3::link::setProgramName("kavo3cli");
     CLI::App app{"kavo3cli: the KAVO-3 tool from the command line", "kavo3cli"};
     app.footer(
-        "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, no\n"
-        "answer, or gone during the run), 3 input file refused, 4 checksum mismatch, 5 checksum\n"
-        "never ready, 6 frame rejected, 7 unit not in the capture setting (FPGA SELECT B2),\n"
-        "64 bad usage, 130 interrupted.\n");
+        "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, in\n"
+        "use by another program, no answer, or gone during the run), 3 input file refused,\n"
+        "4 checksum mismatch, 5 checksum never ready, 6 frame rejected, 7 unit not in the\n"
+        "capture setting (FPGA SELECT B2), 64 bad usage, 130 interrupted.\n"
+        "One program at a time holds the unit; a second one is refused before it sends "
+        "anything.\n");
     app.require_subcommand(1);
 
     UnitOptions unit;

@@ -48,6 +48,7 @@ class SimTransport : public link::Transport {
 
     std::vector<link::InterfaceEntry> listInterfaces() override;
     std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
+    std::optional<long> holderOf(const std::string& path) override;
 
     struct Device;
 
