@@ -76,8 +76,8 @@ enum class OpenError {
 // reports too short, is never opened: other devices are neither woken nor held.
 struct InterfaceEntry {
     std::string path;
-    std::optional<HidAttributes> listedIdentity;
-    std::optional<HidCaps> listedCaps;
+    std::optional<HidAttributes> listedIdentity{};
+    std::optional<HidCaps> listedCaps{};
 };
 
 class Transport {

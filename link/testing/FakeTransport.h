@@ -16,7 +16,7 @@ struct FakeInterface {
     HidAttributes attributes{};
     HidCaps caps{65, 65};
     OpenError openError = OpenError::None;  // anything but None makes open() fail
-    std::optional<long> holder;             // with Busy: the program that holds it
+    std::optional<long> holder{};           // with Busy: the program that holds it
     bool attributesFail = false;
     bool capsFail = false;
 };
