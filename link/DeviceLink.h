@@ -72,6 +72,10 @@ class DeviceLink {
     // Sends CommandBytes as they stand.
     bool WriteCommand() { return WriteReport(CommandBytes); }
 
+    // Whether the latest write reached the unit. A write that was not taken cannot be
+    // answered: the reads that follow it end at once with zeros instead of waiting.
+    bool lastWriteTaken() const { return lastWriteTaken_; }
+
     // Waits for the next input report and leaves it in ReadBuffer; all zeros when none came.
     // When the platform says that the unit has left, both handles are closed and DeviceFound
     // becomes false: reads then end at once, and the next write searches again.
@@ -112,9 +116,15 @@ class DeviceLink {
     // Closes both handles; a later write searches again.
     void Close();
 
-    // Set when a unit of the match table was listed but could not be opened for lack of
-    // permission during the latest search; says what to do about it.
-    const std::string& permissionProblem() const { return permissionProblem_; }
+    // What keeps a listed unit from being used that the user can mend, and how: no permission
+    // to open it, another program holding it (both set by the latest search), or an endpoint
+    // that stalls (set by the write that met it). Empty when there is none. It also goes to
+    // the trace and, once per text, to standard error.
+    const std::string& unitProblem() const { return unitProblem_; }
+    // Told of every change of unitProblem(), so that a window can show it while it lasts.
+    void setProblemListener(std::function<void(const std::string&)> listener) {
+        problemListener_ = std::move(listener);
+    }
 
     std::chrono::milliseconds readWait() const { return readWait_; }
     const std::string& DevicePath() const { return devicePath_; }
@@ -126,6 +136,8 @@ class DeviceLink {
 
   private:
     bool tryInterface(const InterfaceEntry& entry);
+    void openRefused(const InterfaceEntry& entry, OpenError error);
+    void setProblem(std::string text);
     void unitGone();
     void note(const std::string& text);
     bool refusedWhileHeld(const char* what);
@@ -142,8 +154,11 @@ class DeviceLink {
     std::unique_ptr<HidHandle> DeviceHandle;
     std::unique_ptr<HidHandle> ReadHandle;
     std::string devicePath_;
-    std::string permissionProblem_;
-    std::string problemOnStderr_;  // the refusal last told on standard error
+    std::string unitProblem_;
+    std::string problemOnStderr_;  // the problem last told on standard error
+    std::function<void(const std::string&)> problemListener_;
+    bool lastWriteTaken_ = true;
+    bool unansweredNoted_ = false;  // the trace said why reads after it are not waited for
     std::vector<std::uint8_t> outputReport_;
     bool held_ = false;
     bool holderActing_ = false;   // the current write or read comes through the hold

@@ -38,6 +38,8 @@ class RecordingTransport : public Transport {
 
     std::vector<InterfaceEntry> listInterfaces() override { return inner_.listInterfaces(); }
 
+    std::optional<long> holderOf(const std::string& path) override { return inner_.holderOf(path); }
+
     std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override {
         std::unique_ptr<HidHandle> handle = inner_.open(path, error);
         if (!handle) return nullptr;
