@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
 #include "link/ProgramName.h"
@@ -36,6 +37,10 @@ int main(int argc, char** argv) {
     kavo3::link::setProgramName("kavo3cli");
     CLI::App app{"kavo3cli: the KAVO-3 tool from the command line", "kavo3cli"};
     app.footer(
+        "Nothing is sent to the unit for a download area outside its flash (2 MiB unless\n"
+        "--flash-size says more; exit 64), a download file over 1 MiB (unless --first-mib;\n"
+        "exit 3), or an output named as a folder (exit 64) or whose folder is missing or takes\n"
+        "no new file (exit 1).\n\n"
         "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, no\n"
         "answer, or gone during the run), 3 input file refused, 4 checksum mismatch, 5 checksum\n"
         "never ready, 6 frame rejected, 7 unit not in the capture setting (FPGA SELECT B2),\n"
@@ -57,16 +62,27 @@ int main(int argc, char** argv) {
     status->add_flag("--list", listInterfaces,
                      "Show every HID interface examined and what was made of it");
 
-    std::string downloadFile;
+    DownloadRequest downloadRequest;
     std::string address = "0x0E8000";
+    std::string flashSize = "0x200000";
     CLI::App* download = subcommand(
         app, "download", "Write FILE into the unit's flash ROM and verify it by checksum");
-    download->add_option("FILE", downloadFile, "The file to write (at most 1 MiB is written)")
+    download->add_option("FILE", downloadRequest.file, "The file to write, at most 1 MiB")
         ->required()
         ->type_name("FILE");
-    download->add_option("--address", address, "Flash address")
+    download
+        ->add_option("--address", address,
+                     "Flash address; the area up to the file's end must lie inside the flash")
         ->capture_default_str()
         ->check(CLI::Validator(checkAddress, "ADDR"));
+    download
+        ->add_option("--flash-size", flashSize,
+                     "The unit's flash size, for a unit known to have more than 2 MiB")
+        ->capture_default_str()
+        ->check(CLI::Validator(checkFlashSize, "SIZE"));
+    download->add_flag("--first-mib", downloadRequest.firstMib,
+                       "Take a file over 1 MiB and write and verify only its first 1 MiB, as the "
+                       "main window does (otherwise it is refused)");
 
     CLI::App* timing = subcommand(app, "timing", "The unit's video timing registers");
     timing->require_subcommand(1);
@@ -78,7 +94,9 @@ int main(int argc, char** argv) {
     std::string timingFile;
     CLI::App* timingSave =
         subcommand(*timing, "save", "Save the register image as a 257-byte timing data file");
-    timingSave->add_option("FILE", timingFile, "The file to write")->required()->type_name("FILE");
+    timingSave->add_option("FILE", timingFile, "The file to write, in a folder that exists")
+        ->required()
+        ->type_name("FILE");
     CLI::App* timingLoad =
         subcommand(*timing, "load", "Load a timing data file and write it to the unit");
     timingLoad->add_option("FILE", timingFile, "The file to read")->required()->type_name("FILE");
@@ -89,7 +107,8 @@ int main(int argc, char** argv) {
         app, "capture", "Freeze the picture, read one frame and save it as a 24-bit BMP");
     capture
         ->add_option("FILE", captureFile,
-                     "Where to save; the extension becomes .bmp, as in the capture window")
+                     "Where to save, in a folder that exists; the extension becomes .bmp, as in "
+                     "the capture window")
         ->required()
         ->type_name("FILE");
     capture->add_flag("--leave-frozen", leaveFrozen,
@@ -120,7 +139,11 @@ int main(int argc, char** argv) {
     if (unit.simSwitches == "true") unit.simSwitches.clear();
 
     if (*status) return runStatus(unit, listInterfaces);
-    if (*download) return runDownload(unit, downloadFile, *parseNumber(address));
+    if (*download) {
+        downloadRequest.address = *parseNumber(address);
+        downloadRequest.flashSize = *parseNumber(flashSize);
+        return runDownload(unit, downloadRequest);
+    }
     if (*timingShow) return runTimingShow(unit);
     if (*timingSet) return runTimingSet(unit, assignments);
     if (*timingSave) return runTimingSave(unit, timingFile);
