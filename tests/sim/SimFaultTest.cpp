@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "SimRig.h"
+#include "sim/UnitView.h"
 
 namespace kavo3::sim {
 namespace {
@@ -116,7 +117,7 @@ TEST(SimFaults, AUnitThatKeepsItsStateTakesReportsAfterAReplugAsDataOneThatResta
         SimRig rig(with(restarts ? "restart" : ""));
         rig.exchange({4, 0, 0x00, 0x80, 0x0E, 0x55, 0xAA, 0x55});
         rig.send({1, 0, 0x00, 0x80, 0x0E, 24, 0, 0});  // three data reports follow
-        rig.send({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0});
+        rig.sendData({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0});
         rig.transport.unplug();
         rig.transport.plugBackIn();
         ASSERT_TRUE(rig.link.OpenDevice());
@@ -126,9 +127,13 @@ TEST(SimFaults, AUnitThatKeepsItsStateTakesReportsAfterAReplugAsDataOneThatResta
         EXPECT_EQ(allZero(rig.exchange({2})), !restarts);
         EXPECT_EQ(rig.unit().flash()[0x0E8008], restarts ? 0xFF : 2);
         EXPECT_EQ(rig.unit().flashWriteRunning(), !restarts);
-        if (!restarts) rig.send({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        if (!restarts)
+            rig.link.WriteReport({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                                 link::Meant::Probe);
         EXPECT_FALSE(rig.unit().flashWriteRunning());
         EXPECT_FALSE(allZero(rig.exchange({2})));
+        // The unit's own view saw the connection check arrive as data, where it kept its state.
+        EXPECT_EQ(takeViolations().size(), restarts ? 0u : 1u);
     }
 }
 
