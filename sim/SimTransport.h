@@ -48,6 +48,8 @@ class SimTransport : public link::Transport {
 
     std::vector<link::InterfaceEntry> listInterfaces() override;
     std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
+    // The unit on port 1 of the simulated host, the other interfaces on a hub on port 2.
+    std::string portPathOf(const std::string& path) override;
 
     struct Device;
 
