@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -43,17 +44,25 @@ struct SimTransport::Device {
         if (options.unplugAfter == 0) unplug();
     }
 
+    std::string unitPath() const { return interfacePath(unit.options().extraInterfaces + plugIns); }
     void unplug() {
+        if (unplugged) return;
         unplugged = true;
         const int replug = unit.options().replugAfterMs;
         if (replug >= 0) backAt = Clock::now() + std::chrono::milliseconds(replug);
+        if (announce) announce({link::DeviceEvent::Kind::Left, unitPath(), std::nullopt});
     }
     void plugBackIn() {
+        if (!unplugged) return;
         unplugged = false;
         backAt.reset();
         ++plugIns;
         // Answers queued at the old node went with it.
         unit.discardAnswers();
+        const SimOptions& o = unit.options();
+        if (announce)
+            announce({link::DeviceEvent::Kind::Arrived, unitPath(),
+                      HidAttributes{o.vendorId, o.productId, 0x0111}});
     }
     // A unit due back is plugged in by the first look at it.
     void comeBackWhenDue() {
@@ -77,6 +86,8 @@ struct SimTransport::Device {
     long written = 0;
     long read = 0;
     int handles = 0;
+    // Raises the device events of the transport, while it exists.
+    std::function<void(const link::DeviceEvent&)> announce;
 };
 
 namespace {
@@ -193,17 +204,17 @@ class UnitHandle : public link::HidHandle {
 
 }  // namespace
 
-SimTransport::SimTransport(SimOptions options) : device_(std::make_shared<Device>(options)) {}
+SimTransport::SimTransport(SimOptions options) : device_(std::make_shared<Device>(options)) {
+    device_->announce = [this](const link::DeviceEvent& event) { raise(event); };
+}
 
-SimTransport::~SimTransport() = default;
+SimTransport::~SimTransport() { device_->announce = nullptr; }
 
 SimulatedUnit& SimTransport::unit() { return device_->unit; }
 const SimulatedUnit& SimTransport::unit() const { return device_->unit; }
 const SimOptions& SimTransport::options() const { return device_->unit.options(); }
 
-std::string SimTransport::unitPath() const {
-    return interfacePath(device_->unit.options().extraInterfaces + device_->plugIns);
-}
+std::string SimTransport::unitPath() const { return device_->unitPath(); }
 
 void SimTransport::unplug() { device_->unplug(); }
 void SimTransport::plugBackIn() { device_->plugBackIn(); }
@@ -211,6 +222,11 @@ bool SimTransport::unplugged() const { return device_->unplugged; }
 void SimTransport::setReportDelay(std::chrono::microseconds delay) {
     device_->clock = ReportClock(delay);
 }
+std::optional<link::DeviceEvents::Clock::time_point> SimTransport::nextChangeDue() const {
+    if (!device_->unplugged) return std::nullopt;
+    return device_->backAt;
+}
+void SimTransport::receive() { device_->comeBackWhenDue(); }
 long SimTransport::reportsWritten() const { return device_->written; }
 long SimTransport::reportsRead() const { return device_->read; }
 int SimTransport::openHandles() const { return device_->handles; }
