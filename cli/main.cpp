@@ -9,13 +9,15 @@
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
 #include "link/ProgramName.h"
+#include "link/TickPeriod.h"
 
 namespace {
 
 using namespace kavo3::cli;
 
 constexpr const char* kCommonOptions =
-    "Every subcommand also takes --sim[=SWITCHES] and --trace FILE (see kavo3cli --help).\n";
+    "Every subcommand also takes --sim[=SWITCHES], --trace FILE and --tick-ms N (see kavo3cli\n"
+    "--help).\n";
 
 // A 24-bit flash address, decimal or 0x hexadecimal.
 std::string checkAddress(const std::string& text) {
@@ -41,10 +43,12 @@ int main(int argc, char** argv) {
         "--flash-size says more; exit 64), a download file over 1 MiB (unless --first-mib;\n"
         "exit 3), or an output named as a folder (exit 64) or whose folder is missing or takes\n"
         "no new file (exit 1).\n\n"
-        "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, no\n"
-        "answer, or gone during the run), 3 input file refused, 4 checksum mismatch, 5 checksum\n"
-        "never ready, 6 frame rejected, 7 unit not in the capture setting (FPGA SELECT B2),\n"
-        "64 bad usage, 130 interrupted.\n");
+        "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, in\n"
+        "use by another program, no answer, or gone during the run), 3 input file refused,\n"
+        "4 checksum mismatch, 5 checksum never ready, 6 frame rejected, 7 unit not in the\n"
+        "capture setting (FPGA SELECT B2), 64 bad usage, 130 interrupted.\n"
+        "One program at a time holds the unit; a second one is refused before it sends "
+        "anything.\n");
     app.require_subcommand(1);
 
     UnitOptions unit;
@@ -56,6 +60,11 @@ int main(int argc, char** argv) {
     app.add_option("--trace", unit.tracePath,
                    "Append one line per event of the device link to FILE (as KAVO3_TRACE)")
         ->type_name("FILE");
+    std::string tickMs;
+    app.add_option(kavo3::link::kTickOption, tickMs,
+                   "Tick of the settle waits, 1 to 1000 ms (default 1, or KAVO3_TICK_MS); try 16 "
+                   "for a unit that answers but fails erases or timing loads")
+        ->type_name("N");
 
     bool listInterfaces = false;
     CLI::App* status = subcommand(app, "status", "Search for the unit and check that it answers");
@@ -133,6 +142,12 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitUsage;
+    }
+    if (const std::string bad =
+            kavo3::link::setTickPeriodFrom(tickMs.empty() ? nullptr : tickMs.c_str());
+        !bad.empty()) {
+        std::fprintf(stderr, "kavo3cli: %s\n", bad.c_str());
+        return kExitUsage;
     }
     unit.simulated = sim->count() > 0;
     // A bare --sim leaves the flag's own value; no switch is called that.

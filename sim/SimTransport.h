@@ -51,6 +51,7 @@ class SimTransport : public link::Transport, public link::DeviceEvents {
 
     std::vector<link::InterfaceEntry> listInterfaces() override;
     std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
+    std::optional<long> holderOf(const std::string& path) override;
     // The unit on port 1 of the simulated host, the other interfaces on a hub on port 2.
     std::string portPathOf(const std::string& path) override;
 
