@@ -35,6 +35,7 @@ class ChosenUnit : public Transport {
     std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override {
         return all_.open(path, error);
     }
+    std::optional<long> holderOf(const std::string& path) override { return all_.holderOf(path); }
     std::string permissionHint() const override { return all_.permissionHint(); }
     std::string portPathOf(const std::string& path) override { return all_.portPathOf(path); }
 

@@ -36,6 +36,10 @@ class SimBench::Slot : public link::Transport {
         }
         return unit_.open(own, error);
     }
+    std::optional<long> holderOf(const std::string& path) override {
+        const std::string own = inner(path);
+        return own.empty() ? std::nullopt : unit_.holderOf(own);
+    }
     std::string portPathOf(const std::string& path) override {
         const std::string own = inner(path);
         std::string port = own.empty() ? std::string() : unit_.portPathOf(own);
@@ -100,6 +104,12 @@ std::unique_ptr<link::HidHandle> SimBench::open(const std::string& path, link::O
         if (handle || error != link::OpenError::Failed) return handle;
     }
     return nullptr;
+}
+
+std::optional<long> SimBench::holderOf(const std::string& path) {
+    for (const auto& s : slots_)
+        if (auto holder = s->holderOf(path)) return holder;
+    return std::nullopt;
 }
 
 std::string SimBench::portPathOf(const std::string& path) {
