@@ -67,7 +67,8 @@ TEST(SimBench, EachUnitOnItsOwnThreadGetsOnlyItsOwnBytes) {
             link.ReadReport();
             link.WriteReport(1, 0, 0, 0, 0, kReports * 8 & 0xFF, kReports * 8 >> 8, 0);
             const auto b = static_cast<std::uint8_t>(0xA0 + k);
-            for (int r = 0; r < kReports; ++r) link.WriteReport(b, b, b, b, b, b, b, b);
+            for (int r = 0; r < kReports; ++r)
+                link.WriteReport({b, b, b, b, b, b, b, b}, link::Meant::Data);
             link.ReadReport();
         });
     }
