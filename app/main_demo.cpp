@@ -1,6 +1,7 @@
 // kavo3tool-demo: the tool against the built-in simulated unit (KAVO3_SIM sets its switches).
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "app/Program.h"
@@ -21,5 +22,8 @@ int main(int argc, char** argv) {
         options = *parsed;
     }
     kavo3::sim::SimTransport transport(options);
-    return kavo3::app::runProgram(argc, argv, transport);
+    // The simulated unit raises its own device events; the program does not own it.
+    return kavo3::app::runProgram(argc, argv, transport, [&](QWidget&) {
+        return std::shared_ptr<kavo3::link::DeviceEvents>(std::shared_ptr<void>(), &transport);
+    });
 }

@@ -1,4 +1,5 @@
 // kavo3tool: the tool against a real unit on USB.
+#include "app/PlatformDeviceEvents.h"
 #include "app/Program.h"
 #include "link/ProgramName.h"
 
@@ -13,5 +14,5 @@ using PlatformTransport = kavo3::link::HidrawTransport;
 int main(int argc, char** argv) {
     kavo3::link::setProgramName("kavo3tool");
     PlatformTransport transport;
-    return kavo3::app::runProgram(argc, argv, transport);
+    return kavo3::app::runProgram(argc, argv, transport, kavo3::app::platformDeviceEvents);
 }
