@@ -50,7 +50,13 @@ MainWindow::MainWindow(ui::Session& session, QWidget* parent) : QWidget(parent),
     connect(Command2, &QPushButton::clicked, this, [this, call] { call(showRemoteWindow); });
     connect(Command3, &QPushButton::clicked, this, [this, call] { call(showCaptureWindow); });
     connect(Command10, &QPushButton::clicked, this, [this, call] { call(startRomDownload); });
+
+    // A problem met later (a unit that stalls) shows as soon as the link meets it.
+    session_.link.setProblemListener(
+        [this](const std::string& problem) { showUnitProblem(problem); });
 }
+
+MainWindow::~MainWindow() { session_.link.setProblemListener({}); }
 
 void MainWindow::load() {
     if (loaded_) return;
@@ -68,10 +74,13 @@ void MainWindow::connectUnit() {
     connected_ = connection == link::Connection::Ready;
     setStatusText(QString::fromUtf8(connected_ ? kConnectedText : kNotConnectedText));
     showButtons();
-    const std::string& problem = link.permissionProblem();
-    Text1->setToolTip(problem.empty() ? QString() : QString::fromStdString(problem));
+    showUnitProblem(link.unitProblem());
     for (const link::DeviceEvent& left : std::exchange(leftDuringCheck_, {})) deviceLeft(left);
     runOwedCheck();
+}
+
+void MainWindow::showUnitProblem(const std::string& problem) {
+    Text1->setToolTip(problem.empty() ? QString() : QString::fromStdString(problem));
 }
 
 void MainWindow::listenTo(ui::DeviceWatch& watch) {
@@ -152,11 +161,10 @@ void MainWindow::showButtons() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    session_.link.Close();
     event->accept();
     // Ends the run at once, also from inside another window's wait; no other window's
     // closing handling runs.
-    if (session_.endProgram) session_.endProgram();
+    ui::endRun(session_);
 }
 
 }  // namespace kavo3::app

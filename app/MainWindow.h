@@ -28,6 +28,7 @@ class MainWindow : public QWidget {
     Q_OBJECT
   public:
     explicit MainWindow(ui::Session& session, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The window's load handling: runs the connection check once, before the window is shown.
     void load();
@@ -70,6 +71,8 @@ class MainWindow : public QWidget {
   private:
     void showButtons();
     void runOwedCheck();
+    // The link's word on what keeps the unit from being used, as the status line's tool tip.
+    void showUnitProblem(const std::string& problem);
 
     ui::Session& session_;
     bool loaded_ = false;

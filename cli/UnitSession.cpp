@@ -72,7 +72,7 @@ bool UnitSession::connect() {
         case link::Connection::NotFound:
             break;
     }
-    if (link_->permissionProblem().empty()) {
+    if (link_->unitProblem().empty()) {
         std::fprintf(stderr,
                      "kavo3cli: no KAVO-3 found. Check the USB cable and the unit's power; "
                      "'kavo3cli status --list' shows every HID interface examined.\n");

@@ -88,6 +88,7 @@ struct SimTransport::Device {
     std::optional<Clock::time_point> backAt;
     int plugIns = 0;  // how often it came back; each time at another path
     long written = 0;
+    long writesTried = 0;  // output reports offered to the unit, taken or not
     long read = 0;
     int handles = 0;
     // Raises the device events of the transport, while it exists.
@@ -151,6 +152,11 @@ class UnitHandle : public link::HidHandle {
             return link::WriteStatus::Refused;
         }
         d.clock.pass();
+        if (++d.writesTried == d.unit.options().refuseWrite) {
+            failure_ = "the unit did not take output report " + std::to_string(d.writesTried) +
+                       " (refuse=" + std::to_string(d.writesTried) + ")";
+            return link::WriteStatus::Refused;
+        }
         if (!d.unit.receive(report)) {
             failure_ = "the unit took no report with this ID";
             return link::WriteStatus::Refused;
@@ -240,12 +246,19 @@ std::vector<link::InterfaceEntry> SimTransport::listInterfaces() {
     std::vector<link::InterfaceEntry> out;
     const SimOptions& o = device_->unit.options();
     for (int i = 0; i < o.extraInterfaces; ++i)
-        out.push_back(
-            {interfacePath(i),
-             kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()].attributes});
+        out.push_back({interfacePath(i),
+                       kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()].attributes,
+                       kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()].caps});
     if (!device_->unplugged)
-        out.push_back({unitPath(), HidAttributes{o.vendorId, o.productId, 0x0111}});
+        out.push_back({unitPath(), HidAttributes{o.vendorId, o.productId, 0x0111},
+                       HidCaps{kReportLength, kReportLength}});
     return out;
+}
+
+std::optional<long> SimTransport::holderOf(const std::string& path) {
+    const long holder = device_->unit.options().busyHolder;
+    if (path != unitPath() || holder <= 0) return std::nullopt;
+    return holder;
 }
 
 std::unique_ptr<link::HidHandle> SimTransport::open(const std::string& path,
@@ -257,7 +270,13 @@ std::unique_ptr<link::HidHandle> SimTransport::open(const std::string& path,
             return std::make_unique<OtherHandle>(
                 device_, kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()]);
     }
-    if (path == unitPath() && !device_->unplugged) return std::make_unique<UnitHandle>(device_);
+    if (path == unitPath() && !device_->unplugged) {
+        if (device_->unit.options().busyHolder != 0) {
+            error = link::OpenError::Busy;
+            return nullptr;
+        }
+        return std::make_unique<UnitHandle>(device_);
+    }
     error = link::OpenError::Failed;
     return nullptr;
 }

@@ -51,6 +51,7 @@ class SimTransport : public link::Transport, public link::DeviceEvents {
 
     std::vector<link::InterfaceEntry> listInterfaces() override;
     std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
+    std::optional<long> holderOf(const std::string& path) override;
 
     // A unit due back (replug=N) comes back at that time; receive() plugs it in once it is due.
     std::optional<Clock::time_point> nextChangeDue() const override;
