@@ -2,10 +2,9 @@
 // so that eight units on a hub take the time of one.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 struct UnitRun {
     std::string name;
-    std::string tracePath;
+    std::unique_ptr<UnitSession> unit;
     std::atomic<std::uint32_t> sent{0};  // data bytes handed to the link
     std::atomic<bool> done{false};
     // Written by the unit's thread before `done`, read after it.
@@ -65,14 +64,10 @@ void judge(UnitRun& run, const download::DownloadResult& result) {
     }
 }
 
-void downloadTo(UnitSource& source, const DownloadRequest& request, UnitRun& run) {
+void downloadTo(const DownloadRequest& request, UnitRun& run) {
     const Clock::time_point start = Clock::now();
-    int exitCode = kExitOk;
-    auto unit = UnitSession::createFor(source, run.name, run.tracePath, exitCode);
-    if (!unit) {
-        run.exitCode = exitCode;
-        run.verdict = "trace not written";
-    } else if (!unit->connect()) {
+    UnitSession* unit = run.unit.get();
+    if (!unit->connect()) {
         run.exitCode = kExitNoUnit;
         run.verdict = "no unit";
     } else {
@@ -195,8 +190,15 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
         auto run = std::make_unique<UnitRun>();
         run->name = names[i];
         // One trace file per unit, numbered as the summary lists them.
-        if (!options.tracePath.empty())
-            run->tracePath = options.tracePath + "." + std::to_string(i + 1);
+        const std::string tracePath =
+            options.tracePath.empty() ? "" : options.tracePath + "." + std::to_string(i + 1);
+        // Set up here, before any unit runs: finding a unit's own transport looks at them all.
+        run->unit = UnitSession::createFor(*source, run->name, tracePath, exitCode);
+        if (!run->unit) {
+            run->exitCode = exitCode;
+            run->verdict = "trace not written";
+            run->done = true;
+        }
         runs.push_back(std::move(run));
     }
 
@@ -205,7 +207,7 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
     if (terminal) lines.draw(false);
     std::vector<std::thread> threads;
     for (auto& run : runs)
-        threads.emplace_back(downloadTo, std::ref(*source), std::cref(request), std::ref(*run));
+        if (run->unit) threads.emplace_back(downloadTo, std::cref(request), std::ref(*run));
 
     // The lines are redrawn from here, so the units' threads never wait for the terminal.
     if (terminal) {
