@@ -4,11 +4,16 @@
 #include <string>
 
 #include "app/Program.h"
+#include "version/ProgramVersion.h"
 #include "link/ProgramName.h"
 #include "sim/SimOptions.h"
 #include "sim/SimTransport.h"
 
 int main(int argc, char** argv) {
+    if (kavo3::version::askedForVersion(argc, argv)) {
+        kavo3::version::printVersion("kavo3tool-demo");
+        return 0;
+    }
     kavo3::link::setProgramName("kavo3tool-demo");
     kavo3::sim::SimOptions options;
     if (const char* switches = std::getenv("KAVO3_SIM"); switches && *switches) {

@@ -1,5 +1,6 @@
 // kavo3tool: the tool against a real unit on USB.
 #include "app/Program.h"
+#include "version/ProgramVersion.h"
 #include "link/ProgramName.h"
 
 #ifdef _WIN32
@@ -11,6 +12,10 @@ using PlatformTransport = kavo3::link::HidrawTransport;
 #endif
 
 int main(int argc, char** argv) {
+    if (kavo3::version::askedForVersion(argc, argv)) {
+        kavo3::version::printVersion("kavo3tool");
+        return 0;
+    }
     kavo3::link::setProgramName("kavo3tool");
     PlatformTransport transport;
     return kavo3::app::runProgram(argc, argv, transport);

@@ -8,6 +8,7 @@
 #include "capture/BitmapFile.h"
 #include "capture/CaptureSequence.h"
 #include "cli/Commands.h"
+#include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
 
@@ -81,7 +82,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     std::unique_ptr<Progress> progress;
     capture::CaptureCallbacks callbacks;
     callbacks.frameInformation = [&](const capture::FrameSizes& sizes) {
-        std::printf("%s\n", sizes.accepted() ? sizeText(sizes).c_str() : kRejectedText);
+        printText(stdout, "%s\n", sizes.accepted() ? sizeText(sizes).c_str() : kRejectedText);
         std::fflush(stdout);
         if (sizes.accepted())
             progress = std::make_unique<Progress>(

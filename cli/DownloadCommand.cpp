@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "cli/Commands.h"
+#include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
 #include "download/ErasePlan.h"
@@ -75,7 +76,7 @@ int runDownload(const UnitOptions& unitOptions, const std::string& file, std::ui
         if (text == lastStatus) return;
         lastStatus = text;
         if (dataStarted) progress.finish();
-        std::printf("%s\n", text.c_str());
+        printText(stdout, "%s\n", text.c_str());
         std::fflush(stdout);
     };
     callbacks.progress = [&](std::uint32_t offset) {

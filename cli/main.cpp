@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "version/ProgramVersion.h"
 #include "cli/Commands.h"
+#include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
 #include "link/ProgramName.h"
@@ -34,6 +36,7 @@ CLI::App* subcommand(CLI::App& app, const char* name, const char* description) {
 
 int main(int argc, char** argv) {
     kavo3::link::setProgramName("kavo3cli");
+    useUtf8Console();
     CLI::App app{"kavo3cli: the KAVO-3 tool from the command line", "kavo3cli"};
     app.footer(
         "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, no\n"
@@ -41,6 +44,8 @@ int main(int argc, char** argv) {
         "never ready, 6 frame rejected, 7 unit not in the capture setting (FPGA SELECT B2),\n"
         "64 bad usage, 130 interrupted.\n");
     app.require_subcommand(1);
+    app.set_version_flag("--version", kavo3::version::versionLine("kavo3cli"),
+                         "Print the program, its version and the commit it was built from");
 
     UnitOptions unit;
     // A flag, so that "--sim FILE" never takes the file for switches; switches go after "=".
