@@ -48,7 +48,13 @@ MainWindow::MainWindow(ui::Session& session, QWidget* parent) : QWidget(parent),
     connect(Command2, &QPushButton::clicked, this, [this, call] { call(showRemoteWindow); });
     connect(Command3, &QPushButton::clicked, this, [this, call] { call(showCaptureWindow); });
     connect(Command10, &QPushButton::clicked, this, [this, call] { call(startRomDownload); });
+
+    // A problem met later (a unit that stalls) shows as soon as the link meets it.
+    session_.link.setProblemListener(
+        [this](const std::string& problem) { showUnitProblem(problem); });
 }
+
+MainWindow::~MainWindow() { session_.link.setProblemListener({}); }
 
 void MainWindow::load() {
     if (loaded_) return;
@@ -67,7 +73,10 @@ void MainWindow::connectUnit() {
         setStatusText(QString::fromUtf8(kConnectedText));
         setUnitButtonsEnabled(true);
     }
-    const std::string& problem = link.permissionProblem();
+    showUnitProblem(link.unitProblem());
+}
+
+void MainWindow::showUnitProblem(const std::string& problem) {
     Text1->setToolTip(problem.empty() ? QString() : QString::fromStdString(problem));
 }
 

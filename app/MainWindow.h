@@ -4,8 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QTimer>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -18,8 +18,9 @@ inline constexpr const char* kNotConnectedText = "ＫＡＶＯ－３　No　Ｃ�
 
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(ui::Session& session, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The window's load handling: runs the connection check once, before the window is shown.
     void load();
@@ -45,10 +46,13 @@ public:
     // Enables or disables the four buttons that talk to the unit.
     void setUnitButtonsEnabled(bool enabled);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
+    // The link's word on what keeps the unit from being used, as the status line's tool tip.
+    void showUnitProblem(const std::string& problem);
+
     ui::Session& session_;
     bool loaded_ = false;
     QString pendingProgress_;

@@ -2,12 +2,16 @@
 
 #include <QApplication>
 #include <QTranslator>
+#include <cstdio>
 
 #include "app/MainWindow.h"
 #include "app/ProgramLook.h"
+#include "app/ProgramOptions.h"
 #include "app/ProgramWindows.h"
 #include "app/QtTranslations.h"
 #include "link/DeviceLink.h"
+#include "link/ProgramName.h"
+#include "link/TickPeriod.h"
 #include "link/Trace.h"
 
 namespace kavo3::app {
@@ -17,6 +21,14 @@ int runProgram(int argc, char** argv, link::Transport& transport) {
     setUpProgramLook(application);
     QTranslator qtTranslator;
     installQtTranslations(application, qtTranslator);
+    std::string error;
+    const auto options = parseProgramOptions(application.arguments().mid(1), error);
+    if (options)
+        error = link::setTickPeriodFrom(options->tickMs ? options->tickMs->c_str() : nullptr);
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s: %s\n", link::programName().c_str(), error.c_str());
+        return kBadUsage;
+    }
 
     const std::unique_ptr<link::Trace> trace = link::Trace::fromEnvironment();
     link::DeviceLink link(transport, link::DeviceLink::kReadWait, trace.get());

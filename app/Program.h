@@ -6,6 +6,9 @@
 
 namespace kavo3::app {
 
+// Exit status of a run with an argument it does not take.
+inline constexpr int kBadUsage = 64;
+
 int runProgram(int argc, char** argv, link::Transport& transport);
 
 }  // namespace kavo3::app

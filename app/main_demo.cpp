@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/Program.h"
-#include "version/ProgramVersion.h"
 #include "link/ProgramName.h"
 #include "sim/SimOptions.h"
 #include "sim/SimTransport.h"
+#include "version/ProgramVersion.h"
 
 int main(int argc, char** argv) {
     if (kavo3::version::askedForVersion(argc, argv)) {

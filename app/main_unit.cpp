@@ -1,7 +1,7 @@
 // kavo3tool: the tool against a real unit on USB.
 #include "app/Program.h"
-#include "version/ProgramVersion.h"
 #include "link/ProgramName.h"
+#include "version/ProgramVersion.h"
 
 #ifdef _WIN32
 #include "link/windows/WinHidTransport.h"

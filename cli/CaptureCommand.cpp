@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
+#include "cli/OutputFile.h"
 #include "cli/Progress.h"
 
 namespace kavo3::cli {
@@ -63,8 +64,10 @@ int runFreeze(const UnitOptions& unitOptions, bool on) {
 int runCapture(const UnitOptions& unitOptions, const std::string& file, bool leaveFrozen) {
     // The name as the window's save makes it: the extension replaced by, or added as, ".bmp".
     const std::string finalName = capture::finalBitmapPath(file);
+    // Found out now, not after the unit was frozen and its whole frame read.
+    int exitCode = checkOutputFile(file, finalName, "frame.bmp");
+    if (exitCode != kExitOk) return exitCode;
 
-    int exitCode = kExitOk;
     auto unit = UnitSession::create(unitOptions, exitCode);
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;

@@ -11,7 +11,8 @@ namespace kavo3::cli {
 
 int runStatus(const UnitOptions& unit, bool listInterfaces);
 
-int runDownload(const UnitOptions& unit, const std::string& file, std::uint32_t address);
+struct DownloadRequest;
+int runDownload(const UnitOptions& unit, const DownloadRequest& request);
 
 int runKey(const UnitOptions& unit, const std::string& key);
 // The key table: short name, code, design name and legend of every key.

@@ -1,10 +1,10 @@
 // kavo3cli download: the ROM download of the main window's "kavo cmd　load" button.
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
+#include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
 #include "download/ErasePlan.h"
@@ -13,56 +13,14 @@
 
 namespace kavo3::cli {
 
-namespace {
-
-// The flash address is 24 bits on the wire.
-constexpr std::uint64_t kAddressSpace = 0x1000000;
-
-// Refuses what the unit must never get: an address whose erases would clear flash before
-// the area (erases clear whole blocks), or an area beyond the 24-bit address space.
-bool addressFits(std::uint32_t address, std::uint32_t length) {
-    const download::ErasePlan plan = download::erasePlan(download::paddedLength(length));
-    const std::uint32_t alignment =
-        plan.large > 0 ? download::kLargeBlockBytes : download::kSmallBlockBytes;
-    if (address % alignment != 0) {
-        std::fprintf(stderr,
-                     "kavo3cli: --address 0x%X is not a multiple of 0x%X: the erase would clear "
-                     "flash before the download area. Choose an address on a %u KiB boundary.\n",
-                     address, alignment, alignment / 1024);
-        return false;
-    }
-    if (address + std::uint64_t{download::paddedLength(length)} > kAddressSpace) {
-        std::fprintf(stderr,
-                     "kavo3cli: --address 0x%X: the file would end beyond the unit's 24-bit "
-                     "address space (0xFFFFFF).\n",
-                     address);
-        return false;
-    }
-    return true;
-}
-
-int refused(const char* file, const char* why) {
-    std::fprintf(stderr, "kavo3cli: %s: %s\n", file, why);
-    return kExitRefusedFile;
-}
-
-}  // namespace
-
-int runDownload(const UnitOptions& unitOptions, const std::string& file, std::uint32_t address) {
-    const std::filesystem::path path(file);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return refused(file.c_str(), "no such file, or not a regular file");
-    const auto size = std::filesystem::file_size(path, error);
-    if (error) return refused(file.c_str(), "cannot read its length");
-    if (size == 0) return refused(file.c_str(), "the file is empty; there is nothing to download");
-    const std::uint32_t length = download::cappedLength(size);
-    if (!addressFits(address, length)) return kExitUsage;
-    if (size > length)
-        std::fprintf(stderr, "kavo3cli: %s is larger than 1 MiB; only its first 1 MiB is written\n",
-                     file.c_str());
-
+int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) {
     int exitCode = kExitOk;
+    const std::uint32_t length = checkDownload(request, exitCode);
+    if (length == 0) return exitCode;
+    const std::filesystem::path path(request.file);
+    const std::string& file = request.file;
+    const std::uint32_t address = request.address;
+
     auto unit = UnitSession::create(unitOptions, exitCode);
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;

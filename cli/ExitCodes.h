@@ -6,7 +6,7 @@ namespace kavo3::cli {
 enum ExitCode : int {
     kExitOk = 0,
     kExitFailure = 1,             // an output file or the trace could not be written
-    kExitNoUnit = 2,              // no unit, not permitted to open it, no answer, or it left
+    kExitNoUnit = 2,              // no unit, not permitted, in use elsewhere, no answer, or it left
     kExitRefusedFile = 3,         // the input file cannot be read or is not acceptable
     kExitChecksumMismatch = 4,    // the unit's checksum differs from the file's
     kExitChecksumNeverReady = 5,  // the unit never said its checksum was ready

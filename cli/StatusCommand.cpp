@@ -25,7 +25,7 @@ int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
     unit->trace().setNoteListener({});
 
     if (connection == link::Connection::NotFound) {
-        if (link.permissionProblem().empty())
+        if (link.unitProblem().empty())
             std::fprintf(stderr,
                          "kavo3cli: no KAVO-3 found. Check the USB cable and the unit's power%s.\n",
                          listInterfaces ? "" : "; --list shows every HID interface examined");

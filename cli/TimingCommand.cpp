@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
+#include "cli/OutputFile.h"
 #include "timing/TimingFileIo.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingSequence.h"
@@ -117,7 +118,8 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
 }
 
 int runTimingSave(const UnitOptions& options, const std::string& file) {
-    int exitCode = kExitOk;
+    int exitCode = checkOutputFile(file, file, "kavo3_syc1.bin");
+    if (exitCode != kExitOk) return exitCode;
     auto unit = connectedUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);

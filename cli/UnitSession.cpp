@@ -7,6 +7,7 @@
 
 #include "cli/ExitCodes.h"
 #include "link/ConnectionCheck.h"
+#include "link/TickPeriod.h"
 #include "sim/SimOptions.h"
 #include "sim/SimTransport.h"
 
@@ -20,7 +21,7 @@ using PlatformTransport = kavo3::link::HidrawTransport;
 
 namespace kavo3::cli {
 
-void settleWait(int ticks) { std::this_thread::sleep_for(std::chrono::milliseconds(ticks)); }
+void settleWait(int ticks) { std::this_thread::sleep_for(ticks * link::tickPeriod()); }
 
 std::unique_ptr<UnitSession> UnitSession::create(const UnitOptions& options, int& exitCode) {
     std::unique_ptr<UnitSession> session(new UnitSession);
@@ -71,7 +72,7 @@ bool UnitSession::connect() {
         case link::Connection::NotFound:
             break;
     }
-    if (link_->permissionProblem().empty()) {
+    if (link_->unitProblem().empty()) {
         std::fprintf(stderr,
                      "kavo3cli: no KAVO-3 found. Check the USB cable and the unit's power; "
                      "'kavo3cli status --list' shows every HID interface examined.\n");

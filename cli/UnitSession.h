@@ -41,7 +41,8 @@ class UnitSession {
     std::unique_ptr<link::DeviceLink> link_;
 };
 
-// The settle wait of n ticks of the 1 ms timer: without windows there is nothing to let run.
+// The settle wait of n ticks (1 ms each unless --tick-ms or KAVO3_TICK_MS say otherwise):
+// without windows there is nothing to let run.
 void settleWait(int ticks);
 
 }  // namespace kavo3::cli

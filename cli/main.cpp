@@ -4,19 +4,22 @@
 #include <string>
 #include <vector>
 
-#include "version/ProgramVersion.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
+#include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
 #include "link/ProgramName.h"
+#include "link/TickPeriod.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
 using namespace kavo3::cli;
 
 constexpr const char* kCommonOptions =
-    "Every subcommand also takes --sim[=SWITCHES] and --trace FILE (see kavo3cli --help).\n";
+    "Every subcommand also takes --sim[=SWITCHES], --trace FILE and --tick-ms N (see kavo3cli\n"
+    "--help).\n";
 
 // A 24-bit flash address, decimal or 0x hexadecimal.
 std::string checkAddress(const std::string& text) {
@@ -39,10 +42,16 @@ int main(int argc, char** argv) {
     useUtf8Console();
     CLI::App app{"kavo3cli: the KAVO-3 tool from the command line", "kavo3cli"};
     app.footer(
-        "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, no\n"
-        "answer, or gone during the run), 3 input file refused, 4 checksum mismatch, 5 checksum\n"
-        "never ready, 6 frame rejected, 7 unit not in the capture setting (FPGA SELECT B2),\n"
-        "64 bad usage, 130 interrupted.\n");
+        "Nothing is sent to the unit for a download area outside its flash (2 MiB unless\n"
+        "--flash-size says more; exit 64), a download file over 1 MiB (unless --first-mib;\n"
+        "exit 3), or an output named as a folder (exit 64) or whose folder is missing or takes\n"
+        "no new file (exit 1).\n\n"
+        "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, in\n"
+        "use by another program, no answer, or gone during the run), 3 input file refused,\n"
+        "4 checksum mismatch, 5 checksum never ready, 6 frame rejected, 7 unit not in the\n"
+        "capture setting (FPGA SELECT B2), 64 bad usage, 130 interrupted.\n"
+        "One program at a time holds the unit; a second one is refused before it sends "
+        "anything.\n");
     app.require_subcommand(1);
     app.set_version_flag("--version", kavo3::version::versionLine("kavo3cli"),
                          "Print the program, its version and the commit it was built from");
@@ -56,22 +65,38 @@ int main(int argc, char** argv) {
     app.add_option("--trace", unit.tracePath,
                    "Append one line per event of the device link to FILE (as KAVO3_TRACE)")
         ->type_name("FILE");
+    std::string tickMs;
+    app.add_option(kavo3::link::kTickOption, tickMs,
+                   "Tick of the settle waits, 1 to 1000 ms (default 1, or KAVO3_TICK_MS); try 16 "
+                   "for a unit that answers but fails erases or timing loads")
+        ->type_name("N");
 
     bool listInterfaces = false;
     CLI::App* status = subcommand(app, "status", "Search for the unit and check that it answers");
     status->add_flag("--list", listInterfaces,
                      "Show every HID interface examined and what was made of it");
 
-    std::string downloadFile;
+    DownloadRequest downloadRequest;
     std::string address = "0x0E8000";
+    std::string flashSize = "0x200000";
     CLI::App* download = subcommand(
         app, "download", "Write FILE into the unit's flash ROM and verify it by checksum");
-    download->add_option("FILE", downloadFile, "The file to write (at most 1 MiB is written)")
+    download->add_option("FILE", downloadRequest.file, "The file to write, at most 1 MiB")
         ->required()
         ->type_name("FILE");
-    download->add_option("--address", address, "Flash address")
+    download
+        ->add_option("--address", address,
+                     "Flash address; the area up to the file's end must lie inside the flash")
         ->capture_default_str()
         ->check(CLI::Validator(checkAddress, "ADDR"));
+    download
+        ->add_option("--flash-size", flashSize,
+                     "The unit's flash size, for a unit known to have more than 2 MiB")
+        ->capture_default_str()
+        ->check(CLI::Validator(checkFlashSize, "SIZE"));
+    download->add_flag("--first-mib", downloadRequest.firstMib,
+                       "Take a file over 1 MiB and write and verify only its first 1 MiB, as the "
+                       "main window does (otherwise it is refused)");
 
     CLI::App* timing = subcommand(app, "timing", "The unit's video timing registers");
     timing->require_subcommand(1);
@@ -83,7 +108,9 @@ int main(int argc, char** argv) {
     std::string timingFile;
     CLI::App* timingSave =
         subcommand(*timing, "save", "Save the register image as a 257-byte timing data file");
-    timingSave->add_option("FILE", timingFile, "The file to write")->required()->type_name("FILE");
+    timingSave->add_option("FILE", timingFile, "The file to write, in a folder that exists")
+        ->required()
+        ->type_name("FILE");
     CLI::App* timingLoad =
         subcommand(*timing, "load", "Load a timing data file and write it to the unit");
     timingLoad->add_option("FILE", timingFile, "The file to read")->required()->type_name("FILE");
@@ -94,7 +121,8 @@ int main(int argc, char** argv) {
         app, "capture", "Freeze the picture, read one frame and save it as a 24-bit BMP");
     capture
         ->add_option("FILE", captureFile,
-                     "Where to save; the extension becomes .bmp, as in the capture window")
+                     "Where to save, in a folder that exists; the extension becomes .bmp, as in "
+                     "the capture window")
         ->required()
         ->type_name("FILE");
     capture->add_flag("--leave-frozen", leaveFrozen,
@@ -120,12 +148,22 @@ int main(int argc, char** argv) {
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitUsage;
     }
+    if (const std::string bad =
+            kavo3::link::setTickPeriodFrom(tickMs.empty() ? nullptr : tickMs.c_str());
+        !bad.empty()) {
+        std::fprintf(stderr, "kavo3cli: %s\n", bad.c_str());
+        return kExitUsage;
+    }
     unit.simulated = sim->count() > 0;
     // A bare --sim leaves the flag's own value; no switch is called that.
     if (unit.simSwitches == "true") unit.simSwitches.clear();
 
     if (*status) return runStatus(unit, listInterfaces);
-    if (*download) return runDownload(unit, downloadFile, *parseNumber(address));
+    if (*download) {
+        downloadRequest.address = *parseNumber(address);
+        downloadRequest.flashSize = *parseNumber(flashSize);
+        return runDownload(unit, downloadRequest);
+    }
     if (*timingShow) return runTimingShow(unit);
     if (*timingSet) return runTimingSet(unit, assignments);
     if (*timingSave) return runTimingSave(unit, timingFile);

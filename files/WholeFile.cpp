@@ -206,7 +206,38 @@ bool writeInPlace(const fs::path& target, std::initializer_list<FilePiece> piece
            file.close();
 }
 
+// Creates a file of a name of its own beside `target`, or says why it cannot.
+Creation createTemporary(NativeFile& file, const fs::path& target, fs::path& temporary) {
+    Creation creation = Creation::NameTaken;
+    for (int attempt = 0; attempt < 64 && creation == Creation::NameTaken; ++attempt) {
+        temporary = temporaryName(target);
+        creation = file.createNew(temporary);
+    }
+    return creation;
+}
+
 }  // namespace
+
+bool wholeFileWritable(const fs::path& path) {
+    if (path.empty()) return false;
+    const fs::path target = followLinks(path);
+    std::error_code error;
+    if (fs::is_directory(target, error) || !mayBeReplaced(target)) return false;
+    NativeFile file;
+    fs::path temporary;
+    switch (createTemporary(file, target, temporary)) {
+        case Creation::Made:
+            file.close();
+            fs::remove(temporary, error);
+            return true;
+        case Creation::FolderRefuses:
+            return file.openExisting(target);
+        case Creation::NameTaken:
+        case Creation::Failed:
+            break;
+    }
+    return false;
+}
 
 bool writeWholeFile(const fs::path& path, std::initializer_list<FilePiece> pieces) {
     if (path.empty()) return false;
@@ -217,11 +248,7 @@ bool writeWholeFile(const fs::path& path, std::initializer_list<FilePiece> piece
 
     NativeFile file;
     fs::path temporary;
-    Creation creation = Creation::NameTaken;
-    for (int attempt = 0; attempt < 64 && creation == Creation::NameTaken; ++attempt) {
-        temporary = temporaryName(target);
-        creation = file.createNew(temporary);
-    }
+    const Creation creation = createTemporary(file, target, temporary);
     // A folder that takes no new file cannot hold the replacement, but the file in it may
     // still be written over.
     if (creation == Creation::FolderRefuses) return writeInPlace(target, pieces, length);

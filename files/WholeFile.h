@@ -18,4 +18,9 @@ using FilePiece = std::span<const std::uint8_t>;
 // False when nothing was saved.
 bool writeWholeFile(const std::filesystem::path& path, std::initializer_list<FilePiece> pieces);
 
+// Whether writeWholeFile could save `path` now: its folder exists and takes a new file, or,
+// where it takes none, an existing target may be written over. Leaves nothing behind, so
+// that a caller can ask before it spends the unit's time on what it would then lose.
+bool wholeFileWritable(const std::filesystem::path& path);
+
 }  // namespace kavo3::files

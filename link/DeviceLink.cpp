@@ -32,7 +32,8 @@ bool DeviceLink::OpenDevice() {
     found_ = false;
     DeviceHandle.reset();
     ReadHandle.reset();
-    permissionProblem_.clear();
+    std::string problemBefore = unitProblem_;
+    unitProblem_.clear();
 
     const std::vector<InterfaceEntry> interfaces = transport_.listInterfaces();
     note("search: " + std::to_string(interfaces.size()) + " HID interface(s)");
@@ -43,31 +44,60 @@ bool DeviceLink::OpenDevice() {
         }
     }
     if (!found_) note("search: no unit found");
+    if (unitProblem_ != problemBefore && problemListener_) problemListener_(unitProblem_);
     return found_;
 }
 
+void DeviceLink::setProblem(std::string text) {
+    unitProblem_ = std::move(text);
+    note(unitProblem_);
+    // Every write searches while the unit is away; the user needs to read it once.
+    if (unitProblem_ != problemOnStderr_) {
+        const std::string& program = programName();
+        std::fprintf(stderr, "%s%s%s\n", program.c_str(), program.empty() ? "" : ": ",
+                     unitProblem_.c_str());
+        problemOnStderr_ = unitProblem_;
+    }
+}
+
+void DeviceLink::openRefused(const InterfaceEntry& entry, OpenError error) {
+    const bool listedAsUnit =
+        entry.listedIdentity &&
+        isKavo3Identity(entry.listedIdentity->VendorID, entry.listedIdentity->ProductID);
+    if (error == OpenError::Busy) {
+        // Opened by another program: nothing of ours may go between its reports.
+        const std::optional<long> holder = transport_.holderOf(entry.path);
+        setProblem("The KAVO-3 at " + entry.path + " is in use by another program" +
+                   (holder ? " (PID " + std::to_string(*holder) + ")" : std::string()) +
+                   ": close that program or wait until it has finished, then try again.");
+    } else if (error == OpenError::NotPermitted && listedAsUnit) {
+        setProblem("The KAVO-3 at " + entry.path + " cannot be opened: permission denied. " +
+                   transport_.permissionHint());
+    } else {
+        note(entry.path + ": cannot be opened, passed over");
+    }
+}
+
 bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
+    // What the system lists decides first: other devices are never opened.
+    if (entry.listedIdentity &&
+        !isKavo3Identity(entry.listedIdentity->VendorID, entry.listedIdentity->ProductID)) {
+        note(entry.path + ": " + hex4(entry.listedIdentity->VendorID) + ":" +
+             hex4(entry.listedIdentity->ProductID) + " is not a unit, passed over unopened");
+        return false;
+    }
+    if (entry.listedCaps && (entry.listedCaps->OutputReportByteLength < kMinOutputReportLength ||
+                             entry.listedCaps->InputReportByteLength < kMinInputReportLength)) {
+        note(entry.path + ": unit with reports too short (in " +
+             std::to_string(entry.listedCaps->InputReportByteLength) + ", out " +
+             std::to_string(entry.listedCaps->OutputReportByteLength) + "), passed over unopened");
+        return false;
+    }
+
     OpenError error = OpenError::None;
     std::unique_ptr<HidHandle> handle = transport_.open(entry.path, error);
     if (!handle) {
-        const bool listedAsUnit =
-            entry.listedIdentity &&
-            isKavo3Identity(entry.listedIdentity->VendorID, entry.listedIdentity->ProductID);
-        if (error == OpenError::NotPermitted && listedAsUnit) {
-            permissionProblem_ = "The KAVO-3 at " + entry.path +
-                                 " cannot be opened: permission denied. " +
-                                 transport_.permissionHint();
-            note(permissionProblem_);
-            // Every write searches while the unit is away; the user needs to read it once.
-            if (permissionProblem_ != problemOnStderr_) {
-                const std::string& program = programName();
-                std::fprintf(stderr, "%s%s%s\n", program.c_str(), program.empty() ? "" : ": ",
-                             permissionProblem_.c_str());
-                problemOnStderr_ = permissionProblem_;
-            }
-        } else {
-            note(entry.path + ": cannot be opened, passed over");
-        }
+        openRefused(entry, error);
         return false;
     }
 
@@ -120,6 +150,8 @@ void DeviceLink::WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, 
 
 void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
     if (refusedWhileHeld("output report")) return;
+    lastWriteTaken_ = false;
+    unansweredNoted_ = false;
     if (!found_ && !lostWhileHeld_) OpenDevice();
     if (!found_) return;
 
@@ -130,8 +162,17 @@ void DeviceLink::WriteReport(const std::array<std::uint8_t, 8>& bytes) {
     ReadHandle->discardQueuedInput();
     if (trace_) trace_->output(outputReport_);
     const WriteStatus status = DeviceHandle->write(outputReport_);
-    if (status == WriteStatus::Taken) return;
+    if (status == WriteStatus::Taken) {
+        lastWriteTaken_ = true;
+        return;
+    }
     note("write refused: " + DeviceHandle->failureText());
+    if (status == WriteStatus::Stalled) {
+        setProblem("The KAVO-3 at " + devicePath_ +
+                   " takes no more reports (its USB endpoint stalls): unplug it and plug it in "
+                   "again.");
+        if (problemListener_) problemListener_(unitProblem_);
+    }
     if (status == WriteStatus::Gone) unitGone();
 }
 
@@ -146,6 +187,13 @@ void DeviceLink::ReadReport() {
         return;
     }
     ReadBuffer.assign(DeviceCaps.InputReportByteLength, 0);
+    if (!lastWriteTaken_) {
+        // Nothing reached the unit, so no answer can come: waiting would only hold the caller.
+        if (trace_) trace_->noReport();
+        if (!unansweredNoted_) note("read: not waited for, the write before it was not taken");
+        unansweredNoted_ = true;
+        return;
+    }
     const ReadStatus status = ReadHandle->read(ReadBuffer, readWait_);
     if (status == ReadStatus::Report) {
         if (trace_) trace_->input(ReadBuffer);

@@ -25,7 +25,7 @@ inline constexpr std::uint16_t kMinOutputReportLength = 9;
 inline constexpr std::uint16_t kMinInputReportLength = 65;
 
 class DeviceLink {
-public:
+  public:
     static constexpr std::chrono::milliseconds kReadWait{1000};
 
     explicit DeviceLink(Transport& transport, std::chrono::milliseconds readWait = kReadWait,
@@ -45,6 +45,10 @@ public:
     void WriteReport(const std::array<std::uint8_t, 8>& bytes);
     // Sends CommandBytes as they stand.
     void WriteCommand() { WriteReport(CommandBytes); }
+
+    // Whether the latest write reached the unit. A write that was not taken cannot be
+    // answered: the reads that follow it end at once with zeros instead of waiting.
+    bool lastWriteTaken() const { return lastWriteTaken_; }
 
     // Waits for the next input report and leaves it in ReadBuffer; all zeros when none came.
     // When the platform says that the unit has left, both handles are closed and DeviceFound
@@ -69,9 +73,15 @@ public:
     // Closes both handles; a later write searches again.
     void Close();
 
-    // Set when a unit of the match table was listed but could not be opened for lack of
-    // permission during the latest search; says what to do about it.
-    const std::string& permissionProblem() const { return permissionProblem_; }
+    // What keeps a listed unit from being used that the user can mend, and how: no permission
+    // to open it, another program holding it (both set by the latest search), or an endpoint
+    // that stalls (set by the write that met it). Empty when there is none. It also goes to
+    // the trace and, once per text, to standard error.
+    const std::string& unitProblem() const { return unitProblem_; }
+    // Told of every change of unitProblem(), so that a window can show it while it lasts.
+    void setProblemListener(std::function<void(const std::string&)> listener) {
+        problemListener_ = std::move(listener);
+    }
 
     std::chrono::milliseconds readWait() const { return readWait_; }
     const std::string& DevicePath() const { return devicePath_; }
@@ -81,8 +91,10 @@ public:
     HidCaps DeviceCaps{};
     HidAttributes DeviceAttributes{};  // of the unit found by the latest search
 
-private:
+  private:
     bool tryInterface(const InterfaceEntry& entry);
+    void openRefused(const InterfaceEntry& entry, OpenError error);
+    void setProblem(std::string text);
     void unitGone();
     void note(const std::string& text);
     bool refusedWhileHeld(const char* what);
@@ -94,11 +106,14 @@ private:
     std::unique_ptr<HidHandle> DeviceHandle;
     std::unique_ptr<HidHandle> ReadHandle;
     std::string devicePath_;
-    std::string permissionProblem_;
-    std::string problemOnStderr_;  // the refusal last told on standard error
+    std::string unitProblem_;
+    std::string problemOnStderr_;  // the problem last told on standard error
+    std::function<void(const std::string&)> problemListener_;
+    bool lastWriteTaken_ = true;
+    bool unansweredNoted_ = false;  // the trace said why reads after it are not waited for
     std::vector<std::uint8_t> outputReport_;
     bool held_ = false;
-    bool holderActing_ = false;  // the current write or read comes through the hold
+    bool holderActing_ = false;   // the current write or read comes through the hold
     bool lostWhileHeld_ = false;  // the unit left during the hold: no search until it ends
     std::vector<std::function<void()>> whenFree_;
 };

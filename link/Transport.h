@@ -34,18 +34,21 @@ enum class ReadStatus {
 enum class WriteStatus {
     Taken,    // the platform took the whole report
     Refused,  // the platform did not take it; the interface may still be there
+    Stalled,  // the unit's endpoint stalls: nothing clears that until the unit is replugged
     Gone,     // the platform says that the device has left
 };
 
 // One opened interface. Closing is the destructor.
 class HidHandle {
-public:
+  public:
     virtual ~HidHandle() = default;
 
     virtual std::optional<HidAttributes> attributes() = 0;
     virtual std::optional<HidCaps> capabilities() = 0;
 
-    // Writes one whole output report, ID byte first; blocks until the platform took it.
+    // Writes one whole output report, ID byte first; blocks until the platform took it or gave
+    // it up. An error that may come from a disconnect counts as Gone only once the system no
+    // longer lists the device.
     virtual WriteStatus write(std::span<const std::uint8_t> report) = 0;
 
     // Reads one input report into `buffer`, ID byte at index 0 (0 for unnumbered reports).
@@ -64,25 +67,36 @@ public:
 enum class OpenError {
     None,
     NotPermitted,  // the node exists but this user may not open it
-    Failed,        // gone, busy, or not a HID interface
+    Busy,          // another program holds it
+    Failed,        // gone, or not a HID interface
 };
 
-// One present HID interface. `listedIdentity` is what the platform says without opening
-// the interface (sysfs on Linux); it only serves to explain a refused open.
+// One present HID interface, with what the platform says of it without opening it (sysfs on
+// Linux, the interface path on Windows). An interface listed with another identity, or with
+// reports too short, is never opened: other devices are neither woken nor held.
 struct InterfaceEntry {
     std::string path;
-    std::optional<HidAttributes> listedIdentity;
+    std::optional<HidAttributes> listedIdentity{};
+    std::optional<HidCaps> listedCaps{};
 };
 
 class Transport {
-public:
+  public:
     virtual ~Transport() = default;
 
     // The present HID interfaces, in a stable order.
     virtual std::vector<InterfaceEntry> listInterfaces() = 0;
 
-    // Opens an interface for reading and writing; nullptr with `error` set on failure.
+    // Opens an interface for reading and writing; nullptr with `error` set on failure. An
+    // opened unit is held for this program alone (every program of ours asks the same way);
+    // further opens of the same path within this program share that hold.
     virtual std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) = 0;
+
+    // The process that holds `path` after an open failed with Busy, where the platform says.
+    virtual std::optional<long> holderOf(const std::string& path) {
+        (void)path;
+        return std::nullopt;
+    }
 
     // What a user has to do when a unit cannot be opened for lack of permission.
     virtual std::string permissionHint() const { return {}; }

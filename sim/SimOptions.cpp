@@ -98,7 +98,8 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             o.answeredBeforeSilence = 0;
             if (hasValue) {
                 const auto v = parseRanged(value, 0, 1'000'000'000);
-                if (!v) return fail("expected noanswer or noanswer=NUMBER of reports answered first");
+                if (!v)
+                    return fail("expected noanswer or noanswer=NUMBER of reports answered first");
                 o.answeredBeforeSilence = static_cast<int>(*v);
             }
         } else if (key == "zeros") {
@@ -144,6 +145,17 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             const auto v = parseRanged(value, 0, 64);
             if (!v) return fail("expected extra=0 to 64");
             o.extraInterfaces = static_cast<int>(*v);
+        } else if (key == "busy") {
+            o.busyHolder = -1;
+            if (hasValue) {
+                const auto v = parseRanged(value, 1, 1'000'000'000);
+                if (!v) return fail("expected busy or busy=PID of the program that holds it");
+                o.busyHolder = static_cast<long>(*v);
+            }
+        } else if (key == "refuse") {
+            const auto v = parseRanged(value, 1, 1'000'000'000);
+            if (!v) return fail("expected refuse=NUMBER of the output report not taken");
+            o.refuseWrite = static_cast<int>(*v);
         } else if (key == "id") {
             const std::size_t colon = value.find(':');
             const auto vid =

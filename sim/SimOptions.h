@@ -19,17 +19,19 @@ struct SimOptions {
     std::optional<std::int32_t> horizontalValue, verticalValue;
     int fpgaSelect = 2;
     bool input = true;
-    bool noAnswer = false;      // takes every report, answers none (after the first ones)
+    bool noAnswer = false;          // takes every report, answers none (after the first ones)
     int answeredBeforeSilence = 0;  // with noAnswer: reports answered before it falls silent
-    bool zeroAnswers = false;   // answers with all-zero reports
-    bool lateAnswers = false;   // each answer arrives only after the read's wait has ended
-    int unplugAfter = -1;       // gone after answering N output reports (-1 = never)
-    int replugAfterMs = -1;     // with unplugAfter: back this long after leaving (-1 = never)
-    bool corruptFlash = false;  // flash writes lose bits
-    int checksumPolls = 0;      // status polls answered "not ready" first; -1 = never ready
+    bool zeroAnswers = false;       // answers with all-zero reports
+    bool lateAnswers = false;       // each answer arrives only after the read's wait has ended
+    int unplugAfter = -1;           // gone after answering N output reports (-1 = never)
+    int replugAfterMs = -1;         // with unplugAfter: back this long after leaving (-1 = never)
+    bool corruptFlash = false;      // flash writes lose bits
+    int checksumPolls = 0;          // status polls answered "not ready" first; -1 = never ready
     std::chrono::microseconds reportDelay{0};  // link time per report, each way
     std::uint8_t timingBaseLow = 0x20, timingBaseHigh = 0x01;
     int extraInterfaces = 0;  // other HID interfaces listed before the unit
+    long busyHolder = 0;      // another program holds the unit: its PID, -1 if unknown (0: free)
+    int refuseWrite = -1;     // this output report (1 = the first) is not taken (-1 = none)
 };
 
 // A full-speed USB HID link moves one report per millisecond.

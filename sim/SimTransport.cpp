@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -43,17 +44,25 @@ struct SimTransport::Device {
         if (options.unplugAfter == 0) unplug();
     }
 
+    std::string unitPath() const { return interfacePath(unit.options().extraInterfaces + plugIns); }
     void unplug() {
+        if (unplugged) return;
         unplugged = true;
         const int replug = unit.options().replugAfterMs;
         if (replug >= 0) backAt = Clock::now() + std::chrono::milliseconds(replug);
+        if (announce) announce({link::DeviceEvent::Kind::Left, unitPath(), std::nullopt});
     }
     void plugBackIn() {
+        if (!unplugged) return;
         unplugged = false;
         backAt.reset();
         ++plugIns;
         // Answers queued at the old node went with it.
         unit.discardAnswers();
+        const SimOptions& o = unit.options();
+        if (announce)
+            announce({link::DeviceEvent::Kind::Arrived, unitPath(),
+                      HidAttributes{o.vendorId, o.productId, 0x0111}});
     }
     // A unit due back is plugged in by the first look at it.
     void comeBackWhenDue() {
@@ -75,8 +84,11 @@ struct SimTransport::Device {
     std::optional<Clock::time_point> backAt;
     int plugIns = 0;  // how often it came back; each time at another path
     long written = 0;
+    long writesTried = 0;  // output reports offered to the unit, taken or not
     long read = 0;
     int handles = 0;
+    // Raises the device events of the transport, while it exists.
+    std::function<void(const link::DeviceEvent&)> announce;
 };
 
 namespace {
@@ -136,6 +148,11 @@ class UnitHandle : public link::HidHandle {
             return link::WriteStatus::Refused;
         }
         d.clock.pass();
+        if (++d.writesTried == d.unit.options().refuseWrite) {
+            failure_ = "the unit did not take output report " + std::to_string(d.writesTried) +
+                       " (refuse=" + std::to_string(d.writesTried) + ")";
+            return link::WriteStatus::Refused;
+        }
         if (!d.unit.receive(report)) {
             failure_ = "the unit took no report with this ID";
             return link::WriteStatus::Refused;
@@ -193,17 +210,17 @@ class UnitHandle : public link::HidHandle {
 
 }  // namespace
 
-SimTransport::SimTransport(SimOptions options) : device_(std::make_shared<Device>(options)) {}
+SimTransport::SimTransport(SimOptions options) : device_(std::make_shared<Device>(options)) {
+    device_->announce = [this](const link::DeviceEvent& event) { raise(event); };
+}
 
-SimTransport::~SimTransport() = default;
+SimTransport::~SimTransport() { device_->announce = nullptr; }
 
 SimulatedUnit& SimTransport::unit() { return device_->unit; }
 const SimulatedUnit& SimTransport::unit() const { return device_->unit; }
 const SimOptions& SimTransport::options() const { return device_->unit.options(); }
 
-std::string SimTransport::unitPath() const {
-    return interfacePath(device_->unit.options().extraInterfaces + device_->plugIns);
-}
+std::string SimTransport::unitPath() const { return device_->unitPath(); }
 
 void SimTransport::unplug() { device_->unplug(); }
 void SimTransport::plugBackIn() { device_->plugBackIn(); }
@@ -211,6 +228,11 @@ bool SimTransport::unplugged() const { return device_->unplugged; }
 void SimTransport::setReportDelay(std::chrono::microseconds delay) {
     device_->clock = ReportClock(delay);
 }
+std::optional<link::DeviceEvents::Clock::time_point> SimTransport::nextChangeDue() const {
+    if (!device_->unplugged) return std::nullopt;
+    return device_->backAt;
+}
+void SimTransport::receive() { device_->comeBackWhenDue(); }
 long SimTransport::reportsWritten() const { return device_->written; }
 long SimTransport::reportsRead() const { return device_->read; }
 int SimTransport::openHandles() const { return device_->handles; }
@@ -220,12 +242,19 @@ std::vector<link::InterfaceEntry> SimTransport::listInterfaces() {
     std::vector<link::InterfaceEntry> out;
     const SimOptions& o = device_->unit.options();
     for (int i = 0; i < o.extraInterfaces; ++i)
-        out.push_back(
-            {interfacePath(i),
-             kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()].attributes});
+        out.push_back({interfacePath(i),
+                       kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()].attributes,
+                       kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()].caps});
     if (!device_->unplugged)
-        out.push_back({unitPath(), HidAttributes{o.vendorId, o.productId, 0x0111}});
+        out.push_back({unitPath(), HidAttributes{o.vendorId, o.productId, 0x0111},
+                       HidCaps{kReportLength, kReportLength}});
     return out;
+}
+
+std::optional<long> SimTransport::holderOf(const std::string& path) {
+    const long holder = device_->unit.options().busyHolder;
+    if (path != unitPath() || holder <= 0) return std::nullopt;
+    return holder;
 }
 
 std::unique_ptr<link::HidHandle> SimTransport::open(const std::string& path,
@@ -237,7 +266,13 @@ std::unique_ptr<link::HidHandle> SimTransport::open(const std::string& path,
             return std::make_unique<OtherHandle>(
                 device_, kOtherDevices[static_cast<std::size_t>(i) % kOtherDevices.size()]);
     }
-    if (path == unitPath() && !device_->unplugged) return std::make_unique<UnitHandle>(device_);
+    if (path == unitPath() && !device_->unplugged) {
+        if (device_->unit.options().busyHolder != 0) {
+            error = link::OpenError::Busy;
+            return nullptr;
+        }
+        return std::make_unique<UnitHandle>(device_);
+    }
     error = link::OpenError::Failed;
     return nullptr;
 }

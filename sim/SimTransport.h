@@ -1,20 +1,23 @@
 // A transport whose one unit is the simulated KAVO-3: the ordinary search finds it (after
 // any other interfaces the options list), and reports move with the timing and the faults
-// that the options ask for. One thread drives it; handles may outlive the transport.
+// that the options ask for. Its unplugging and plugging in raise device events as the platform's
+// would. One thread drives it; handles may outlive the transport.
 #pragma once
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "link/DeviceEvents.h"
 #include "link/Transport.h"
 #include "sim/SimOptions.h"
 #include "sim/SimulatedUnit.h"
 
 namespace kavo3::sim {
 
-class SimTransport : public link::Transport {
+class SimTransport : public link::Transport, public link::DeviceEvents {
   public:
     static constexpr std::uint16_t kReportLength = 65;
 
@@ -48,6 +51,11 @@ class SimTransport : public link::Transport {
 
     std::vector<link::InterfaceEntry> listInterfaces() override;
     std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
+    std::optional<long> holderOf(const std::string& path) override;
+
+    // A unit due back (replug=N) comes back at that time; receive() plugs it in once it is due.
+    std::optional<Clock::time_point> nextChangeDue() const override;
+    void receive() override;
 
     struct Device;
 

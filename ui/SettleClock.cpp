@@ -3,12 +3,15 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
+#include "link/TickPeriod.h"
+
 namespace kavo3::ui {
 
 SettleClock::SettleClock(QObject* parent) : QObject(parent), Timer1(this) {
     setObjectName("SettleClock");
     Timer1.setObjectName("Timer1");
-    Timer1.setInterval(1);
+    // 1 ms unless the run asks for the slower tick a real unit may need.
+    Timer1.setInterval(static_cast<int>(link::tickPeriod().count()));
     Timer1.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, &SettleClock::tick);
 }

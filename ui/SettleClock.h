@@ -1,5 +1,6 @@
 // TickCounter and the settle wait that paces every multi-step exchange with the unit.
-// The 1 ms timer runs only while a wait is in progress, so an idle program never wakes up.
+// The timer (1 ms, or the tick period the run was given) runs only while a wait is in progress,
+// so an idle program never wakes up.
 #pragma once
 
 #include <QObject>
@@ -10,7 +11,7 @@ namespace kavo3::ui {
 
 class SettleClock : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SettleClock(QObject* parent = nullptr);
 
     // Sets TickCounter to 0 and lets pending window events run until it reaches `ticks`.
@@ -23,7 +24,7 @@ public:
 
     QTimer* timer() { return &Timer1; }
 
-private:
+  private:
     QTimer Timer1;
     std::uint16_t tickCounter_ = 0;
     int waitsRunning_ = 0;

@@ -5,6 +5,7 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,7 +17,9 @@
 #include <string_view>
 #include <utility>
 
+#include "link/DeviceLink.h"
 #include "link/ReportDescriptor.h"
+#include "link/linux/NodeLock.h"
 #include "link/linux/UniqueFd.h"
 
 namespace kavo3::link {
@@ -100,8 +103,18 @@ int millisecondsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
 }
 
-// What a hidraw node answers once its device has been unplugged.
-bool meansDeviceLeft(int error) { return error == ENODEV || error == EIO; }
+// What a hidraw node may answer when its device is being unplugged; the same codes come from
+// a transfer that failed with the device still there, so the system decides.
+bool mayMeanDeviceLeft(int error) {
+    return error == ENODEV || error == EIO || error == EPROTO || error == EILSEQ ||
+           error == ETIME || error == ESHUTDOWN;
+}
+
+// A write that meets a stalled endpoint is tried this often in all before it is given up.
+constexpr int kStallTries = 3;
+
+// How long a failed transfer gives the kernel to finish a disconnect it may be in the middle of.
+constexpr int kDepartureSettleMs = 50;
 
 std::string describeErrno(const char* call, int error) {
     std::string text = call;
@@ -117,8 +130,12 @@ std::string describeErrno(const char* call, int error) {
 
 class HidrawHandle : public HidHandle {
   public:
-    HidrawHandle(UniqueFd fd, std::string sysfsDir, NodeCalls& calls)
-        : fd_(std::move(fd)), sysfsDir_(std::move(sysfsDir)), calls_(calls) {}
+    HidrawHandle(UniqueFd fd, std::string sysfsDir, NodeCalls& calls,
+                 std::shared_ptr<NodeLock> lock)
+        : fd_(std::move(fd)),
+          sysfsDir_(std::move(sysfsDir)),
+          calls_(calls),
+          lock_(std::move(lock)) {}
 
     std::optional<HidAttributes> attributes() override {
         hidraw_devinfo info{};
@@ -140,18 +157,31 @@ class HidrawHandle : public HidHandle {
 
     WriteStatus write(std::span<const std::uint8_t> report) override {
         if (hungUp_) return writeFailed(WriteStatus::Gone, "poll: the device hung up");
-        for (;;) {
+        for (int stalls = 0;;) {
             const ssize_t n = calls_.write(fd_.get(), report.data(), report.size());
             if (n >= 0 && static_cast<std::size_t>(n) == report.size()) return WriteStatus::Taken;
             if (n >= 0)
-                return writeFailed(WriteStatus::Refused, "write: took " + std::to_string(n) +
-                                                             " of " +
-                                                             std::to_string(report.size()) +
-                                                             " bytes");
+                return writeFailed(WriteStatus::Refused,
+                                   "write: took " + std::to_string(n) + " of " +
+                                       std::to_string(report.size()) + " bytes");
             if (errno == EINTR) continue;
             const int error = errno;
-            return writeFailed(meansDeviceLeft(error) ? WriteStatus::Gone : WriteStatus::Refused,
-                               describeErrno("write", error));
+            if (error == EPIPE && ++stalls < kStallTries) continue;
+            if (error == EPIPE && deviceLeft())
+                return writeFailed(WriteStatus::Gone,
+                                   describeErrno("write", error) + ", " + departure_);
+            if (error == EPIPE)
+                return writeFailed(WriteStatus::Stalled, describeErrno("write", error) + ", " +
+                                                             std::to_string(kStallTries) +
+                                                             " times: the endpoint stalls");
+            // ETIMEDOUT: the kernel gave up after its own wait; the report is lost.
+            if (!mayMeanDeviceLeft(error))
+                return writeFailed(WriteStatus::Refused, describeErrno("write", error));
+            return deviceLeft()
+                       ? writeFailed(WriteStatus::Gone,
+                                     describeErrno("write", error) + ", " + departure_)
+                       : writeFailed(WriteStatus::Refused,
+                                     describeErrno("write", error) + ", the device is still there");
         }
     }
 
@@ -189,9 +219,13 @@ class HidrawHandle : public HidHandle {
                 return readFailed(ReadStatus::Failed, "read: no bytes");
             }
             const int error = errno;
-            return readFailed(meansDeviceLeft(error) || hangUp ? ReadStatus::Gone
-                                                               : ReadStatus::Failed,
-                              describeErrno("read", error));
+            if (hangUp) return readFailed(ReadStatus::Gone, describeErrno("read", error));
+            if (!mayMeanDeviceLeft(error))
+                return readFailed(ReadStatus::Failed, describeErrno("read", error));
+            return deviceLeft() ? readFailed(ReadStatus::Gone,
+                                             describeErrno("read", error) + ", " + departure_)
+                                : readFailed(ReadStatus::Failed, describeErrno("read", error) +
+                                                                     ", the device is still there");
         }
     }
 
@@ -222,6 +256,28 @@ class HidrawHandle : public HidHandle {
     std::string failureText() const override { return failure_; }
 
   private:
+    // Asks the system whether the device has left: the node hangs up, or its sysfs entry is
+    // gone. Says which in departure_.
+    bool deviceLeft() {
+        pollfd p{fd_.get(), 0, 0};  // no events asked for: only a hang-up or an error ends it
+        int ready;
+        do {
+            ready = calls_.poll(&p, 1, kDepartureSettleMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            hungUp_ = true;
+            departure_ = "the device hung up";
+            return true;
+        }
+        struct stat st {};
+        if (::stat(sysfsDir_.c_str(), &st) != 0 && errno == ENOENT) {
+            hungUp_ = true;
+            departure_ = "the device is no longer listed in sysfs";
+            return true;
+        }
+        return false;
+    }
+
     ReadStatus hungUp() {
         hungUp_ = true;
         return readFailed(ReadStatus::Gone, "poll: the device hung up");
@@ -259,8 +315,10 @@ class HidrawHandle : public HidHandle {
     UniqueFd fd_;
     std::string sysfsDir_;
     NodeCalls& calls_;
+    std::shared_ptr<NodeLock> lock_;
     bool hungUp_ = false;
     std::string failure_;
+    std::string departure_;
     bool layoutRead_ = false;
     std::optional<ReportLayout> layout_;
 };
@@ -287,7 +345,15 @@ std::vector<InterfaceEntry> HidrawTransport::listInterfaces() {
     for (const auto& [n, name] : nodes) {
         InterfaceEntry entry;
         entry.path = devRoot_ + "/" + name;
-        entry.listedIdentity = identityFromSysfs(sysfsRoot_ + "/class/hidraw/" + name);
+        const std::string sysfsDir = sysfsRoot_ + "/class/hidraw/" + name;
+        entry.listedIdentity = identityFromSysfs(sysfsDir);
+        // The descriptor is read only for a unit: it is what the search may open.
+        if (entry.listedIdentity &&
+            isKavo3Identity(entry.listedIdentity->VendorID, entry.listedIdentity->ProductID)) {
+            const auto descriptor =
+                readSmallFile(sysfsDir + "/device/report_descriptor", 64 * 1024);
+            if (descriptor) entry.listedCaps = reportLengthsFromDescriptor(*descriptor);
+        }
         interfaces.push_back(std::move(entry));
     }
     return interfaces;
@@ -299,8 +365,20 @@ std::unique_ptr<HidHandle> HidrawTransport::open(const std::string& path, OpenEr
         error = (-fd == EACCES || -fd == EPERM) ? OpenError::NotPermitted : OpenError::Failed;
         return nullptr;
     }
+    UniqueFd node(fd);
+    NodeLock::Outcome outcome = NodeLock::Outcome::Held;
+    std::shared_ptr<NodeLock> lock = NodeLock::take(node.get(), outcome);
+    if (outcome == NodeLock::Outcome::Busy) {
+        error = OpenError::Busy;
+        return nullptr;
+    }
     error = OpenError::None;
-    return std::make_unique<HidrawHandle>(UniqueFd(fd), sysfsDirOf(path), nodeCalls());
+    return std::make_unique<HidrawHandle>(std::move(node), sysfsDirOf(path), nodeCalls(),
+                                          std::move(lock));
+}
+
+std::optional<long> HidrawTransport::holderOf(const std::string& path) {
+    return NodeLock::holderOf(path);
 }
 
 int HidrawTransport::openNode(const std::string& path) {

@@ -13,9 +13,12 @@ class HidrawTransport : public Transport {
     // Both roots are parameters so that a test can hand a tree of its own.
     explicit HidrawTransport(std::string sysfsRoot = "/sys", std::string devRoot = "/dev");
 
-    // Every <sysfsRoot>/class/hidraw/hidrawN as <devRoot>/hidrawN, by N.
+    // Every <sysfsRoot>/class/hidraw/hidrawN as <devRoot>/hidrawN, by N, with the identity and,
+    // for a unit, the report lengths that sysfs gives; no node is opened.
     std::vector<InterfaceEntry> listInterfaces() override;
+    // The node is held for this program with an advisory lock; Busy where another has it.
     std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override;
+    std::optional<long> holderOf(const std::string& path) override;
     std::string permissionHint() const override;
 
   protected:

@@ -16,12 +16,13 @@ struct FakeInterface {
     HidAttributes attributes{};
     HidCaps caps{65, 65};
     OpenError openError = OpenError::None;  // anything but None makes open() fail
+    std::optional<long> holder{};           // with Busy: the program that holds it
     bool attributesFail = false;
     bool capsFail = false;
 };
 
 class FakeTransport : public Transport {
-public:
+  public:
     std::vector<FakeInterface> interfaces;
     std::vector<std::vector<std::uint8_t>> written;        // every output report, in order
     std::deque<std::vector<std::uint8_t>> pendingAnswers;  // delivered one per read
@@ -38,7 +39,7 @@ public:
     std::vector<InterfaceEntry> listInterfaces() override {
         ++listCalls;
         std::vector<InterfaceEntry> out;
-        for (const auto& i : interfaces) out.push_back({i.path, i.attributes});
+        for (const auto& i : interfaces) out.push_back({i.path, i.attributes, std::nullopt});
         return out;
     }
 
@@ -58,9 +59,15 @@ public:
 
     std::string permissionHint() const override { return "install 70-kavo3.rules"; }
 
-private:
+    std::optional<long> holderOf(const std::string& path) override {
+        for (const auto& i : interfaces)
+            if (i.path == path) return i.holder;
+        return std::nullopt;
+    }
+
+  private:
     class Handle : public HidHandle {
-    public:
+      public:
         Handle(FakeTransport& owner, FakeInterface info) : owner_(owner), info_(std::move(info)) {
             ++owner_.openHandles;
         }
@@ -93,7 +100,7 @@ private:
             return owner_.gone ? "the fake device has left" : "the fake refuses writes";
         }
 
-    private:
+      private:
         FakeTransport& owner_;
         FakeInterface info_;
     };

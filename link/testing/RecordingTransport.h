@@ -13,7 +13,7 @@
 namespace kavo3::link::testing {
 
 class RecordingTransport : public Transport {
-public:
+  public:
     // The eight command bytes after the report ID.
     using Command = std::array<std::uint8_t, 8>;
 
@@ -36,15 +36,17 @@ public:
 
     std::vector<InterfaceEntry> listInterfaces() override { return inner_.listInterfaces(); }
 
+    std::optional<long> holderOf(const std::string& path) override { return inner_.holderOf(path); }
+
     std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override {
         std::unique_ptr<HidHandle> handle = inner_.open(path, error);
         if (!handle) return nullptr;
         return std::make_unique<Handle>(*this, std::move(handle));
     }
 
-private:
+  private:
     class Handle : public HidHandle {
-    public:
+      public:
         Handle(RecordingTransport& owner, std::unique_ptr<HidHandle> inner)
             : owner_(owner), inner_(std::move(inner)) {}
         std::optional<HidAttributes> attributes() override { return inner_->attributes(); }
@@ -58,7 +60,8 @@ private:
             if (owner_.afterWrite) owner_.afterWrite(c);
             return status;
         }
-        ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
+        ReadStatus read(std::span<std::uint8_t> buffer,
+                        std::chrono::milliseconds timeout) override {
             ++owner_.reads;
             const ReadStatus status = inner_->read(buffer, timeout);
             if (status == ReadStatus::Report && owner_.afterRead) owner_.afterRead(buffer);
@@ -68,7 +71,7 @@ private:
         void discardQueuedInput() override { inner_->discardQueuedInput(); }
         std::string failureText() const override { return inner_->failureText(); }
 
-    private:
+      private:
         RecordingTransport& owner_;
         std::unique_ptr<HidHandle> inner_;
     };

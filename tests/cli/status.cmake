@@ -11,6 +11,17 @@ expect_match("${cli_out}" "is not a unit" "status --list")
 run_cli(EXIT 2 ARGS --sim=unplug=0 status)
 expect_match("${cli_err}" "no KAVO-3 found" "status without a unit")
 
+# Held by another program: refused before anything is sent, and told who holds it.
+run_cli(EXIT 2 ARGS --sim=busy=4242 --trace busy.txt status)
+expect_match("${cli_err}" "^kavo3cli: The KAVO-3 at [^\n]+ is in use by another program \\(PID 4242\\): close" "status of a unit held elsewhere")
+if(cli_err MATCHES "no KAVO-3 found")
+    message(FATAL_ERROR "a unit held elsewhere is not a missing one:\n${cli_err}")
+endif()
+read_trace(busy.txt wire)
+if(NOT wire STREQUAL "")
+    message(FATAL_ERROR "a unit held elsewhere was sent:\n${wire}")
+endif()
+
 run_cli(EXIT 2 ARGS --sim=zeros status)
 expect_match("${cli_out}" "connection check: no answer" "status of a silent unit")
 

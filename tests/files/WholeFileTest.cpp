@@ -33,12 +33,17 @@ void put(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-bool save(const fs::path& path, const std::string& text) {
+// Every save also checks that asking first would have foretold it (a full disk aside), and
+// that asking left nothing behind.
+bool save(const fs::path& path, const std::string& text, bool foreseeable = true) {
+    const bool writable = wholeFileWritable(path);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     // Two pieces, so that the seam between them is checked too.
     const std::size_t half = text.size() / 2;
-    return writeWholeFile(path,
-                          {FilePiece(bytes, half), FilePiece(bytes + half, text.size() - half)});
+    const bool written =
+        writeWholeFile(path, {FilePiece(bytes, half), FilePiece(bytes + half, text.size() - half)});
+    if (foreseeable) EXPECT_EQ(writable, written) << path;
+    return written;
 }
 
 // A folder that takes no new file while a file in it stays writable. Root passes over the
@@ -142,7 +147,7 @@ TEST_F(WholeFileTest, AFullDiskKeepsTheFileThatStoodThere) {
     rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = save(path, std::string(100'000, 'n'));
+    const bool written = save(path, std::string(100'000, 'n'), false);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 

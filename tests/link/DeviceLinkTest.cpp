@@ -101,24 +101,40 @@ TEST(OpenDevice, UnitWithTooShortReportsIsNotServed) {
     }
 }
 
-TEST(OpenDevice, RefusedUnitIsReportedWithTheHint) {
-    FakeTransport t;
-    auto unit = device("locked", 0x17A7, 1);
-    unit.openError = OpenError::NotPermitted;
-    auto mouse = device("mouse", 0x046D, 0xC077);
-    mouse.openError = OpenError::NotPermitted;
-    t.interfaces = {mouse, unit};
-    DeviceLink link(t, 5ms);
-    // The hint on standard error names the program that runs, not one the link picked.
-    setProgramName("kavo3cli");
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(link.OpenDevice());
-    const std::string printed = ::testing::internal::GetCapturedStderr();
-    setProgramName({});
-    EXPECT_EQ(printed, "kavo3cli: " + link.permissionProblem() + "\n");
-    EXPECT_NE(link.permissionProblem().find("locked"), std::string::npos);
-    EXPECT_NE(link.permissionProblem().find("70-kavo3.rules"), std::string::npos);
-    EXPECT_EQ(link.permissionProblem().find("mouse"), std::string::npos);
+TEST(OpenDevice, RefusedUnitIsReportedWithWhatToDo) {
+    struct Case {
+        OpenError error;
+        std::optional<long> holder;
+        const char* says;
+    };
+    for (const Case c : {Case{OpenError::NotPermitted, std::nullopt, "70-kavo3.rules"},
+                         Case{OpenError::Busy, 4242, "is in use by another program (PID 4242): "},
+                         Case{OpenError::Busy, std::nullopt, "is in use by another program: "}}) {
+        FakeTransport t;
+        auto unit = device("locked", 0x17A7, 1);
+        unit.openError = c.error;
+        unit.holder = c.holder;
+        auto mouse = device("mouse", 0x046D, 0xC077);
+        mouse.openError = c.error;
+        t.interfaces = {mouse, unit};
+        DeviceLink link(t, 5ms);
+        std::vector<std::string> shown;
+        link.setProblemListener([&](const std::string& problem) { shown.push_back(problem); });
+        // The hint on standard error names the program that runs, not one the link picked.
+        setProgramName("kavo3cli");
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(link.OpenDevice());
+        EXPECT_FALSE(link.OpenDevice());
+        const std::string printed = ::testing::internal::GetCapturedStderr();
+        setProgramName({});
+        EXPECT_EQ(printed, "kavo3cli: " + link.unitProblem() + "\n");  // once
+        EXPECT_NE(link.unitProblem().find("locked"), std::string::npos);
+        EXPECT_NE(link.unitProblem().find(c.says), std::string::npos) << link.unitProblem();
+        EXPECT_EQ(link.unitProblem().find("mouse"), std::string::npos);
+        EXPECT_EQ(shown, std::vector<std::string>{link.unitProblem()});
+        EXPECT_TRUE(t.written.empty());
+        EXPECT_EQ(t.opened, std::vector<std::string>{});
+    }
 }
 
 TEST(WriteReport, BuildsReportIdZeroTheEightBytesAndZerosToTheDeclaredLength) {
@@ -182,9 +198,17 @@ TEST(WriteReport, AFailedWriteIsSilent) {
     t.writesFail = true;
     DeviceLink link(t, 5ms);
     ASSERT_TRUE(link.OpenDevice());
+    t.answer(std::vector<std::uint8_t>(65, 7));  // stale: no answer to a write never taken
     link.Exchange();
     EXPECT_TRUE(link.DeviceFound());
+    EXPECT_FALSE(link.lastWriteTaken());
     EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+    EXPECT_EQ(t.pendingAnswers.size(), 1u);  // not even looked for
+
+    t.writesFail = false;
+    link.Exchange();
+    EXPECT_TRUE(link.lastWriteTaken());
+    EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 7));
 }
 
 TEST(UnitGone, AWriteOrReadThatSaysSoClosesTheUnitUntilAWriteFindsItAgain) {

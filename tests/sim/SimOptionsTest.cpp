@@ -62,6 +62,16 @@ TEST(SimSwitches, EverySwitchSetsItsOption) {
     EXPECT_EQ(o.verticalValue, 0xFFFF);
 }
 
+TEST(SimSwitches, AUnitHeldElsewhereAndAWriteNotTaken) {
+    EXPECT_EQ(parsed("").busyHolder, 0);
+    EXPECT_EQ(parsed("busy").busyHolder, -1);
+    EXPECT_EQ(parsed("busy=4242").busyHolder, 4242);
+    EXPECT_EQ(parsed("").refuseWrite, -1);
+    EXPECT_EQ(parsed("refuse=3").refuseWrite, 3);
+    for (const char* bad : {"busy=0", "busy=x", "refuse", "refuse=0"})
+        EXPECT_FALSE(rejection(bad).empty()) << bad;
+}
+
 TEST(SimSwitches, LaterSwitchesWinAndPollsCanBeNever) {
     EXPECT_EQ(parsed("polls=3,polls=never").checksumPolls, -1);
     EXPECT_EQ(parsed("usb,delay=250").reportDelay, std::chrono::microseconds(250));
@@ -83,8 +93,8 @@ TEST(SimSwitches, NoAnswerAfterSomeReportsAndComingBackAfterAnUnplug) {
     EXPECT_EQ(back.replugAfterMs, 32);
     EXPECT_EQ(parsed("").replugAfterMs, -1);
     EXPECT_NE(rejection("replug=0x20").find("unplug"), std::string::npos);
-    for (std::string_view junk : {"noanswer=-1", "noanswer=x", "replug=-1", "replug=",
-                                  "replug=86400001"})
+    for (std::string_view junk :
+         {"noanswer=-1", "noanswer=x", "replug=-1", "replug=", "replug=86400001"})
         EXPECT_NE(rejection(junk).find(std::string(junk)), std::string::npos) << junk;
 }
 

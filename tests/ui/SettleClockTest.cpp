@@ -1,8 +1,10 @@
-#include "ui/SettleClock.h"
-
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTimer>
+
+#include "link/TickPeriod.h"
+#include "ui/SettleClock.h"
 
 namespace kavo3::ui {
 namespace {
@@ -49,6 +51,19 @@ TEST(SettleWait, LetsOtherHandlersRunAndShareTheCounter) {
     clock.settleWait(2);
     EXPECT_TRUE(innerDone);
     EXPECT_FALSE(clock.timer()->isActive());
+}
+
+TEST(SettleWait, CountsTicksOfThePeriodTheRunWasGiven) {
+    for (const int period : {1, 16}) {
+        link::setTickPeriod(std::chrono::milliseconds(period));
+        SettleClock clock;
+        EXPECT_EQ(clock.timer()->interval(), period);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        clock.settleWait(3);
+        EXPECT_GE(elapsed.elapsed(), 3 * period - 1) << period;  // timers may round down by 1 ms
+    }
+    link::setTickPeriod(std::chrono::milliseconds(1));
 }
 
 }  // namespace

@@ -8,14 +8,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/linux/HidrawTransport.h"
@@ -91,25 +96,46 @@ class FakeSysfs {
     std::filesystem::path root_;
 };
 
-// The node calls with the failures of a node whose device has left, switched on by the test;
-// each applies to every node while set.
+// The node calls with the failures real drivers show, switched on by the test; each applies
+// to every node while set.
 class FaultyNodeCalls : public NodeCalls {
   public:
-    int writeError = 0;   // every write fails with this errno
-    int readError = 0;    // every read fails with this errno
+    int writeError = 0;    // writes fail with this errno
+    int writeErrors = -1;  // ... this many times, then succeed again (-1: every time)
+    std::chrono::milliseconds writeBlocks{0};  // a failing write first blocks this long
+    int readError = 0;                         // every read fails with this errno
     short pollFlags = 0;  // every poll reports these (POLLHUP, POLLERR) besides what is queued
+    // As hidraw's list of each open: at most this many input reports; what comes while it is
+    // full is dropped (0: the socket's own queue).
+    std::size_t queueLimit = 0;
+    int writeCalls = 0;
 
     ssize_t write(int fd, const void* data, std::size_t size) override {
-        if (writeError == 0) return NodeCalls::write(fd, data, size);
+        ++writeCalls;
+        if (writeError == 0 || writeErrors == 0) return NodeCalls::write(fd, data, size);
+        if (writeErrors > 0) --writeErrors;
+        std::this_thread::sleep_for(writeBlocks);
         errno = writeError;
         return -1;
     }
     ssize_t read(int fd, void* data, std::size_t size) override {
-        if (readError == 0) return NodeCalls::read(fd, data, size);
-        errno = readError;
-        return -1;
+        if (readError != 0) {
+            errno = readError;
+            return -1;
+        }
+        if (queueLimit == 0) return NodeCalls::read(fd, data, size);
+        auto& queue = fill(fd);
+        if (queue.empty()) return NodeCalls::read(fd, data, size);
+        const std::size_t n = std::min(size, queue.front().size());
+        std::memcpy(data, queue.front().data(), n);
+        queue.pop_front();
+        return static_cast<ssize_t>(n);
     }
     int poll(pollfd* fds, nfds_t count, int timeoutMs) override {
+        if (queueLimit > 0 && count == 1 && (fds[0].events & POLLIN) && !fill(fds[0].fd).empty()) {
+            fds[0].revents = POLLIN | pollFlags;
+            return 1;
+        }
         if (pollFlags == 0) return NodeCalls::poll(fds, count, timeoutMs);
         // As hidraw does for a device that has left: at once, and whatever is still queued.
         const int ready = NodeCalls::poll(fds, count, 0);
@@ -117,6 +143,20 @@ class FaultyNodeCalls : public NodeCalls {
         for (nfds_t i = 0; i < count; ++i) fds[i].revents |= pollFlags;
         return static_cast<int>(count);
     }
+
+  private:
+    // Moves what the unit sent into the open's list, keeping the oldest as hidraw does.
+    std::deque<Bytes>& fill(int fd) {
+        auto& queue = queues_[fd];
+        Bytes report(4096);
+        for (;;) {
+            const ssize_t n = ::recv(fd, report.data(), report.size(), MSG_DONTWAIT);
+            if (n <= 0) break;
+            if (queue.size() < queueLimit) queue.emplace_back(report.begin(), report.begin() + n);
+        }
+        return queue;
+    }
+    std::map<int, std::deque<Bytes>> queues_;
 };
 
 class SocketHidrawTransport : public HidrawTransport {

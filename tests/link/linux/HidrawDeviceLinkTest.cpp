@@ -1,7 +1,9 @@
 // The device link over the hidraw backend, with sockets standing in for the nodes.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -41,7 +43,7 @@ TEST_F(HidrawLinkTest, OnlyTheThreeIdentitiesOfTheMatchTableAreUnits) {
     for (const char* n : {"hidraw0", "hidraw1", "hidraw2", "hidraw3"})
         units.push_back(transport.plug(node(n)));
     EXPECT_FALSE(link.OpenDevice());
-    EXPECT_EQ(transport.opens.size(), 4u);
+    EXPECT_TRUE(transport.opens.empty());  // sysfs said enough: none of them is opened
 
     for (auto [name, vendor, product] :
          {std::tuple{"hidraw4", 0x17A7, 1}, std::tuple{"hidraw5", 0x17A7, 2},
@@ -85,14 +87,14 @@ TEST_F(HidrawLinkTest, ASearchAfterAFailedOneStartsOverAndFindsAUnitAddedSince) 
     const UniqueFd mouse = transport.plug(node("hidraw5"));
     link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_FALSE(link.DeviceFound());
-    EXPECT_EQ(transport.opens, std::vector<std::string>{node("hidraw5")});
+    EXPECT_TRUE(transport.opens.empty());
 
     sysfs.addUnit("hidraw6", 0x17A7, 2);
     const UniqueFd unit = transport.plug(node("hidraw6"));
     transport.opens.clear();
     link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_TRUE(link.DeviceFound());
-    EXPECT_EQ(transport.opens.front(), node("hidraw5"));  // from the first interface again
+    EXPECT_EQ(transport.opens.front(), node("hidraw6"));
     const Bytes sent = testing::receive(unit);
     ASSERT_EQ(sent.size(), 65u);
     EXPECT_EQ(sent[1], 2);
@@ -113,7 +115,10 @@ TEST_F(HidrawLinkTest, AFailedSearchLeavesNoDescriptorOpen) {
     EXPECT_FALSE(link.OpenDevice());
     EXPECT_FALSE(link.OpenDevice());
     EXPECT_EQ(testing::openDescriptorCount(), before);
-    EXPECT_EQ(transport.opens.size(), 10u);
+    // Neither the other device nor the unit whose descriptor says its reports are too short.
+    EXPECT_EQ(transport.opens,
+              (std::vector<std::string>{node("hidraw1"), node("hidraw3"), node("hidraw4"),
+                                        node("hidraw1"), node("hidraw3"), node("hidraw4")}));
 }
 
 TEST_F(HidrawLinkTest, UnitsWithTooShortReportsAreNotServed) {
@@ -219,9 +224,8 @@ class ReplugTest : public OpenUnitTest {
     }
     bool traced(const std::string& part) const {
         const auto lines = traceLines();
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
-            return l.find(part) != std::string::npos;
-        });
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(part) != std::string::npos; });
     }
 
     std::string tracePath = sysfs.dev() + "/trace.txt";
@@ -270,6 +274,7 @@ TEST_F(ReplugTest, AWriteTheNodeRefusesIsTracedWithItsReasonAndAGoneOneClosesThe
     slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_TRUE(slowLink.DeviceFound());
     transport.faults.writeError = ENODEV;
+    sysfs.remove("hidraw0");  // the device has left the system
     slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_FALSE(slowLink.DeviceFound());
 
@@ -300,7 +305,7 @@ TEST_F(ReplugTest, AUnitRefusedAfterAReplugIsNamedInTheTraceAndOnceOnStandardErr
     const std::string stderrText = ::testing::internal::GetCapturedStderr();
 
     EXPECT_FALSE(slowLink.DeviceFound());
-    EXPECT_NE(slowLink.permissionProblem().find(node("hidraw2")), std::string::npos);
+    EXPECT_NE(slowLink.unitProblem().find(node("hidraw2")), std::string::npos);
     EXPECT_TRUE(traced("The KAVO-3 at " + node("hidraw2") + " cannot be opened"));
     EXPECT_TRUE(traced("70-kavo3.rules"));
     const auto told = [&](const std::string& text) {
@@ -312,6 +317,122 @@ TEST_F(ReplugTest, AUnitRefusedAfterAReplugIsNamedInTheTraceAndOnceOnStandardErr
     };
     EXPECT_EQ(told(node("hidraw2")), 1u) << stderrText;  // not once per write
     EXPECT_EQ(told("70-kavo3.rules"), 1u);
+}
+
+TEST_F(ReplugTest, AKeyboardAndAMouseListedBeforeTheUnitAreNeverOpenedAndTheTraceSaysWhy) {
+    sysfs.remove("hidraw0");
+    sysfs.addUnit("hidraw0", 0x046D, 0xC31C);  // keyboard
+    sysfs.addUnit("hidraw1", 0x046D, 0xC077);  // mouse
+    sysfs.addUnit("hidraw2", 0x17A7, 1);
+    const UniqueFd keyboard = transport.plug(node("hidraw0"));
+    const UniqueFd mouse = transport.plug(node("hidraw1"));
+    const UniqueFd back = transport.plug(node("hidraw2"));
+    transport.opens.clear();
+    ASSERT_TRUE(slowLink.OpenDevice());
+    EXPECT_EQ(transport.opens, (std::vector<std::string>{node("hidraw2"), node("hidraw2")}));
+    EXPECT_TRUE(traced(node("hidraw0") + ": 046d:c31c is not a unit, passed over unopened"));
+    EXPECT_TRUE(traced(node("hidraw1") + ": 046d:c077 is not a unit, passed over unopened"));
+}
+
+// A write the unit did not take cannot be answered: the read after it ends at once, the trace
+// says why, and the unit, still attached, keeps its handles.
+TEST_F(ReplugTest, AWriteNotTakenMakesTheNextReadEndAtOnceAndKeepsTheUnit) {
+    ASSERT_TRUE(slowLink.OpenDevice());  // reads wait 10 s
+    struct Case {
+        int error;
+        std::chrono::milliseconds blocks;
+    };
+    // The kernel's own limit on a write ends with ETIMEDOUT; EIO may come from a failed transfer.
+    for (const Case c : {Case{ETIMEDOUT, 50ms}, Case{EIO, 0ms}}) {
+        transport.faults.writeError = c.error;
+        transport.faults.writeBlocks = c.blocks;
+        const auto start = std::chrono::steady_clock::now();
+        slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+        EXPECT_FALSE(slowLink.lastWriteTaken());
+        slowLink.ReadReport();
+        slowLink.ReadReport();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << c.error;
+        EXPECT_EQ(slowLink.ReadBuffer, Bytes(65, 0));
+        EXPECT_TRUE(slowLink.DeviceFound()) << c.error;
+    }
+    EXPECT_TRUE(traced("still there"));
+    EXPECT_TRUE(traced("# read: not waited for, the write before it was not taken"));
+
+    transport.faults = {};
+    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(slowLink.lastWriteTaken());
+    EXPECT_EQ(testing::receive(unit).size(), 65u);
+    testing::send(unit, testing::unnumberedInput(0x21));
+    slowLink.ReadReport();
+    EXPECT_EQ(slowLink.ReadBuffer[1], 0x21);
+}
+
+TEST_F(ReplugTest, AStallingUnitIsToldToBeReplugged) {
+    ASSERT_TRUE(slowLink.OpenDevice());
+    std::vector<std::string> shown;
+    slowLink.setProblemListener([&](const std::string& problem) { shown.push_back(problem); });
+    transport.faults.writeError = EPIPE;
+    ::testing::internal::CaptureStderr();
+    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    const std::string stderrText = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(slowLink.lastWriteTaken());
+    EXPECT_TRUE(slowLink.DeviceFound());
+    const std::string& problem = slowLink.unitProblem();
+    EXPECT_NE(problem.find("unplug it and plug it in again"), std::string::npos);
+    EXPECT_TRUE(traced(problem));
+    EXPECT_EQ(stderrText, problem + "\n");  // once, not once per write
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), problem);
+}
+
+// One program per unit: a second program (another process) finds the node held, sends
+// nothing, and names the holder; once that program has ended the node is free.
+TEST_F(HidrawLinkTest, ANodeHeldByAnotherProgramIsInUseAndNothingReachesIt) {
+    sysfs.addUnit("hidraw4", 0x17A7, 1);
+    const std::string nodeFile = node("hidraw4");
+    std::ofstream(nodeFile) << "";  // a plain file as the node: what is written stays in it
+    int held[2], release[2];
+    ASSERT_EQ(::pipe(held), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        HidrawTransport theirs(sysfs.sys(), sysfs.dev());
+        DeviceLink theirLink(theirs, 20ms);
+        const char found = theirLink.OpenDevice() ? 'y' : 'n';  // both opens share one hold
+        char c = 0;
+        if (::write(held[1], &found, 1) != 1 || ::read(release[0], &c, 1) != 1) ::_exit(2);
+        ::_exit(0);
+    }
+    char found = 0;
+    ASSERT_EQ(::read(held[0], &found, 1), 1);
+    ASSERT_EQ(found, 'y');
+
+    HidrawTransport ours(sysfs.sys(), sysfs.dev());
+    DeviceLink link(ours, 20ms);
+    ::testing::internal::CaptureStderr();
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    link.ReadReport();
+    const std::string stderrText = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(link.DeviceFound());
+    const std::string expected = "The KAVO-3 at " + nodeFile +
+                                 " is in use by another program (PID " + std::to_string(holder) +
+                                 ")";
+    EXPECT_EQ(link.unitProblem().rfind(expected, 0), 0u) << link.unitProblem();
+    EXPECT_NE(stderrText.find(expected), std::string::npos) << stderrText;
+    EXPECT_EQ(std::filesystem::file_size(nodeFile), 0u);
+
+    ASSERT_EQ(::write(release[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(holder, &status, 0), holder);
+    EXPECT_EQ(status, 0);
+    for (int fd : {held[0], held[1], release[0], release[1]}) ::close(fd);
+
+    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(link.DeviceFound());
+    EXPECT_TRUE(link.unitProblem().empty());
+    EXPECT_EQ(std::filesystem::file_size(nodeFile), 65u);
 }
 
 TEST(HidrawLinkNumbered, NumberedInputReportsKeepTheirOwnIdByte) {
@@ -337,7 +458,7 @@ TEST_F(HidrawLinkTest, AUnitRefusedForLackOfPermissionNamesTheUdevRule) {
     transport.refuse(node("hidraw0"), EACCES);
     transport.refuse(node("hidraw1"), EACCES);
     EXPECT_FALSE(link.OpenDevice());
-    const std::string& problem = link.permissionProblem();
+    const std::string& problem = link.unitProblem();
     EXPECT_NE(problem.find(node("hidraw1")), std::string::npos);
     EXPECT_NE(problem.find("70-kavo3.rules"), std::string::npos);
     EXPECT_EQ(problem.find(node("hidraw0")), std::string::npos);

@@ -77,8 +77,8 @@ TEST_F(SearchOverListedPaths, ExaminesEveryInterfaceInOrderAndLeavesNoHandle) {
         link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
         EXPECT_FALSE(link.DeviceFound());
         EXPECT_EQ(countOpenHandles(), before);
-        EXPECT_NE(link.permissionProblem().find(refusedUnit.string()), std::string::npos);
-        EXPECT_NE(link.permissionProblem().find(transport.permissionHint()), std::string::npos);
+        EXPECT_NE(link.unitProblem().find(refusedUnit.string()), std::string::npos);
+        EXPECT_NE(link.unitProblem().find(transport.permissionHint()), std::string::npos);
     }
     EXPECT_EQ(fake.enumeratedIndexes, (std::vector<DWORD>{0, 1, 2, 3, 0, 1, 2, 3}));
     EXPECT_EQ(fake.setsDestroyed, 2);

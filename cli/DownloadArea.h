@@ -1,0 +1,30 @@
+// What kavo3cli checks of a download before it touches the unit: the file, and where in the
+// unit's flash its bytes would go.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kavo3::cli {
+
+// The smallest flash that holds the window's area at 0x0E8000 with its 1 MiB cap.
+inline constexpr std::uint32_t kDefaultFlashSize = 0x200000;
+// The flash address is 24 bits on the wire.
+inline constexpr std::uint32_t kLargestFlashSize = 0x1000000;
+
+struct DownloadRequest {
+    std::string file;
+    std::uint32_t address = 0x0E8000;
+    std::uint32_t flashSize = kDefaultFlashSize;
+    bool firstMib = false;  // a larger file gives its first 1 MiB, as the window does
+};
+
+// L, the bytes of the file that go into the flash. 0 when refused, with the reason on
+// standard error and `exitCode` set: kExitRefusedFile for the file, kExitUsage for an area
+// outside the flash or off the erase blocks' boundaries.
+std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode);
+
+// "" when `text` is a flash size kavo3cli takes (a power of two up to 16 MiB), else why not.
+std::string checkFlashSize(const std::string& text);
+
+}  // namespace kavo3::cli
