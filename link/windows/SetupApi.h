@@ -1,10 +1,15 @@
-// The device-installation calls that list HID interfaces, gathered in one table so that
-// tests can stand in for the enumeration; the backend uses system() everywhere else.
+// The device-installation calls that list HID interfaces, and the HID class's queue setting,
+// gathered in one table so that tests can stand in for them; the backend uses system()
+// everywhere else.
 #pragma once
 
 #include <windows.h>
 // windows.h first: setupapi.h and hidsdi.h rely on its types.
 #include <setupapi.h>
+extern "C" {
+// Lacks C++ linkage guards in mingw-w64; brings hidpi.h in the order it needs.
+#include <hidsdi.h>
+}
 
 namespace kavo3::link::windows {
 
@@ -13,6 +18,7 @@ struct SetupApi {
     decltype(&::SetupDiEnumDeviceInterfaces) enumDeviceInterfaces;
     decltype(&::SetupDiGetDeviceInterfaceDetailA) getDeviceInterfaceDetail;
     decltype(&::SetupDiDestroyDeviceInfoList) destroyDeviceInfoList;
+    decltype(&::HidD_SetNumInputBuffers) setNumInputBuffers;
 
     static const SetupApi& system();
 };

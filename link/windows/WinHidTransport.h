@@ -20,16 +20,22 @@ class WinHidTransport : public Transport {
   public:
     // Longest a write may wait for the platform to take a report before it is given up.
     static constexpr std::chrono::milliseconds kWriteLimit{5000};
+    // Longest a cancelled read or write is waited for; one still pending then is left to the
+    // driver with its storage, and the unit counts as gone.
+    static constexpr std::chrono::milliseconds kCancelLimit{2000};
 
     WinHidTransport();
     // `api` stands in for the enumeration calls and `io` for the report I/O; both must outlive
     // the transport and every handle it opens.
     explicit WinHidTransport(const SetupApi& api,
                              std::chrono::milliseconds writeLimit = kWriteLimit);
-    WinHidTransport(const SetupApi& api, std::chrono::milliseconds writeLimit, const FileIo& io);
+    WinHidTransport(const SetupApi& api, std::chrono::milliseconds writeLimit, const FileIo& io,
+                    std::chrono::milliseconds cancelLimit = kCancelLimit);
 
     // The present HID interfaces in the order the platform enumerates them.
     std::vector<InterfaceEntry> listInterfaces() override;
+    // Opens without sharing, so that one program at a time holds the unit; further opens of
+    // the same path in this program share that hold. Busy on a sharing violation.
     std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override;
     std::string permissionHint() const override;
 
@@ -37,6 +43,7 @@ class WinHidTransport : public Transport {
     const SetupApi& api_;
     std::chrono::milliseconds writeLimit_;
     const FileIo& io_;
+    std::chrono::milliseconds cancelLimit_;
 };
 
 // The identity that a HID interface path carries ("...#vid_17a7&pid_0001#..."), if any.

@@ -1,6 +1,7 @@
 // Stands in for the device-installation calls with a scripted list of interface paths,
 // behaving as Windows documents them: record sizes checked, the two-step detail query,
-// ERROR_NO_MORE_ITEMS past the end. Records how the backend called it.
+// ERROR_NO_MORE_ITEMS past the end; and for the HID queue setting. Records how the backend
+// called it.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +30,7 @@ struct FakeSetup {
     int setsDestroyed = 0;
     int wrongRecordSizes = 0;
     int wrongSets = 0;
+    std::vector<ULONG> inputBufferCounts;  // every HidD_SetNumInputBuffers, in order
 
     const SetupApi& api() {
         current() = this;
@@ -112,7 +114,14 @@ struct FakeSetup {
         return TRUE;
     }
 
-    static constexpr SetupApi table{&getClassDevs, &enumInterfaces, &getDetail, &destroy};
+    // Any handle takes the setting, as a HID handle would.
+    static BOOLEAN WINAPI setNumInputBuffers(HANDLE, ULONG count) {
+        current()->inputBufferCounts.push_back(count);
+        return TRUE;
+    }
+
+    static constexpr SetupApi table{&getClassDevs, &enumInterfaces, &getDetail, &destroy,
+                                    &setNumInputBuffers};
 };
 
 }  // namespace kavo3::link::windows::testing

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "FakeSetupApi.h"
 #include "PipeEnd.h"
 #include "link/windows/HandleCount.h"
 #include "link/windows/SetupApi.h"
@@ -131,6 +133,54 @@ TEST(HandleOpen, MissingPathFailsAndARefusedOneSaysNotPermitted) {
     EXPECT_FALSE(transport.open(folder.string(), error));
     EXPECT_EQ(error, OpenError::NotPermitted);
     EXPECT_FALSE(transport.permissionHint().empty());
+}
+
+// One program per unit: the interface is opened without sharing, so that one held by another
+// program is Busy and one held by this program refuses everyone else; this program's own
+// further opens share the hold.
+TEST(HandleOpen, AnInterfaceIsHeldByOneProgramAtATime) {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("kavo3-held-" + std::to_string(::GetCurrentProcessId()));
+    std::ofstream(file) << "";
+    const auto openElsewhere = [&] {
+        return UniqueHandle(::CreateFileA(file.string().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    };
+    WinHidTransport transport;
+    OpenError error = OpenError::None;
+    {
+        const UniqueHandle other = openElsewhere();
+        ASSERT_TRUE(other);
+        EXPECT_FALSE(transport.open(file.string(), error));
+        EXPECT_EQ(error, OpenError::Busy);
+    }
+    auto first = openPath(transport, file.string());
+    auto second = openPath(transport, file.string());
+    ASSERT_TRUE(first && second);
+    EXPECT_FALSE(openElsewhere());
+    EXPECT_EQ(::GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    first.reset();
+    EXPECT_FALSE(openElsewhere());
+    second.reset();
+    EXPECT_TRUE(openElsewhere());
+    std::filesystem::remove(file);
+}
+
+TEST(HandleRead, TheReadingHandleAsksForAQueueOf512ReportsOnce) {
+    testing::FakeSetup fake;
+    WinHidTransport transport(fake.api());
+    PipeEnd peer;
+    ASSERT_TRUE(peer.valid());
+    auto handle = openPath(transport, peer.path());
+    ASSERT_TRUE(handle);
+    ASSERT_TRUE(peer.accept());
+    EXPECT_EQ(handle->write(report(0)), WriteStatus::Taken);
+    EXPECT_TRUE(fake.inputBufferCounts.empty());  // a handle that only writes keeps the default
+    std::vector<std::uint8_t> buffer(65);
+    EXPECT_EQ(handle->read(buffer, 5ms), ReadStatus::Timeout);
+    EXPECT_EQ(handle->read(buffer, 5ms), ReadStatus::Timeout);
+    EXPECT_EQ(fake.inputBufferCounts, std::vector<ULONG>{512});
 }
 
 TEST(HandleOpen, AHandleReleasesEverythingItHeld) {

@@ -48,11 +48,20 @@ class SearchOverListedPaths : public ::testing::Test {
         // Named as Windows names a unit's interface; a folder cannot be opened as a file.
         refusedUnit = base / "hid#vid_17a7&pid_0001#1&0&0000";
         fs::create_directories(refusedUnit);
+        // Another program has this one open.
+        busyUnit = base / "hid#vid_17a7&pid_0002#1&0&0001";
+        std::ofstream(busyUnit) << "";
+        otherProgram.reset(::CreateFileA(busyUnit.string().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
+        ASSERT_TRUE(otherProgram);
         tracePath = base / "trace.txt";
         ASSERT_TRUE(pipe.valid());
-        fake.paths = {pipe.path(), (base / "gone").string(), refusedUnit.string()};
+        fake.paths = {pipe.path(), (base / "gone").string(), busyUnit.string(),
+                      refusedUnit.string()};
     }
     void TearDown() override {
+        otherProgram.reset();
         std::error_code ignored;
         fs::remove_all(refusedUnit.parent_path(), ignored);
     }
@@ -60,6 +69,8 @@ class SearchOverListedPaths : public ::testing::Test {
     testing::PipeEnd pipe;
     testing::FakeSetup fake;
     fs::path refusedUnit;
+    fs::path busyUnit;
+    UniqueHandle otherProgram;
     fs::path tracePath;
 };
 
@@ -80,16 +91,20 @@ TEST_F(SearchOverListedPaths, ExaminesEveryInterfaceInOrderAndLeavesNoHandle) {
         EXPECT_NE(link.unitProblem().find(refusedUnit.string()), std::string::npos);
         EXPECT_NE(link.unitProblem().find(transport.permissionHint()), std::string::npos);
     }
-    EXPECT_EQ(fake.enumeratedIndexes, (std::vector<DWORD>{0, 1, 2, 3, 0, 1, 2, 3}));
+    EXPECT_EQ(fake.enumeratedIndexes, (std::vector<DWORD>{0, 1, 2, 3, 4, 0, 1, 2, 3, 4}));
     EXPECT_EQ(fake.setsDestroyed, 2);
 
     const auto notes = notesIn(tracePath);
-    ASSERT_GE(notes.size(), 5u);
-    EXPECT_EQ(notes[0], "search: 3 HID interface(s)");
+    ASSERT_GE(notes.size(), 6u);
+    EXPECT_EQ(notes[0], "search: 4 HID interface(s)");
     EXPECT_EQ(notes[1], pipe.path() + ": no attributes, passed over");
     EXPECT_EQ(notes[2], fake.paths[1] + ": cannot be opened, passed over");
-    EXPECT_EQ(notes[3].rfind("The KAVO-3 at " + refusedUnit.string(), 0), 0u) << notes[3];
-    EXPECT_EQ(notes[4], "search: no unit found");
+    EXPECT_EQ(
+        notes[3].rfind("The KAVO-3 at " + busyUnit.string() + " is in use by another program: ", 0),
+        0u)
+        << notes[3];
+    EXPECT_EQ(notes[4].rfind("The KAVO-3 at " + refusedUnit.string(), 0), 0u) << notes[4];
+    EXPECT_EQ(notes[5], "search: no unit found");
 }
 
 TEST(SearchOverThisMachine, EndsCleanlyWithNoHandleLeft) {
@@ -100,8 +115,8 @@ TEST(SearchOverThisMachine, EndsCleanlyWithNoHandleLeft) {
         if (!link.OpenDevice()) {
             EXPECT_EQ(countOpenHandles(), before);
         } else {
-            // A unit is attached: the link holds it twice until closed.
-            EXPECT_EQ(countOpenHandles(), before + 2);
+            // A unit is attached: the link's two handles and the hold they share.
+            EXPECT_EQ(countOpenHandles(), before + 3);
             link.Close();
         }
     }
