@@ -7,6 +7,7 @@
 
 #include "capture/BitmapFile.h"
 #include "capture/CaptureSequence.h"
+#include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
@@ -119,7 +120,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
         return kExitInterrupted;
     }
 
-    if (!capture::WriteBitmapFile(std::filesystem::path(finalName), frame)) {
+    if (!capture::WriteBitmapFile(argumentPath(finalName), frame)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s; nothing was written. Check that the folder "
                      "exists and can be written to.\n",

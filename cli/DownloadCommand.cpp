@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
 #include "cli/DownloadArea.h"
@@ -17,7 +18,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     int exitCode = kExitOk;
     const std::uint32_t length = checkDownload(request, exitCode);
     if (length == 0) return exitCode;
-    const std::filesystem::path path(request.file);
+    const std::filesystem::path path = argumentPath(request.file);
     const std::string& file = request.file;
     const std::uint32_t address = request.address;
 

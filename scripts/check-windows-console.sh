@@ -75,4 +75,13 @@ if cmp "$out/size-linux-crlf.txt" "$out/size-file.txt"; then
 else
     status=1
 fi
+# A Japanese file name on the command line names the file written (the manifest makes the
+# arguments UTF-8; Wine shows the file under its UTF-8 name).
+(cd "$out" && wine kavo3cli.exe --sim capture 画面キャプチャ.bmp >/dev/null)
+if [ -f "$out/画面キャプチャ.bmp" ]; then
+    echo "  a Japanese file name given to kavo3cli.exe names the file it writes"
+else
+    echo "  kavo3cli.exe --sim capture 画面キャプチャ.bmp wrote: $(cd "$out" && ls -- *.bmp)" >&2
+    status=1
+fi
 [ "$status" -eq 0 ] || fail "kavo3cli.exe's texts do not read back right; see $out"

@@ -59,14 +59,24 @@ registry() {
     wine reg export "$1" "$(windows_path "$out/key.reg")" /y >/dev/null 2>&1 || return 1
     iconv -f UTF-16 -t UTF-8 "$out/key.reg" | tr -d '\r'
 }
-# Everything in the registry and on drive C: that names us: nothing before the install and
-# after the removal.
+# A GUID as Windows Installer writes it into its registry keys: each group reversed.
+packed_guid() {
+    local g=${1//[\{\}-]/} out="" i
+    for i in 7 6 5 4 3 2 1 0 11 10 9 8 15 14 13 12; do out+=${g:i:1}; done
+    for ((i = 16; i < 32; i += 2)); do out+=${g:i+1:1}${g:i:1}; done
+    echo "$out"
+}
+# Everything in the registry and on drive C: that names us (the product, its folder, its
+# upgrade and product codes, plain and packed): nothing before the install and after the
+# removal.
+codes=()
 traces_of_us() {
-    local hive
-    for hive in HKLM HKCU HKU HKCR; do registry "$hive" | grep -i -e 'kavo' -e "$upgrade_code" || true; done
+    local hive patterns=(-e 'KAVO-3')
+    for code in "${codes[@]}"; do patterns+=(-e "$code" -e "$(packed_guid "$code")"); done
+    for hive in HKLM HKCU HKU; do registry "$hive" | grep -i -F "${patterns[@]}" || true; done
     find "$WINEPREFIX/drive_c" -iname '*kavo*' 2>/dev/null || true
 }
-upgrade_code=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t{\(.*\)}/\1/p')
+codes+=("$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t{\(.*\)}/\1/p')")
 [ -z "$(traces_of_us)" ] || fail "the fresh Wine prefix already names us"
 
 check_installed() {  # <product code> <version>
@@ -98,6 +108,7 @@ check_installed() {  # <product code> <version>
 echo "--- silent install of $(basename "$msi") ---"
 wine msiexec /i "$(windows_path "$msi")" /qn || fail "msiexec /i ... /qn failed"
 code=$(product_code "$msi")
+codes+=("${code//[\{\}]/}")
 check_installed "$code" "$version"
 wine "C:\\Program Files\\KAVO-3 Tool\\kavo3cli.exe" --version | tr -d '\r' | sed 's/^/  installed: /'
 
@@ -125,6 +136,7 @@ newer=$version.1
 bash scripts/msi-windows.sh "$stage" "$newer" "$out/kavo3tool-$newer-x64.msi"
 wine msiexec /i "$(windows_path "$out/kavo3tool-$newer-x64.msi")" /qn || fail "the upgrade failed"
 newer_code=$(product_code "$out/kavo3tool-$newer-x64.msi")
+codes+=("${newer_code//[\{\}]/}")
 [ "$newer_code" != "$code" ] || fail "both MSIs have the same product code"
 check_installed "$newer_code" "$newer"
 ! registry "$uninstall\\$code" >/dev/null || fail "the older version is still installed beside the newer"
