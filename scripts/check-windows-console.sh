@@ -20,7 +20,7 @@ export LC_ALL=C.UTF-8
 out=$PWD/build-windows/check-console
 rm -rf "$out"
 mkdir -p "$out"
-cp "$cli_exe" "$out/"
+cli_windows="Z:$(echo "$PWD/$cli_exe" | tr / '\\')"
 fail() { echo "check-windows-console: $*" >&2; exit 1; }
 
 # What the Linux program prints: the whole key table, and the size line of a capture.
@@ -35,7 +35,7 @@ grep -q '消音' "$out/keys-linux.txt" && grep -q 'SIZE= 720dot' "$out/size-linu
 in_console() {  # <code page> <file> <kavo3cli arguments...>
     local page=$1 file=$2
     shift 2
-    (cd "$out" && script -q -e -c "wine cmd /c 'chcp $page >nul & kavo3cli.exe $*'" "$file.raw" >/dev/null)
+    (cd "$out" && script -q -e -c "wine cmd /c 'chcp $page >nul & $cli_windows $*'" "$file.raw" >/dev/null)
     # Wine's console draws a blank as "erase to the end of the line, one step right" and hides
     # the cursor around each character; anything else ends the check as a difference.
     perl -pe 's/\e\[\?25[hl]//g; s/\e\[K//g; s/\e\[(\d*)C/" " x ($1 || 1)/ge; s/\r//g' \
@@ -60,14 +60,14 @@ for page in 932 65001; do
 done
 
 # Redirected to a file: UTF-8 bytes, the same as on Linux but for CRLF line ends.
-(cd "$out" && wine kavo3cli.exe key --list >keys-file.txt)
+(cd "$out" && wine "$cli_windows" key --list >keys-file.txt)
 sed 's/$/\r/' "$out/keys-linux.txt" >"$out/keys-linux-crlf.txt"
 if cmp "$out/keys-linux-crlf.txt" "$out/keys-file.txt"; then
     echo "  redirected to a file: key table byte for byte as on Linux (UTF-8, CRLF)"
 else
     status=1
 fi
-(cd "$out" && wine kavo3cli.exe --sim capture file.bmp >capture-file.txt)
+(cd "$out" && wine "$cli_windows" --sim capture file.bmp >capture-file.txt)
 grep -a '^画面情報' "$out/capture-file.txt" >"$out/size-file.txt" || true
 sed 's/$/\r/' "$out/size-linux.txt" >"$out/size-linux-crlf.txt"
 if cmp "$out/size-linux-crlf.txt" "$out/size-file.txt"; then
@@ -77,7 +77,7 @@ else
 fi
 # A Japanese file name on the command line names the file written (the manifest makes the
 # arguments UTF-8; Wine shows the file under its UTF-8 name).
-(cd "$out" && wine kavo3cli.exe --sim capture 画面キャプチャ.bmp >/dev/null)
+(cd "$out" && wine "$cli_windows" --sim capture 画面キャプチャ.bmp >/dev/null)
 if [ -f "$out/画面キャプチャ.bmp" ]; then
     echo "  a Japanese file name given to kavo3cli.exe names the file it writes"
 else

@@ -26,7 +26,8 @@ rm -rf "$build/package"
 mkdir -p "$stage/LICENSES" "$stage/source"
 
 for program in "${programs[@]}"; do
-    exe=$(find "$build" -name "$program.exe" -not -path "$build/package/*" | head -n 1)
+    exe=$(find "$build" -name "$program.exe" -not -path "$build/package/*" -not -path "$build/check*" \
+        -not -path "$build/wineprefix*" | head -n 1)
     [ -n "$exe" ] || { echo "package-windows: $program.exe was not built" >&2; exit 1; }
     # Symbols are of no use to a user; they are most of the file.
     x86_64-w64-mingw32-strip -o "$stage/$program.exe" "$exe"
