@@ -108,11 +108,10 @@ void MainWindow::setUnitButtonsEnabled(bool enabled) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    session_.link.Close();
     event->accept();
     // Ends the run at once, also from inside another window's wait; no other window's
     // closing handling runs.
-    if (session_.endProgram) session_.endProgram();
+    ui::endRun(session_);
 }
 
 }  // namespace kavo3::app

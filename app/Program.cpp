@@ -1,9 +1,13 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#if QT_CONFIG(sessionmanager)
+#include <QSessionManager>
+#endif
 #include <QTranslator>
 #include <cstdio>
 
+#include "app/EndOnSignals.h"
 #include "app/MainWindow.h"
 #include "app/ProgramLook.h"
 #include "app/ProgramOptions.h"
@@ -33,10 +37,22 @@ int runProgram(int argc, char** argv, link::Transport& transport) {
     const std::unique_ptr<link::Trace> trace = link::Trace::fromEnvironment();
     link::DeviceLink link(transport, link::DeviceLink::kReadWait, trace.get());
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] { ui::endProcessNow(); }};
+    int exitStatus = 0;
+    ui::Session session{link, clock, {}, [&exitStatus] { ui::endProcessNow(exitStatus); }};
 
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);
+    EndOnSignals endOnSignals(session, exitStatus);
+#if QT_CONFIG(sessionmanager)
+    // A logout during a download's data phase: the windows go now, the rest of the data phase
+    // is sent before the program ends. Outside it the session ends the program as it will.
+    QObject::connect(
+        &application, &QGuiApplication::commitDataRequest, &application,
+        [&session](QSessionManager&) {
+            if (session.link.held()) ui::endRun(session);
+        },
+        Qt::DirectConnection);
+#endif
     mainWindow.load();
     mainWindow.show();
     return application.exec();

@@ -1,4 +1,5 @@
 // kavo3cli download: the ROM download of the main window's "kavo cmd　load" button.
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -11,8 +12,39 @@
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
 #include "download/StatusTexts.h"
+#include "download/StopSignals.h"
 
 namespace kavo3::cli {
+
+namespace {
+
+constexpr const char* kAbandonText =
+    "\nkavo3cli: download abandoned in its data phase: the unit still expects data and takes "
+    "every command as flash data. Switch the unit off and on before using it again.\n";
+
+// How far a stopped run got, and what the flash holds now.
+void sayStopped(const char* file, std::uint32_t address, std::uint32_t written,
+                std::uint32_t length) {
+    if (written == 0) {
+        std::fprintf(stderr,
+                     "kavo3cli: download stopped before any of %s was written; the flash from "
+                     "0x%06X may be erased. The unit takes commands.\n",
+                     file, address);
+    } else if (written < length) {
+        std::fprintf(stderr,
+                     "kavo3cli: download stopped: the flash at 0x%06X holds part of %s (its "
+                     "first %u of %u bytes), the rest of the area is erased. The unit takes "
+                     "commands; download the file again.\n",
+                     address, file, written, length);
+    } else {
+        std::fprintf(stderr,
+                     "kavo3cli: download stopped before its verify: the flash holds %s, but "
+                     "unverified.\n",
+                     file);
+    }
+}
+
+}  // namespace
 
 int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) {
     int exitCode = kExitOk;
@@ -26,7 +58,12 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;
 
+    // Catches Ctrl-C, SIGTERM and SIGHUP for the whole run: the unit must not be left in the
+    // middle of its data phase.
+    const download::StopSignals stop(kAbandonText);
     Progress progress("download", download::paddedLength(length), Progress::Unit::Bytes);
+    std::chrono::steady_clock::time_point dataStart;
+    std::uint32_t reportsSent = 0;
     bool dataStarted = false;
     std::string lastStatus;
     download::DownloadCallbacks callbacks;
@@ -39,11 +76,25 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
         std::fflush(stdout);
     };
     callbacks.progress = [&](std::uint32_t offset) {
+        if (!dataStarted) dataStart = std::chrono::steady_clock::now();
         dataStarted = true;
+        reportsSent = offset / download::kDataReportBytes;
         progress.update(offset + download::kDataReportBytes);
     };
     callbacks.processEvents = [] {};
     callbacks.settleWait = settleWait;
+    callbacks.stopRequested = [&stop] { return stop.stopRequested(); };
+    callbacks.padding = [&](std::uint32_t reportsOwed) {
+        progress.finish();
+        // The padding goes at the pace the data went.
+        const std::chrono::duration<double> sofar = std::chrono::steady_clock::now() - dataStart;
+        const double seconds = reportsSent == 0 ? 0.0 : sofar.count() * reportsOwed / reportsSent;
+        std::fprintf(stderr,
+                     "kavo3cli: stopping: the unit still expects %u data reports; they go as "
+                     "erased bytes (0xFF), about %.1f s, and then it takes commands again. "
+                     "Ctrl-C again abandons at once (then switch the unit off and on).\n",
+                     reportsOwed, seconds);
+    };
 
     download::RomDownload run(unit->link(), std::move(callbacks));
     const download::DownloadResult result = run.run(address, path);
@@ -51,6 +102,9 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     if (!unit->stayedConnected()) return kExitNoUnit;
 
     switch (result.outcome) {
+        case download::Outcome::Stopped:
+            sayStopped(file.c_str(), address, result.length, length);
+            return stop.exitStatus();
         case download::Outcome::WriteOk:
             return kExitOk;
         case download::Outcome::SumMismatch:

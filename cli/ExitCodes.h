@@ -13,7 +13,7 @@ enum ExitCode : int {
     kExitRejectedFrame = 6,       // no usable input picture, or a size outside the range
     kExitNotCaptureSetting = 7,   // the unit's FPGA SELECT is not B2
     kExitUsage = 64,              // bad command line
-    kExitInterrupted = 130,       // stopped by Ctrl-C; nothing written
+    kExitInterrupted = 130,       // stopped by Ctrl-C (SIGTERM, SIGHUP: 128 + their number)
 };
 
 }  // namespace kavo3::cli

@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
         "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, in\n"
         "use by another program, no answer, or gone during the run), 3 input file refused,\n"
         "4 checksum mismatch, 5 checksum never ready, 6 frame rejected, 7 unit not in the\n"
-        "capture setting (FPGA SELECT B2), 64 bad usage, 130 interrupted.\n"
+        "capture setting (FPGA SELECT B2), 64 bad usage, 130/143/129 interrupted by Ctrl-C,\n"
+        "SIGTERM or SIGHUP (a download first sends the rest of its data as 0xFF).\n"
         "One program at a time holds the unit; a second one is refused before it sends "
         "anything.\n");
     app.require_subcommand(1);

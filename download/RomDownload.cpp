@@ -6,10 +6,10 @@
 #include <span>
 #include <system_error>
 
+#include "download/DataPhase.h"
 #include "download/ErasePlan.h"
 #include "download/FileSum.h"
 #include "download/StatusTexts.h"
-#include "link/LinkHold.h"
 
 namespace kavo3::download {
 
@@ -51,7 +51,6 @@ class SourceFile {
 namespace {
 
 constexpr std::uint8_t kStatusPoll = 0;
-constexpr std::uint8_t kWriteStart = 1;
 constexpr std::uint8_t kEraseSmall = 4;
 constexpr std::uint8_t kEraseLarge = 5;
 constexpr std::uint8_t kChecksumRequest = 6;
@@ -91,6 +90,13 @@ DownloadResult RomDownload::fail(Outcome outcome, const std::string& reason, std
     return result;
 }
 
+DownloadResult RomDownload::stopped(std::uint32_t written) const {
+    DownloadResult result;
+    result.outcome = Outcome::Stopped;
+    result.length = written;
+    return result;
+}
+
 DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesystem::path& file) {
     SourceFile source(file);
     if (!source.isOpen()) return fail(Outcome::FileOpenFailed, "file open");
@@ -100,17 +106,21 @@ DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesyste
     const ErasePlan plan = erasePlan(paddedLength(length));
     std::uint32_t cursor = startAddress;
     for (std::uint32_t i = 0; i < plan.large; ++i) {
+        if (stopRequested()) return stopped(0);
         erase(kEraseLarge, cursor);
         show(kEraseText);
         cursor += kLargeBlockBytes;
     }
     for (std::uint32_t i = 0; i < plan.small; ++i) {
+        if (stopRequested()) return stopped(0);
         erase(kEraseSmall, cursor);
         cursor += kSmallBlockBytes;
     }
+    if (stopRequested()) return stopped(0);
 
-    if (!writeData(startAddress, source, length))
-        return fail(Outcome::FileReadFailed, "file read", length);
+    const DataWritten written = writeData(startAddress, source, length);
+    if (written.stopped) return stopped(written.fileBytes);
+    if (!written.readOk) return fail(Outcome::FileReadFailed, "file read", length);
     return verify(startAddress, file, length);
 }
 
@@ -123,44 +133,45 @@ void RomDownload::erase(std::uint8_t command, std::uint32_t address) {
     settle();
 }
 
-bool RomDownload::writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length) {
+RomDownload::DataWritten RomDownload::writeData(std::uint32_t startAddress, SourceFile& source,
+                                                std::uint32_t length) {
     const std::uint32_t padded = paddedLength(length);
     show(kDownloadText);
     callbacks_.processEvents();
-    // From the write start on the unit takes every report as data, until the last one is
-    // answered: no other window's command may come in between.
-    link::DeviceLink::Hold hold = link_.hold();
-    link_.CommandBytes = addressAndCount(kWriteStart, startAddress, padded);
-    hold.WriteCommand();
-
-    // The unit takes exactly the announced number of data reports, so a file that fails
-    // part-way is still followed to the end, with erased bytes in place of the rest.
-    bool readOk = true;
-    std::array<std::uint8_t, 8> bytes{};
-    for (std::uint32_t offset = 0; offset < padded; offset += kDataReportBytes) {
-        bytes.fill(kErasedByte);
-        if (readOk) {
-            const std::uint32_t inFile = std::min(kDataReportBytes, length - offset);
-            if (!source.read(std::span(bytes.data(), inFile))) {
-                readOk = false;
-                bytes.fill(kErasedByte);
+    DataWritten written;
+    {
+        // From the write start on the unit takes every report as data, until the last one is
+        // answered: no other window's command may come in between. However this block is
+        // left, the phase sends what it still owes as erased bytes.
+        DataPhase phase(link_, startAddress, padded, [this] { settle(); });
+        std::array<std::uint8_t, 8> bytes{};
+        for (std::uint32_t offset = 0; offset < padded; offset += kDataReportBytes) {
+            callbacks_.progress(offset);
+            callbacks_.processEvents();
+            // Asked after the events: a window closed in them sends nothing more of the file.
+            if (stopRequested()) {
+                written.stopped = true;
+                if (callbacks_.padding) callbacks_.padding(phase.reportsOwed());
+                break;
             }
+            bytes.fill(kErasedByte);
+            // A file that fails part-way is still followed to the end, with erased bytes.
+            if (written.readOk) {
+                const std::uint32_t inFile = std::min(kDataReportBytes, length - offset);
+                written.readOk = source.read(std::span(bytes.data(), inFile));
+                if (written.readOk)
+                    written.fileBytes += inFile;
+                else
+                    bytes.fill(kErasedByte);
+            }
+            phase.send(bytes);
         }
-        callbacks_.progress(offset);
-        callbacks_.processEvents();
-        // Set only now: nothing that ran during the events may have left its bytes here.
-        link_.CommandBytes = bytes;
-        hold.WriteCommand();
+        source.close();
+        phase.finish();
     }
-    source.close();
-
     settle();
-    hold.ReadReport();  // the unit's answer to the end of the data; its content says nothing
-    // A command another window owes the unit (a closing timing window's) goes out now.
-    hold.release();
-    settle();
-    show(kDownloadEndText);
-    return readOk;
+    if (!written.stopped) show(kDownloadEndText);
+    return written;
 }
 
 DownloadResult RomDownload::verify(std::uint32_t startAddress, const std::filesystem::path& file,
@@ -170,6 +181,7 @@ DownloadResult RomDownload::verify(std::uint32_t startAddress, const std::filesy
     const std::uint32_t length = cappedLength(source.size());
     // A sum over other bytes than those written would prove nothing about the flash.
     if (length != writtenLength) return fail(Outcome::FileChanged, "file changed", writtenLength);
+    if (stopRequested()) return stopped(length);
 
     show(kChecksumStartText);
     callbacks_.processEvents();
@@ -185,6 +197,7 @@ DownloadResult RomDownload::verify(std::uint32_t startAddress, const std::filesy
     link_.CommandBytes = addressAndCount(kChecksumRequest, startAddress, length);
     link_.WriteCommand();
     if (!pollChecksum()) {
+        if (stopRequested()) return stopped(length);
         DownloadResult result = fail(Outcome::ChecksumTimeout, "check sum timeout", length);
         result.fileSum = fileSum;
         return result;
@@ -206,6 +219,7 @@ bool RomDownload::pollChecksum() {
     const auto deadline = std::chrono::steady_clock::now() + checksumWait_;
     for (;;) {
         settle();
+        if (stopRequested()) return false;
         // The poll leaves CommandBytes holding the checksum request.
         link_.WriteReport(kStatusPoll, 0, 0, 0, 0, 0, 0, 0);
         link_.ReadReport();

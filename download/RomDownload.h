@@ -13,6 +13,7 @@
 
 namespace kavo3::download {
 
+class DataPhase;
 class SourceFile;
 
 struct DownloadCallbacks {
@@ -25,6 +26,12 @@ struct DownloadCallbacks {
     std::function<void()> processEvents;
     // The settle wait of n ticks.
     std::function<void(int ticks)> settleWait;
+    // Asked before each erase, each data report and each checksum poll; true stops the run.
+    // A stop inside the data phase sends its rest as erased bytes first; nothing is verified.
+    std::function<bool()> stopRequested;
+    // Once, when a stop turns the rest of the data phase into erased bytes: the data reports
+    // still owed to the unit.
+    std::function<void(std::uint32_t reportsOwed)> padding;
 };
 
 enum class Outcome {
@@ -35,11 +42,12 @@ enum class Outcome {
     FileReadFailed,   // the file ended early while it was written or summed
     FileChanged,      // the file's length changed between writing and verifying
     ChecksumTimeout,  // the unit never said its sum was ready
+    Stopped,          // stopped on request; the flash holds `length` bytes of the file
 };
 
 struct DownloadResult {
     Outcome outcome = Outcome::FileOpenFailed;
-    std::uint32_t length = 0;  // L, the bytes written and summed
+    std::uint32_t length = 0;  // L, the bytes written and summed; when stopped, those written
     std::uint16_t romSum = 0;
     std::uint16_t fileSum = 0;
 };
@@ -59,12 +67,19 @@ class RomDownload {
 
   private:
     void erase(std::uint8_t command, std::uint32_t address);
-    bool writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length);
+    struct DataWritten {
+        std::uint32_t fileBytes = 0;  // of the file; erased bytes went in place of the rest
+        bool readOk = true;
+        bool stopped = false;
+    };
+    DataWritten writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length);
     DownloadResult verify(std::uint32_t startAddress, const std::filesystem::path& file,
                           std::uint32_t writtenLength);
     bool pollChecksum();
     void show(const std::string& text) { callbacks_.status(text); }
     void settle() { callbacks_.settleWait(kSettleTicks); }
+    bool stopRequested() const { return callbacks_.stopRequested && callbacks_.stopRequested(); }
+    DownloadResult stopped(std::uint32_t written) const;
     DownloadResult fail(Outcome outcome, const std::string& reason, std::uint32_t length = 0);
 
     link::DeviceLink& link_;

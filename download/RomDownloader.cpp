@@ -88,6 +88,8 @@ void RomDownloader::download() {
     };
     callbacks.processEvents = [] { QCoreApplication::processEvents(); };
     callbacks.settleWait = [this](int ticks) { session_.clock.settleWait(ticks); };
+    // The program is ending: the rest of the data phase goes out as erased bytes.
+    callbacks.stopRequested = [this] { return session_.stopRequested; };
 
     RomDownload run(session_.link, std::move(callbacks), checksumWait_);
     lastResult_ =

@@ -104,10 +104,7 @@ void RemoteWindow::sendKeyCode(std::uint8_t code) { pressRemoteKey(session_.link
 
 void RemoteWindow::powerKey() {
     // Nothing is sent and no window is asked; the whole program ends here.
-    if (session_.endProgram)
-        session_.endProgram();
-    else
-        ui::endProcessNow();
+    ui::endRun(session_);
 }
 
 void RemoteWindow::paintEvent(QPaintEvent*) {

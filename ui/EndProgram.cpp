@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 
@@ -5,9 +7,25 @@
 
 namespace kavo3::ui {
 
-void endProcessNow() {
+void endRun(Session& session) {
+    const auto end = [&session] {
+        session.link.Close();
+        if (session.endProgram) session.endProgram();
+    };
+    if (!session.link.held()) {
+        end();
+        return;
+    }
+    // The close stays immediate for the user; only the process waits for the unit.
+    for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
+    if (session.stopRequested) return;  // already ending
+    session.stopRequested = true;
+    session.link.runWhenFree(end);
+}
+
+void endProcessNow(int status) {
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(status);
 }
 
 }  // namespace kavo3::ui

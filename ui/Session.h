@@ -5,8 +5,8 @@
 #include <QString>
 #include <functional>
 
-#include "ui/SettleClock.h"
 #include "link/DeviceLink.h"
+#include "ui/SettleClock.h"
 
 namespace kavo3::ui {
 
@@ -17,9 +17,17 @@ struct Session {
     QString ChosenFileName;
     // Ends the program at once, without any window's closing handling; tests replace it.
     std::function<void()> endProgram;
+    // Set when the program is to end during a download's data phase: the download sends the
+    // rest of it as erased bytes, verifies nothing, and the program ends after that.
+    bool stopRequested = false;
 };
 
-// Ends the process now: no event loop, no window or static destructors run.
-[[noreturn]] void endProcessNow();
+// Ends the program as closing the main window does: the link closed and the program ended at
+// once. During a download's data phase every window goes at once, but the program ends only
+// once the unit has had the rest of the data phase, so that it is never left expecting data.
+void endRun(Session& session);
+
+// Ends the process now with `status`: no event loop, no window or static destructors run.
+[[noreturn]] void endProcessNow(int status = 0);
 
 }  // namespace kavo3::ui

@@ -4,11 +4,11 @@
 
 #include <memory>
 
-#include "link/testing/RecordingTransport.h"
 #include "TestFiles.h"
 #include "download/FileSum.h"
 #include "download/RomDownload.h"
 #include "download/StatusTexts.h"
+#include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
 
 namespace kavo3::download {
@@ -36,11 +36,14 @@ class Download {
             EXPECT_EQ(ticks, 2);
             ++settleWaits;
         };
+        callbacks.stopRequested = [this] { return stop; };
+        callbacks.padding = [this](std::uint32_t owed) { paddingOwed.push_back(owed); };
         return RomDownload(link_, std::move(callbacks), checksumWait).run(start, file);
     }
 
     const std::vector<Command>& sent() const { return recorder_.commands; }
     const std::vector<std::uint8_t>& flash() const { return sim_.unit().flash(); }
+    const sim::SimulatedUnit& unit() const { return sim_.unit(); }
 
     std::size_t indexOf(const std::string& text) const {
         return static_cast<std::size_t>(std::find(texts.begin(), texts.end(), text) -
@@ -52,6 +55,8 @@ class Download {
     std::function<void(const std::string&)> onText;
     int settleWaits = 0;
     int eventPasses = 0;
+    bool stop = false;
+    std::vector<std::uint32_t> paddingOwed;
 
   private:
     void note(const std::string& text) {
@@ -283,6 +288,58 @@ TEST(RomDownload, FileThatShrinksWhileWrittenStillSendsEveryAnnouncedReport) {
     EXPECT_EQ(d.sent().back(), (Command{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_LT(d.indexOf("Download End"), d.texts.size());
     EXPECT_EQ(d.indexOf("check sum start"), d.texts.size());
+}
+
+TEST(RomDownload, AStopSendsTheRestOfTheDataPhaseAsErasedBytesAndVerifiesNothing) {
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(4109);  // 514 data reports, the last one padded
+    const auto file = folder.write("s.bin", bytes);
+    constexpr std::size_t kReports = 514, kErases = 2;
+    struct Case {
+        const char* stopAtText;   // the stop comes while this text is shown; "" before the run
+        std::size_t fileReports;  // data reports of the file that reach the unit
+    };
+    for (const Case c : {Case{"", 0}, Case{"0byte", 0}, Case{"8byte", 1}, Case{"800byte", 256},
+                         Case{"1008byte", 513}, Case{"Download End", kReports}}) {
+        SCOPED_TRACE(c.stopAtText);
+        Download d;
+        d.stop = *c.stopAtText == 0;
+        d.onText = [&](const std::string& text) { d.stop = d.stop || text == c.stopAtText; };
+
+        const DownloadResult result = d.run(file);
+
+        EXPECT_EQ(result.outcome, Outcome::Stopped);
+        EXPECT_EQ(result.length, std::min<std::size_t>(8 * c.fileReports, bytes.size()));
+        if (d.stop && *c.stopAtText == 0) {
+            EXPECT_TRUE(d.sent().empty());
+            continue;
+        }
+        // Every announced data report and nothing after them: no checksum request.
+        ASSERT_EQ(d.sent().size(), kErases + 1 + kReports);
+        for (std::size_t r = 0; r < kReports; ++r) {
+            const Command& sent = d.sent()[kErases + 1 + r];
+            if (r < c.fileReports)
+                ASSERT_TRUE(std::equal(
+                    sent.begin(), sent.begin() + std::min<std::size_t>(8, bytes.size() - 8 * r),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(8 * r)))
+                    << r;
+            else
+                ASSERT_EQ(sent, (Command{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})) << r;
+        }
+        // The unit's side: it counted them all, and its flash holds the sent part only.
+        EXPECT_FALSE(d.unit().flashWriteRunning());
+        EXPECT_TRUE(flashHolds(d.flash(), bytes, result.length));
+        EXPECT_TRUE(std::all_of(d.flash().begin() + kStart + result.length,
+                                d.flash().begin() + kStart + 0x2000,
+                                [](std::uint8_t b) { return b == 0xFF; }));
+        const bool insideDataPhase = c.fileReports < kReports;
+        EXPECT_EQ(
+            d.paddingOwed,
+            insideDataPhase
+                ? std::vector<std::uint32_t>{static_cast<std::uint32_t>(kReports - c.fileReports)}
+                : std::vector<std::uint32_t>{});
+        EXPECT_EQ(d.indexOf("check sum start"), d.texts.size());
+    }
 }
 
 TEST(RomDownload, VerifyReopensTheFileAndRefusesAChangedOne) {

@@ -1,0 +1,46 @@
+// A download's data phase as the unit sees it: once it has taken the write start, it takes the
+// next reports as flash data, as many as the start announced, whatever they were meant as.
+// The phase owns that count. However it ends (all data sent, a stop, a file that failed, a
+// return on any path), the reports still owed go out as erased bytes (0xFF), which NOR flash
+// keeps as they are, so the unit takes commands again afterwards and nothing of the file that
+// was not sent reaches the flash.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "link/LinkHold.h"
+
+namespace kavo3::download {
+
+class DataPhase {
+  public:
+    // Holds the link and sends the write start for `bytes` (a multiple of 8) at `address`.
+    // `settle` is the settle wait that paces the read of the unit's answer at the end.
+    DataPhase(link::DeviceLink& link, std::uint32_t address, std::uint32_t bytes,
+              std::function<void()> settle);
+    ~DataPhase() { finish(); }
+    DataPhase(const DataPhase&) = delete;
+    DataPhase& operator=(const DataPhase&) = delete;
+
+    // One data report; nothing once the whole count has been sent.
+    void send(const std::array<std::uint8_t, 8>& bytes);
+
+    std::uint32_t reportsSent() const { return sent_; }
+    std::uint32_t reportsOwed() const { return count_ - sent_; }
+
+    // Sends what is still owed as erased bytes, reads the unit's answer to the last data report
+    // and ends the hold, so that commands that waited for it run. Once only.
+    void finish();
+
+  private:
+    link::DeviceLink& link_;
+    link::DeviceLink::Hold hold_;
+    std::function<void()> settle_;
+    std::uint32_t count_;
+    std::uint32_t sent_ = 0;
+    bool finished_ = false;
+};
+
+}  // namespace kavo3::download
