@@ -145,6 +145,8 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             const auto v = parseRanged(value, 0, 64);
             if (!v) return fail("expected extra=0 to 64");
             o.extraInterfaces = static_cast<int>(*v);
+        } else if (key == "restart") {
+            if (!flag(o.replugRestarts)) return fail("takes no value");
         } else if (key == "busy") {
             o.busyHolder = -1;
             if (hasValue) {

@@ -25,6 +25,7 @@ struct SimOptions {
     bool lateAnswers = false;       // each answer arrives only after the read's wait has ended
     int unplugAfter = -1;           // gone after answering N output reports (-1 = never)
     int replugAfterMs = -1;         // with unplugAfter: back this long after leaving (-1 = never)
+    bool replugRestarts = false;    // with replugAfterMs: back restarted, not still mid-write
     bool corruptFlash = false;      // flash writes lose bits
     int checksumPolls = 0;          // status polls answered "not ready" first; -1 = never ready
     std::chrono::microseconds reportDelay{0};  // link time per report, each way

@@ -59,6 +59,7 @@ struct SimTransport::Device {
         ++plugIns;
         // Answers queued at the old node went with it.
         unit.discardAnswers();
+        if (unit.options().replugRestarts) unit.restart();
         const SimOptions& o = unit.options();
         if (announce)
             announce({link::DeviceEvent::Kind::Arrived, unitPath(),

@@ -64,6 +64,17 @@ void SimulatedUnit::ack(std::uint8_t code) {
     a[1] = code;
 }
 
+void SimulatedUnit::restart() {
+    discardAnswers();
+    late_.clear();
+    dataReportsLeft_ = 0;
+    sumRequested_ = false;
+    pollsLeft_ = 0;
+    timingOpen_ = false;
+    frozen_ = false;
+    nextLine_ = 0;
+}
+
 void SimulatedUnit::popAnswer() {
     if (++head_ >= ready_.size()) discardAnswers();
 }

@@ -27,6 +27,11 @@ class SimulatedUnit {
     // checksum polls) to those of `faults`; picture, identity and timing base stay.
     void changeFaults(const SimOptions& faults);
 
+    // Starts again as after power-up: whatever it was in the middle of (a flash write, a
+    // checksum, timing access, a freeze, answers not yet read) is forgotten; flash and timing
+    // registers keep what they hold.
+    void restart();
+
     // One output report as written: report ID, then the eight command bytes (or raw data
     // while a flash write runs), then padding. A report too short or with another ID is
     // ignored; returns whether it was taken.

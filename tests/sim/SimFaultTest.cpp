@@ -110,6 +110,28 @@ TEST(SimFaults, ReplugBringsTheUnitBackAfterItsTimeAtAnotherPath) {
     for (int i = 0; i < 5; ++i) EXPECT_FALSE(allZero(rig.exchange({2})));
 }
 
+TEST(SimFaults, AUnitThatKeepsItsStateTakesReportsAfterAReplugAsDataOneThatRestartsDoesNot) {
+    for (const bool restarts : {false, true}) {
+        SCOPED_TRACE(restarts ? "restart" : "keeps its state");
+        SimRig rig(with(restarts ? "restart" : ""));
+        rig.exchange({4, 0, 0x00, 0x80, 0x0E, 0x55, 0xAA, 0x55});
+        rig.send({1, 0, 0x00, 0x80, 0x0E, 24, 0, 0});  // three data reports follow
+        rig.send({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0});
+        rig.transport.unplug();
+        rig.transport.plugBackIn();
+        ASSERT_TRUE(rig.link.OpenDevice());
+        EXPECT_EQ(rig.unit().flashWriteRunning(), !restarts);
+
+        // The connection check: a command for the restarted unit, data for the other.
+        EXPECT_EQ(allZero(rig.exchange({2})), !restarts);
+        EXPECT_EQ(rig.unit().flash()[0x0E8008], restarts ? 0xFF : 2);
+        EXPECT_EQ(rig.unit().flashWriteRunning(), !restarts);
+        if (!restarts) rig.send({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        EXPECT_FALSE(rig.unit().flashWriteRunning());
+        EXPECT_FALSE(allZero(rig.exchange({2})));
+    }
+}
+
 TEST(SimFaults, AHandleOfAnEarlierPluggingInStaysGone) {
     SimTransport t;
     link::OpenError error = link::OpenError::None;

@@ -93,6 +93,9 @@ TEST(SimSwitches, NoAnswerAfterSomeReportsAndComingBackAfterAnUnplug) {
     EXPECT_EQ(back.replugAfterMs, 32);
     EXPECT_EQ(parsed("").replugAfterMs, -1);
     EXPECT_NE(rejection("replug=0x20").find("unplug"), std::string::npos);
+    EXPECT_FALSE(back.replugRestarts);
+    EXPECT_TRUE(parsed("unplug=5,replug=0,restart").replugRestarts);
+    EXPECT_NE(rejection("restart=1").find("restart"), std::string::npos);
     for (std::string_view junk :
          {"noanswer=-1", "noanswer=x", "replug=-1", "replug=", "replug=86400001"})
         EXPECT_NE(rejection(junk).find(std::string(junk)), std::string::npos) << junk;
