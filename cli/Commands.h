@@ -13,6 +13,13 @@ int runStatus(const UnitOptions& unit, bool listInterfaces);
 
 struct DownloadRequest;
 int runDownload(const UnitOptions& unit, const DownloadRequest& request);
+// Every unit (--all) or every --device, each on a thread and link of its own; exit status
+// the worst of theirs.
+int runDownloadMany(const UnitOptions& unit, const DownloadRequest& request, bool allUnits,
+                    bool json);
+
+// Why the unit is not found or does not work, each finding with its remedy.
+int runDoctor(const UnitOptions& unit);
 
 int runKey(const UnitOptions& unit, const std::string& key);
 // The key table: short name, code, design name and legend of every key.

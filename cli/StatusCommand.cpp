@@ -2,9 +2,11 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/UnitSource.h"
 #include "link/ConnectionCheck.h"
 
 namespace kavo3::cli {
@@ -14,6 +16,15 @@ int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
     auto unit = UnitSession::create(unitOptions, exitCode);
     if (!unit) return exitCode;
     if (listInterfaces) {
+        // Every unit by the names --device takes, then the search as it goes.
+        auto source = UnitSource::create(unitOptions, exitCode);
+        if (!source) return exitCode;
+        const std::vector<link::UnitEntry> units = source->units();
+        std::printf("units: %zu\n", units.size());
+        for (const link::UnitEntry& entry : units)
+            std::printf("  %04x:%04x  port %s  node %s\n", entry.identity.VendorID,
+                        entry.identity.ProductID,
+                        entry.portPath.empty() ? "-" : entry.portPath.c_str(), entry.path.c_str());
         // What the search examined and what it made of each interface, as the trace says it.
         unit->trace().setNoteListener([](std::string_view text) {
             std::printf("  %.*s\n", static_cast<int>(text.size()), text.data());

@@ -6,57 +6,89 @@
 #include <thread>
 
 #include "cli/ExitCodes.h"
+#include "cli/UnitSource.h"
 #include "link/ConnectionCheck.h"
 #include "link/TickPeriod.h"
-#include "sim/SimOptions.h"
-#include "sim/SimTransport.h"
-
-#ifdef _WIN32
-#include "link/windows/WinHidTransport.h"
-using PlatformTransport = kavo3::link::windows::WinHidTransport;
-#else
-#include "link/linux/HidrawTransport.h"
-using PlatformTransport = kavo3::link::HidrawTransport;
-#endif
 
 namespace kavo3::cli {
 
 void settleWait(int ticks) { std::this_thread::sleep_for(ticks * link::tickPeriod()); }
 
+UnitSession::~UnitSession() = default;
+
 std::unique_ptr<UnitSession> UnitSession::create(const UnitOptions& options, int& exitCode) {
     std::unique_ptr<UnitSession> session(new UnitSession);
-    if (options.simulated) {
-        std::string error;
-        const auto parsed = sim::parseSimSwitches(options.simSwitches, error);
-        if (!parsed) {
-            std::fprintf(stderr, "kavo3cli: --sim: %s\n", error.c_str());
+    session->source_ = UnitSource::create(options, exitCode);
+    if (!session->source_) return nullptr;
+    UnitSource& source = *session->source_;
+    if (options.devices.size() > 1) {
+        std::fprintf(stderr, "kavo3cli: only 'download' takes --device more than once\n");
+        exitCode = kExitUsage;
+        return nullptr;
+    }
+    if (options.devices.empty() && options.writes) {
+        // Which of several units a change is meant for is the user's to say, not the order
+        // the system happens to list them in.
+        const std::vector<link::UnitEntry> units = source.units();
+        if (units.size() > 1) {
+            std::fprintf(stderr,
+                         "kavo3cli: %zu units are attached; say which one with --device (its "
+                         "port path or node path), or use 'download --all':\n",
+                         units.size());
+            for (const link::UnitEntry& unit : units)
+                std::fprintf(stderr, "  --device %s\n", unitName(unit).c_str());
             exitCode = kExitUsage;
             return nullptr;
         }
-        session->transport_ = std::make_unique<sim::SimTransport>(*parsed);
-    } else {
-        session->transport_ = std::make_unique<PlatformTransport>();
     }
+    if (!session->openTrace(options.tracePath, exitCode)) return nullptr;
+    if (options.devices.empty()) {
+        session->openLink(source.all());
+    } else {
+        session->chosen_ = options.devices.front();
+        session->transport_ = std::make_unique<link::ChosenUnit>(source.all(), session->chosen_);
+        session->openLink(*session->transport_);
+    }
+    exitCode = kExitOk;
+    return session;
+}
 
-    std::string tracePath = options.tracePath;
+std::unique_ptr<UnitSession> UnitSession::createFor(UnitSource& source, const std::string& id,
+                                                    const std::string& tracePath, int& exitCode) {
+    std::unique_ptr<UnitSession> session(new UnitSession);
+    session->chosen_ = id;
+    // No trace unless asked for by name: KAVO3_TRACE is one file, not one per unit.
+    if (tracePath.empty()) {
+        session->trace_ = link::Trace::withoutFile();
+    } else if (!session->openTrace(tracePath, exitCode)) {
+        return nullptr;
+    }
+    session->transport_ = source.forUnit(id);
+    session->openLink(*session->transport_);
+    exitCode = kExitOk;
+    return session;
+}
+
+bool UnitSession::openTrace(const std::string& path, int& exitCode) {
+    std::string tracePath = path;
     if (tracePath.empty()) {
         if (const char* fromEnvironment = std::getenv("KAVO3_TRACE")) tracePath = fromEnvironment;
     }
     if (tracePath.empty()) {
-        session->trace_ = link::Trace::withoutFile();
-    } else {
-        session->trace_ = link::Trace::open(tracePath);
-        if (!session->trace_) {
-            std::fprintf(stderr, "kavo3cli: cannot open the trace file %s for appending\n",
-                         tracePath.c_str());
-            exitCode = kExitFailure;
-            return nullptr;
-        }
+        trace_ = link::Trace::withoutFile();
+        return true;
     }
-    session->link_ = std::make_unique<link::DeviceLink>(
-        *session->transport_, link::DeviceLink::kReadWait, session->trace_.get());
-    exitCode = kExitOk;
-    return session;
+    trace_ = link::Trace::open(tracePath);
+    if (trace_) return true;
+    std::fprintf(stderr, "kavo3cli: cannot open the trace file %s for appending\n",
+                 tracePath.c_str());
+    exitCode = kExitFailure;
+    return false;
+}
+
+void UnitSession::openLink(link::Transport& transport) {
+    link_ =
+        std::make_unique<link::DeviceLink>(transport, link::DeviceLink::kReadWait, trace_.get());
 }
 
 bool UnitSession::connect() {
@@ -71,6 +103,13 @@ bool UnitSession::connect() {
             return false;
         case link::Connection::NotFound:
             break;
+    }
+    if (!chosen_.empty() && link_->unitProblem().empty()) {
+        std::fprintf(stderr,
+                     "kavo3cli: no KAVO-3 at %s. 'kavo3cli status --list' lists the units "
+                     "attached, by port path and node path.\n",
+                     chosen_.c_str());
+        return false;
     }
     if (link_->unitProblem().empty()) {
         std::fprintf(stderr,

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/DeviceLink.h"
 #include "link/Trace.h"
@@ -13,15 +14,27 @@ namespace kavo3::cli {
 
 struct UnitOptions {
     bool simulated = false;
-    std::string simSwitches;  // KAVO3_SIM's switches
-    std::string tracePath;    // empty: KAVO3_TRACE, if set
+    std::string simSwitches;           // KAVO3_SIM's switches
+    std::string tracePath;             // empty: KAVO3_TRACE, if set
+    std::vector<std::string> devices;  // --device: node or port paths; none: the first unit
+    // The subcommand changes something in the unit: with several units attached it must be
+    // told which.
+    bool writes = true;
 };
+
+class UnitSource;
 
 class UnitSession {
   public:
     // Sets up the transport and the trace; on failure says why on standard error and
     // leaves `exitCode` set (bad switches are a usage error).
     static std::unique_ptr<UnitSession> create(const UnitOptions& options, int& exitCode);
+    // The unit `id` names among `source`'s, for a run on a thread of its own; `tracePath`
+    // empty for no trace.
+    static std::unique_ptr<UnitSession> createFor(UnitSource& source, const std::string& id,
+                                                  const std::string& tracePath, int& exitCode);
+
+    ~UnitSession();
 
     link::DeviceLink& link() { return *link_; }
     link::Trace& trace() { return *trace_; }
@@ -36,7 +49,12 @@ class UnitSession {
   private:
     UnitSession() = default;
 
+    bool openTrace(const std::string& path, int& exitCode);
+    void openLink(link::Transport& transport);
+
+    std::unique_ptr<UnitSource> source_;  // when the session has the units to itself
     std::unique_ptr<link::Transport> transport_;
+    std::string chosen_;                  // what --device named; empty: the first unit
     std::unique_ptr<link::Trace> trace_;  // always present; writes a file only when asked to
     std::unique_ptr<link::DeviceLink> link_;
 };

@@ -66,6 +66,12 @@ int main(int argc, char** argv) {
     app.add_option("--trace", unit.tracePath,
                    "Append one line per event of the device link to FILE (as KAVO3_TRACE)")
         ->type_name("FILE");
+    app.add_option("--device", unit.devices,
+                   "Which unit, by its port path (stays with the hub port) or node path, as "
+                   "'status --list' names them; download takes it more than once")
+        ->type_name("ID")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     std::string tickMs;
     app.add_option(kavo3::link::kTickOption, tickMs,
                    "Tick of the settle waits, 1 to 1000 ms (default 1, or KAVO3_TICK_MS); try 16 "
@@ -75,7 +81,8 @@ int main(int argc, char** argv) {
     bool listInterfaces = false;
     CLI::App* status = subcommand(app, "status", "Search for the unit and check that it answers");
     status->add_flag("--list", listInterfaces,
-                     "Show every HID interface examined and what was made of it");
+                     "Show every unit attached, by port path and node path, and every HID "
+                     "interface examined and what was made of it");
 
     DownloadRequest downloadRequest;
     std::string address = "0x0E8000";
@@ -95,6 +102,12 @@ int main(int argc, char** argv) {
                      "The unit's flash size, for a unit known to have more than 2 MiB")
         ->capture_default_str()
         ->check(CLI::Validator(checkFlashSize, "SIZE"));
+    bool allUnits = false;
+    bool json = false;
+    download->add_flag("--all", allUnits,
+                       "Every unit attached, in parallel; a summary table at the end");
+    download->add_flag("--json", json,
+                       "With --all or several --device: the summary as JSON on standard output");
     download->add_flag("--first-mib", downloadRequest.firstMib,
                        "Take a file over 1 MiB and write and verify only its first 1 MiB, as the "
                        "main window does (otherwise it is refused)");
@@ -142,6 +155,9 @@ int main(int argc, char** argv) {
         ->required()
         ->check(CLI::IsMember({"on", "off"}));
 
+    CLI::App* doctor = subcommand(
+        app, "doctor", "Say why the unit is not found or does not work, and what to do about it");
+
     try {
         app.parse(argc, argv);
         if (*key && keyName.empty() && !listKeyTable) throw CLI::RequiredError("KEY (or --list)");
@@ -159,10 +175,19 @@ int main(int argc, char** argv) {
     // A bare --sim leaves the flag's own value; no switch is called that.
     if (unit.simSwitches == "true") unit.simSwitches.clear();
 
+    // Reading commands take the first unit where several are attached; the others must be told.
+    unit.writes = !*status && !*timingShow && !*doctor;
     if (*status) return runStatus(unit, listInterfaces);
+    if (*doctor) return runDoctor(unit);
     if (*download) {
         downloadRequest.address = *parseNumber(address);
         downloadRequest.flashSize = *parseNumber(flashSize);
+        if (allUnits || unit.devices.size() > 1)
+            return runDownloadMany(unit, downloadRequest, allUnits, json);
+        if (json) {
+            std::fprintf(stderr, "kavo3cli: --json goes with --all or several --device\n");
+            return kExitUsage;
+        }
         return runDownload(unit, downloadRequest);
     }
     if (*timingShow) return runTimingShow(unit);

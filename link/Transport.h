@@ -100,6 +100,13 @@ class Transport {
 
     // What a user has to do when a unit cannot be opened for lack of permission.
     virtual std::string permissionHint() const { return {}; }
+
+    // Where the interface sits on the USB, by its hub ports, so that a unit keeps its name on a
+    // given port whatever node it gets; empty where the platform does not say.
+    virtual std::string portPathOf(const std::string& path) {
+        (void)path;
+        return {};
+    }
 };
 
 }  // namespace kavo3::link

@@ -167,6 +167,10 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             if (!vid || !pid) return fail("expected id=VVVV:PPPP in hexadecimal");
             o.vendorId = *vid;
             o.productId = *pid;
+        } else if (key == "units") {
+            const auto v = parseRanged(value, 1, 64);
+            if (!v) return fail("expected units=1 to 64");
+            o.units = static_cast<int>(*v);
         } else if (key == "hvalue" || key == "vvalue") {
             const auto v = parseRanged(value, -32768, 65535);
             if (!v) return fail("expected a value from -32768 to 65535");

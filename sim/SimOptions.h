@@ -19,6 +19,7 @@ struct SimOptions {
     std::optional<std::int32_t> horizontalValue, verticalValue;
     int fpgaSelect = 2;
     bool input = true;
+    int units = 1;                  // units on one bench, each with its own flash and link pace
     bool noAnswer = false;          // takes every report, answers none (after the first ones)
     int answeredBeforeSilence = 0;  // with noAnswer: reports answered before it falls silent
     bool zeroAnswers = false;       // answers with all-zero reports

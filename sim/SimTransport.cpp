@@ -278,4 +278,11 @@ std::unique_ptr<link::HidHandle> SimTransport::open(const std::string& path,
     return nullptr;
 }
 
+std::string SimTransport::portPathOf(const std::string& path) {
+    if (path == unitPath()) return "usb-sim-1/input0";
+    for (int i = 0; i < device_->unit.options().extraInterfaces; ++i)
+        if (path == interfacePath(i)) return "usb-sim-2." + std::to_string(i + 1) + "/input0";
+    return {};
+}
+
 }  // namespace kavo3::sim

@@ -52,6 +52,8 @@ class SimTransport : public link::Transport, public link::DeviceEvents {
     std::vector<link::InterfaceEntry> listInterfaces() override;
     std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
     std::optional<long> holderOf(const std::string& path) override;
+    // The unit on port 1 of the simulated host, the other interfaces on a hub on port 2.
+    std::string portPathOf(const std::string& path) override;
 
     // A unit due back (replug=N) comes back at that time; receive() plugs it in once it is due.
     std::optional<Clock::time_point> nextChangeDue() const override;

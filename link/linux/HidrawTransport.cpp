@@ -401,4 +401,18 @@ std::string HidrawTransport::permissionHint() const {
            "plug it in again.";
 }
 
+std::string HidrawTransport::portPathOf(const std::string& path) {
+    const auto uevent = readSmallFile(sysfsDirOf(path) + "/device/uevent", 16 * 1024);
+    if (!uevent) return {};
+    constexpr std::string_view key = "HID_PHYS=";
+    std::string_view rest(reinterpret_cast<const char*>(uevent->data()), uevent->size());
+    while (!rest.empty()) {
+        const std::size_t eol = rest.find('\n');
+        const std::string_view line = rest.substr(0, eol);
+        rest = eol == std::string_view::npos ? std::string_view{} : rest.substr(eol + 1);
+        if (line.starts_with(key)) return std::string(line.substr(key.size()));
+    }
+    return {};
+}
+
 }  // namespace kavo3::link

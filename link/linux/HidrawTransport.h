@@ -20,6 +20,8 @@ class HidrawTransport : public Transport {
     std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override;
     std::optional<long> holderOf(const std::string& path) override;
     std::string permissionHint() const override;
+    // HID_PHYS of the node's device in sysfs, e.g. usb-0000:00:14.0-1.2/input0.
+    std::string portPathOf(const std::string& path) override;
 
   protected:
     // Opens the device node for reading and writing: a descriptor, or -errno.

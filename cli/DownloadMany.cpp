@@ -1,0 +1,232 @@
+// kavo3cli download --all / several --device: every unit on a thread and a link of its own,
+// so that eight units on a hub take the time of one.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/DownloadArea.h"
+#include "cli/ExitCodes.h"
+#include "cli/Progress.h"
+#include "cli/UnitSource.h"
+#include "download/ErasePlan.h"
+#include "download/RomDownload.h"
+
+namespace kavo3::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct UnitRun {
+    std::string name;
+    std::string tracePath;
+    std::atomic<std::uint32_t> sent{0};  // data bytes handed to the link
+    std::atomic<bool> done{false};
+    // Written by the unit's thread before `done`, read after it.
+    int exitCode = kExitNoUnit;
+    std::string verdict;
+    download::DownloadResult result;
+    double seconds = 0;
+};
+
+std::string hex(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+// What one unit's outcome means for the exit status, in the words of the summary.
+void judge(UnitRun& run, const download::DownloadResult& result) {
+    run.result = result;
+    switch (result.outcome) {
+        case download::Outcome::WriteOk:
+            run.exitCode = kExitOk;
+            run.verdict = "Write OK";
+            return;
+        case download::Outcome::SumMismatch:
+            run.exitCode = kExitChecksumMismatch;
+            run.verdict = "Write error";
+            return;
+        case download::Outcome::ChecksumTimeout:
+            run.exitCode = kExitChecksumNeverReady;
+            run.verdict = "checksum never ready";
+            return;
+        default:
+            run.exitCode = kExitRefusedFile;
+            run.verdict = "file not read to the end";
+            return;
+    }
+}
+
+void downloadTo(UnitSource& source, const DownloadRequest& request, UnitRun& run) {
+    const Clock::time_point start = Clock::now();
+    int exitCode = kExitOk;
+    auto unit = UnitSession::createFor(source, run.name, run.tracePath, exitCode);
+    if (!unit) {
+        run.exitCode = exitCode;
+        run.verdict = "trace not written";
+    } else if (!unit->connect()) {
+        run.exitCode = kExitNoUnit;
+        run.verdict = "no unit";
+    } else {
+        download::DownloadCallbacks callbacks;
+        callbacks.status = [](const std::string&) {};
+        callbacks.progress = [&run](std::uint32_t offset) {
+            run.sent.store(offset + download::kDataReportBytes, std::memory_order_relaxed);
+        };
+        callbacks.processEvents = [] {};
+        callbacks.settleWait = settleWait;
+        download::RomDownload download(unit->link(), std::move(callbacks));
+        const download::DownloadResult result =
+            download.run(request.address, std::filesystem::path(request.file));
+        if (unit->stayedConnected()) {
+            judge(run, result);
+        } else {
+            run.exitCode = kExitNoUnit;
+            run.verdict = "unit gone";
+        }
+    }
+    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    run.done.store(true, std::memory_order_release);
+}
+
+// One line per unit, redrawn in place.
+class ProgressLines {
+  public:
+    ProgressLines(std::vector<std::unique_ptr<UnitRun>>& runs, std::uint32_t total)
+        : runs_(runs), total_(total) {}
+
+    void draw(bool again) {
+        if (again) std::printf("\x1b[%zuA", runs_.size());
+        for (const auto& run : runs_) {
+            const std::uint32_t sent = run->sent.load(std::memory_order_relaxed);
+            const int percent = static_cast<int>(std::uint64_t{sent} * 100 / total_);
+            const bool done = run->done.load(std::memory_order_acquire);
+            std::printf("\x1b[2K%-32s %3d %%  %s\n", run->name.c_str(), percent,
+                        done ? run->verdict.c_str() : "");
+        }
+        std::fflush(stdout);
+    }
+
+  private:
+    std::vector<std::unique_ptr<UnitRun>>& runs_;
+    std::uint32_t total_;
+};
+
+void printTable(const std::vector<std::unique_ptr<UnitRun>>& runs) {
+    std::size_t width = 4;
+    for (const auto& run : runs) width = std::max(width, run->name.size());
+    std::printf("%-*s  %-20s  %-4s  %-4s  %8s\n", static_cast<int>(width), "unit", "verdict", "rom",
+                "file", "time");
+    for (const auto& run : runs) {
+        const bool summed = run->exitCode == kExitOk || run->exitCode == kExitChecksumMismatch;
+        std::printf("%-*s  %-20s  %-4s  %-4s  %7.1fs\n", static_cast<int>(width), run->name.c_str(),
+                    run->verdict.c_str(), summed ? hex(run->result.romSum).c_str() : "-",
+                    summed ? hex(run->result.fileSum).c_str() : "-", run->seconds);
+    }
+}
+
+std::string jsonText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+            continue;
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+void printJson(const std::vector<std::unique_ptr<UnitRun>>& runs, int exitCode) {
+    std::printf("{\"exit\": %d, \"units\": [", exitCode);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const UnitRun& run = *runs[i];
+        const bool summed = run.exitCode == kExitOk || run.exitCode == kExitChecksumMismatch;
+        std::printf("%s\n  {\"unit\": %s, \"verdict\": %s, \"exit\": %d, ", i ? "," : "",
+                    jsonText(run.name).c_str(), jsonText(run.verdict).c_str(), run.exitCode);
+        if (summed)
+            std::printf("\"rom\": \"%s\", \"file\": \"%s\", ", hex(run.result.romSum).c_str(),
+                        hex(run.result.fileSum).c_str());
+        else
+            std::printf("\"rom\": null, \"file\": null, ");
+        std::printf("\"seconds\": %.3f}", run.seconds);
+    }
+    std::printf("\n]}\n");
+}
+
+}  // namespace
+
+int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, bool allUnits,
+                    bool json) {
+    int exitCode = kExitOk;
+    const std::uint32_t length = checkDownload(request, exitCode);
+    if (length == 0) return exitCode;
+    auto source = UnitSource::create(options, exitCode);
+    if (!source) return exitCode;
+
+    std::vector<std::string> names = options.devices;
+    if (allUnits) {
+        if (!names.empty()) {
+            std::fprintf(stderr, "kavo3cli: --all and --device do not go together\n");
+            return kExitUsage;
+        }
+        for (const link::UnitEntry& unit : source->units()) names.push_back(unitName(unit));
+        if (names.empty()) {
+            std::fprintf(stderr,
+                         "kavo3cli: no KAVO-3 found. Check the USB cables and the units' power; "
+                         "'kavo3cli doctor' says what it sees.\n");
+            return kExitNoUnit;
+        }
+    }
+
+    std::vector<std::unique_ptr<UnitRun>> runs;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto run = std::make_unique<UnitRun>();
+        run->name = names[i];
+        // One trace file per unit, numbered as the summary lists them.
+        if (!options.tracePath.empty())
+            run->tracePath = options.tracePath + "." + std::to_string(i + 1);
+        runs.push_back(std::move(run));
+    }
+
+    const bool terminal = !json && stdoutIsTerminal();
+    ProgressLines lines(runs, download::paddedLength(length));
+    if (terminal) lines.draw(false);
+    std::vector<std::thread> threads;
+    for (auto& run : runs)
+        threads.emplace_back(downloadTo, std::ref(*source), std::cref(request), std::ref(*run));
+
+    // The lines are redrawn from here, so the units' threads never wait for the terminal.
+    if (terminal) {
+        for (;;) {
+            bool all = true;
+            for (const auto& run : runs) all = all && run->done.load(std::memory_order_acquire);
+            if (all) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            lines.draw(true);
+        }
+    }
+    for (std::thread& thread : threads) thread.join();
+    if (terminal) lines.draw(true);
+
+    int worst = kExitOk;
+    for (const auto& run : runs) worst = std::max(worst, run->exitCode);
+    if (json)
+        printJson(runs, worst);
+    else
+        printTable(runs);
+    return worst;
+}
+
+}  // namespace kavo3::cli

@@ -1,0 +1,44 @@
+// Where kavo3cli's units come from: USB, or the simulated bench of --sim (units=N).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/Transport.h"
+#include "link/UnitChoice.h"
+
+namespace kavo3::sim {
+class SimBench;
+}
+
+namespace kavo3::cli {
+
+struct UnitOptions;
+
+class UnitSource {
+  public:
+    // Says why on standard error and sets `exitCode` when the switches of --sim are bad.
+    static std::unique_ptr<UnitSource> create(const UnitOptions& options, int& exitCode);
+    ~UnitSource();
+
+    // Every HID interface.
+    link::Transport& all() { return *all_; }
+    std::vector<link::UnitEntry> units() { return link::listUnits(*all_); }
+
+    // A transport that reaches only the unit `id` names, to be driven on a thread of its own
+    // while other units run on theirs.
+    std::unique_ptr<link::Transport> forUnit(const std::string& id);
+
+  private:
+    UnitSource() = default;
+
+    bool simulated_ = false;
+    std::unique_ptr<link::Transport> all_;
+    sim::SimBench* bench_ = nullptr;  // all_, when simulated
+};
+
+// The name a unit goes by: its port path, which stays on a given hub port, or else its path.
+std::string unitName(const link::UnitEntry& unit);
+
+}  // namespace kavo3::cli
