@@ -105,6 +105,12 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
         case download::Outcome::Stopped:
             sayStopped(file.c_str(), address, result.length, length);
             return stop.exitStatus();
+        case download::Outcome::UnitGone:
+            // Found again meanwhile: it was settled first, but the download is not done.
+            std::fprintf(stderr,
+                         "kavo3cli: the unit went away during the download; the flash does not "
+                         "hold the file. Download it again.\n");
+            return kExitNoUnit;
         case download::Outcome::WriteOk:
             return kExitOk;
         case download::Outcome::SumMismatch:

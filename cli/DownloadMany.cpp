@@ -2,10 +2,9 @@
 // so that eight units on a hub take the time of one.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "cli/UnitSource.h"
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
+#include "download/StopSignals.h"
 
 namespace kavo3::cli {
 
@@ -26,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 struct UnitRun {
     std::string name;
-    std::string tracePath;
+    std::unique_ptr<UnitSession> unit;
     std::atomic<std::uint32_t> sent{0};  // data bytes handed to the link
     std::atomic<bool> done{false};
     // Written by the unit's thread before `done`, read after it.
@@ -54,6 +54,10 @@ void judge(UnitRun& run, const download::DownloadResult& result) {
             run.exitCode = kExitChecksumMismatch;
             run.verdict = "Write error";
             return;
+        case download::Outcome::Stopped:
+            run.exitCode = kExitInterrupted;  // replaced by the signal's status
+            run.verdict = "stopped, padded";
+            return;
         case download::Outcome::ChecksumTimeout:
             run.exitCode = kExitChecksumNeverReady;
             run.verdict = "checksum never ready";
@@ -65,14 +69,10 @@ void judge(UnitRun& run, const download::DownloadResult& result) {
     }
 }
 
-void downloadTo(UnitSource& source, const DownloadRequest& request, UnitRun& run) {
+void downloadTo(const DownloadRequest& request, const download::StopSignals& stop, UnitRun& run) {
     const Clock::time_point start = Clock::now();
-    int exitCode = kExitOk;
-    auto unit = UnitSession::createFor(source, run.name, run.tracePath, exitCode);
-    if (!unit) {
-        run.exitCode = exitCode;
-        run.verdict = "trace not written";
-    } else if (!unit->connect()) {
+    UnitSession* unit = run.unit.get();
+    if (!unit->connect()) {
         run.exitCode = kExitNoUnit;
         run.verdict = "no unit";
     } else {
@@ -83,6 +83,14 @@ void downloadTo(UnitSource& source, const DownloadRequest& request, UnitRun& run
         };
         callbacks.processEvents = [] {};
         callbacks.settleWait = settleWait;
+        // A stop in the data phase sends the rest as erased bytes, so no unit is left halfway.
+        callbacks.stopRequested = [&stop] { return stop.stopRequested(); };
+        callbacks.padding = [&run](std::uint32_t reportsOwed) {
+            std::fprintf(stderr,
+                         "kavo3cli: %s: stopping: the unit still expects %u data reports; they go "
+                         "as erased bytes (0xFF), then it takes commands again.\n",
+                         run.name.c_str(), reportsOwed);
+        };
         download::RomDownload download(unit->link(), std::move(callbacks));
         const download::DownloadResult result =
             download.run(request.address, std::filesystem::path(request.file));
@@ -195,17 +203,30 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
         auto run = std::make_unique<UnitRun>();
         run->name = names[i];
         // One trace file per unit, numbered as the summary lists them.
-        if (!options.tracePath.empty())
-            run->tracePath = options.tracePath + "." + std::to_string(i + 1);
+        const std::string tracePath =
+            options.tracePath.empty() ? "" : options.tracePath + "." + std::to_string(i + 1);
+        // Set up here, before any unit runs: finding a unit's own transport looks at them all.
+        run->unit = UnitSession::createFor(*source, run->name, tracePath, exitCode);
+        if (!run->unit) {
+            run->exitCode = exitCode;
+            run->verdict = "trace not written";
+            run->done = true;
+        }
         runs.push_back(std::move(run));
     }
 
+    // Ctrl-C, SIGTERM and SIGHUP stop every unit; each one in its data phase is given the
+    // rest of it as padding first.
+    const download::StopSignals stop(
+        "\nkavo3cli: download abandoned: units in their data phase still expect data and take "
+        "every command as flash data. Switch them off and on before using them again.\n");
     const bool terminal = !json && stdoutIsTerminal();
     ProgressLines lines(runs, download::paddedLength(length));
     if (terminal) lines.draw(false);
     std::vector<std::thread> threads;
     for (auto& run : runs)
-        threads.emplace_back(downloadTo, std::ref(*source), std::cref(request), std::ref(*run));
+        if (run->unit)
+            threads.emplace_back(downloadTo, std::cref(request), std::cref(stop), std::ref(*run));
 
     // The lines are redrawn from here, so the units' threads never wait for the terminal.
     if (terminal) {
@@ -221,7 +242,10 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
     if (terminal) lines.draw(true);
 
     int worst = kExitOk;
-    for (const auto& run : runs) worst = std::max(worst, run->exitCode);
+    for (const auto& run : runs) {
+        if (run->exitCode == kExitInterrupted) run->exitCode = stop.exitStatus();
+        worst = std::max(worst, run->exitCode);
+    }
     if (json)
         printJson(runs, worst);
     else

@@ -3,7 +3,8 @@
 // The phase owns that count. However it ends (all data sent, a stop, a file that failed, a
 // return on any path), the reports still owed go out as erased bytes (0xFF), which NOR flash
 // keeps as they are, so the unit takes commands again afterwards and nothing of the file that
-// was not sent reaches the flash.
+// was not sent reaches the flash. A unit that leaves in the middle gets nothing more; should it
+// come back, the rest is settled with it before anything else is sent to it.
 #pragma once
 
 #include <array>
@@ -27,6 +28,8 @@ class DataPhase {
     // One data report; nothing once the whole count has been sent.
     void send(const std::array<std::uint8_t, 8>& bytes);
 
+    // The unit left in the middle; nothing more is sent.
+    bool lost() const { return lost_; }
     std::uint32_t reportsSent() const { return sent_; }
     std::uint32_t reportsOwed() const { return count_ - sent_; }
 
@@ -41,6 +44,13 @@ class DataPhase {
     std::uint32_t count_;
     std::uint32_t sent_ = 0;
     bool finished_ = false;
+    bool lost_ = false;
 };
+
+// A unit back in the middle of a data phase, `owed` reports short: restarted, it takes
+// commands; kept its state, it still counts data. One connection check tells which: answered,
+// it restarted; not answered within the wait, it took the check as data, and the rest of the
+// count follows as erased bytes. Either way it takes commands afterwards.
+void settleWithUnitBack(link::DeviceLink& link, std::uint32_t owed);
 
 }  // namespace kavo3::download

@@ -120,6 +120,7 @@ DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesyste
 
     const DataWritten written = writeData(startAddress, source, length);
     if (written.stopped) return stopped(written.fileBytes);
+    if (written.unitGone) return fail(Outcome::UnitGone, "unit gone", written.fileBytes);
     if (!written.readOk) return fail(Outcome::FileReadFailed, "file read", length);
     return verify(startAddress, file, length);
 }
@@ -165,12 +166,19 @@ RomDownload::DataWritten RomDownload::writeData(std::uint32_t startAddress, Sour
                     bytes.fill(kErasedByte);
             }
             phase.send(bytes);
+            if (phase.lost()) {
+                // Whatever the unit still owes is settled should it come back.
+                written.unitGone = true;
+                written.fileBytes =
+                    std::min(written.fileBytes, phase.reportsSent() * kDataReportBytes);
+                break;
+            }
         }
         source.close();
         phase.finish();
     }
     settle();
-    if (!written.stopped) show(kDownloadEndText);
+    if (!written.stopped && !written.unitGone) show(kDownloadEndText);
     return written;
 }
 

@@ -43,6 +43,7 @@ enum class Outcome {
     FileChanged,      // the file's length changed between writing and verifying
     ChecksumTimeout,  // the unit never said its sum was ready
     Stopped,          // stopped on request; the flash holds `length` bytes of the file
+    UnitGone,         // the unit left during the data; nothing more was sent
 };
 
 struct DownloadResult {
@@ -71,6 +72,7 @@ class RomDownload {
         std::uint32_t fileBytes = 0;  // of the file; erased bytes went in place of the rest
         bool readOk = true;
         bool stopped = false;
+        bool unitGone = false;
     };
     DataWritten writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length);
     DownloadResult verify(std::uint32_t startAddress, const std::filesystem::path& file,

@@ -45,6 +45,12 @@ bool DeviceLink::OpenDevice() {
     }
     if (!found_) note("search: no unit found");
     if (unitProblem_ != problemBefore && problemListener_) problemListener_(unitProblem_);
+    if (found_ && settleNext_) {
+        note("the unit left in the middle of a download's data; that is settled first");
+        const std::function<void()> settle = std::move(settleNext_);
+        settleNext_ = nullptr;
+        settle();
+    }
     return found_;
 }
 

@@ -70,6 +70,10 @@ class DeviceLink {
     // Runs `command` now, or once the hold has ended while the link is held.
     void runWhenFree(std::function<void()> command);
 
+    // Runs `settle` with the next unit a search finds, before anything else is sent to it: a
+    // download's data phase that the unit left in the middle settles its rest there.
+    void settleWithNextUnit(std::function<void()> settle) { settleNext_ = std::move(settle); }
+
     // Closes both handles; a later write searches again.
     void Close();
 
@@ -116,6 +120,7 @@ class DeviceLink {
     bool holderActing_ = false;   // the current write or read comes through the hold
     bool lostWhileHeld_ = false;  // the unit left during the hold: no search until it ends
     std::vector<std::function<void()>> whenFree_;
+    std::function<void()> settleNext_;
 };
 
 }  // namespace kavo3::link

@@ -244,6 +244,51 @@ else
     fi
 fi
 
+# --- kavo3cli download --all: N simulated units on one bench, each with its own link --------
+# Each unit at the full-speed link's pace; the ratio is the time of N units over the time of one
+# alone (target <= 1.05 for eight), and the CPU is the process's per unit.
+units_one_wall=0
+units_one_cpu=0
+cli_download_units() {
+    local units=$1 bytes=$2 label=$3 dir t0 t1 wall cpu peak ratio per_unit target
+    [ -x "$cli" ] || { row "kavo3cli download --all, $units units, $label" "not built" "" "" "" "" ""; return; }
+    dir=$(mktemp -d)
+    head -c "$bytes" /dev/urandom >"$dir/image.bin"
+    t0=$(date +%s%N)
+    if ! /usr/bin/time -f '%U %S %M' -o "$dir/time" \
+        "$cli" --sim=usb,units="$units" download "$dir/image.bin" --all >/dev/null; then
+        failures+=("kavo3cli download --all, $units units")
+        row "kavo3cli download --all, $units units, $label" "FAILED" "" "" "" "" ""
+        rm -rf "$dir"
+        return
+    fi
+    t1=$(date +%s%N)
+    wall=$(((t1 - t0) / 1000))
+    read -r cpu peak < <(awk '{printf "%.0f %.1f\n", ($1 + $2) * 1000, $3 / 1024}' "$dir/time")
+    per_unit=$((cpu / units))
+    if [ "$units" = 1 ]; then
+        units_one_wall=$wall
+        units_one_cpu=$per_unit
+        ratio="1.0000"
+        target="(one unit alone)"
+    else
+        ratio=$(awk -v w="$wall" -v o="$units_one_wall" 'BEGIN {printf "%.4f", w / o}')
+        target="ratio <= 1.05, CPU/unit <= $units_one_cpu ms"
+    fi
+    row "kavo3cli download --all, $units units, $label" \
+        "$(awk -v w="$wall" 'BEGIN {printf "%.2f s", w / 1e6}')" "$per_unit ms/unit" "$peak MB" \
+        "-" "$ratio" "$target"
+    rm -rf "$dir"
+}
+if [ "$smoke" = 1 ]; then
+    cli_download_units 1 4096 "4 KiB"
+    cli_download_units 2 4096 "4 KiB"
+else
+    size=65536 label="64 KiB"
+    [ "$long" = 1 ] && size=1048576 label="1 MiB"
+    for n in 1 2 4 8; do cli_download_units "$n" "$size" "$label"; done
+fi
+
 # --- the table ----------------------------------------------------------------------------
 echo
 echo "$(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \

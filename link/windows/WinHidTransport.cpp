@@ -19,6 +19,7 @@ extern "C" {
 #include "link/windows/AbandonedIo.h"
 #include "link/windows/FileIo.h"
 #include "link/windows/SetupApi.h"
+#include "link/windows/UsbLocation.h"
 #include "link/windows/WinHandles.h"
 
 namespace kavo3::link::windows {
@@ -455,5 +456,7 @@ std::string WinHidTransport::permissionHint() const {
     return "Windows refused access to it: a device policy of this PC may block it; ask the "
            "administrator.";
 }
+
+std::string WinHidTransport::portPathOf(const std::string& path) { return usbLocationOf(path); }
 
 }  // namespace kavo3::link::windows

@@ -38,6 +38,8 @@ class WinHidTransport : public Transport {
     // the same path in this program share that hold. Busy on a sharing violation.
     std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override;
     std::string permissionHint() const override;
+    // The USB device's location path (link/windows/UsbLocation.h).
+    std::string portPathOf(const std::string& path) override;
 
   private:
     const SetupApi& api_;

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 
 #include "TestFiles.h"
 #include "download/FileSum.h"
 #include "download/RomDownload.h"
 #include "download/StatusTexts.h"
+#include "link/ConnectionCheck.h"
 #include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
 
@@ -44,6 +46,7 @@ class Download {
     const std::vector<Command>& sent() const { return recorder_.commands; }
     const std::vector<std::uint8_t>& flash() const { return sim_.unit().flash(); }
     const sim::SimulatedUnit& unit() const { return sim_.unit(); }
+    link::DeviceLink& link() { return link_; }
 
     std::size_t indexOf(const std::string& text) const {
         return static_cast<std::size_t>(std::find(texts.begin(), texts.end(), text) -
@@ -339,6 +342,51 @@ TEST(RomDownload, AStopSendsTheRestOfTheDataPhaseAsErasedBytesAndVerifiesNothing
                 ? std::vector<std::uint32_t>{static_cast<std::uint32_t>(kReports - c.fileReports)}
                 : std::vector<std::uint32_t>{});
         EXPECT_EQ(d.indexOf("check sum start"), d.texts.size());
+    }
+}
+
+TEST(RomDownload, AUnitBackInTheMiddleOfTheDataIsLeftTakingCommandsWhetherItRestartedOrNot) {
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(4096);  // 512 data reports after one erase
+    const auto file = folder.write("r.bin", bytes);
+    const Command probe{2, 0, 0, 0, 0, 0, 0, 0};
+    const Command erased{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    for (const bool restarts : {false, true, false, true, false, true}) {
+        const int taken = std::uniform_int_distribution<int>(1, 511)(random);
+        SCOPED_TRACE(std::string(restarts ? "restarts" : "keeps its state") + ", back after " +
+                     std::to_string(taken) + " data reports");
+        sim::SimOptions options;
+        options.unplugAfter = 1 + 1 + taken;  // the erase, the write start, the data taken
+        options.replugAfterMs = 0;
+        options.replugRestarts = restarts;
+        Download d(options);
+
+        EXPECT_EQ(d.run(file).outcome, Outcome::UnitGone);
+        EXPECT_EQ(d.texts.back(), "Write error  unit gone");
+        // The next connection check finds it back: answered, whichever kind it is.
+        EXPECT_EQ(link::checkConnection(d.link(), [](int) {}), link::Connection::Ready);
+        EXPECT_FALSE(d.unit().flashWriteRunning());
+
+        // After the data the unit took: one probe, erased bytes for the rest only where the
+        // probe went unanswered, then the check. No file chunk ever reached it again.
+        std::vector<Command> after(d.sent().begin() + 2 + taken, d.sent().end());
+        ASSERT_FALSE(after.empty());
+        EXPECT_EQ(after.back(), probe);  // the check itself
+        after.pop_back();
+        std::vector<Command> expected{after.front()};  // the data report that found it gone
+        expected.push_back(probe);
+        if (!restarts) expected.insert(expected.end(), 512 - taken - 1, erased);
+        EXPECT_EQ(after, expected);
+        EXPECT_TRUE(flashHolds(d.flash(), bytes, 8 * taken));
+        const auto rest = d.flash().begin() + kStart + 8 * taken;
+        if (!restarts) {
+            EXPECT_TRUE(std::equal(probe.begin(), probe.end(), rest));
+        }
+        EXPECT_TRUE(std::all_of(rest + (restarts ? 0 : 8), d.flash().begin() + kStart + 4096,
+                                [](std::uint8_t b) { return b == 0xFF; }));
     }
 }
 
