@@ -8,8 +8,13 @@
 #include "link/ProgramName.h"
 #include "sim/SimOptions.h"
 #include "sim/SimTransport.h"
+#include "version/ProgramVersion.h"
 
 int main(int argc, char** argv) {
+    if (kavo3::version::askedForVersion(argc, argv)) {
+        kavo3::version::printVersion("kavo3tool-demo");
+        return 0;
+    }
     kavo3::link::setProgramName("kavo3tool-demo");
     kavo3::sim::SimOptions options;
     if (const char* switches = std::getenv("KAVO3_SIM"); switches && *switches) {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
@@ -93,7 +94,7 @@ void downloadTo(const DownloadRequest& request, const download::StopSignals& sto
         };
         download::RomDownload download(unit->link(), std::move(callbacks));
         const download::DownloadResult result =
-            download.run(request.address, std::filesystem::path(request.file));
+            download.run(request.address, argumentPath(request.file));
         if (unit->stayedConnected()) {
             judge(run, result);
         } else {
