@@ -111,6 +111,12 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
                          "kavo3cli: the unit went away during the download; the flash does not "
                          "hold the file. Download it again.\n");
             return kExitNoUnit;
+        case download::Outcome::WriteRefused:
+            std::fprintf(stderr,
+                         "kavo3cli: the system did not take a report of the download's data; "
+                         "the rest went as erased bytes and the flash does not hold the file. "
+                         "Download it again.\n");
+            return kExitNoUnit;
         case download::Outcome::WriteOk:
             return kExitOk;
         case download::Outcome::SumMismatch:

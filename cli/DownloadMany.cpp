@@ -63,6 +63,14 @@ void judge(UnitRun& run, const download::DownloadResult& result) {
             run.exitCode = kExitChecksumNeverReady;
             run.verdict = "checksum never ready";
             return;
+        case download::Outcome::UnitGone:
+            run.exitCode = kExitNoUnit;
+            run.verdict = "unit gone";
+            return;
+        case download::Outcome::WriteRefused:
+            run.exitCode = kExitNoUnit;
+            run.verdict = "write refused";
+            return;
         default:
             run.exitCode = kExitRefusedFile;
             run.verdict = "file not read to the end";
