@@ -1,9 +1,11 @@
 #include "app/MainWindow.h"
 
 #include <QCloseEvent>
+#include <utility>
 
 #include "link/ConnectionCheck.h"
 #include "ui/Design.h"
+#include "ui/DeviceWatch.h"
 
 namespace kavo3::app {
 
@@ -64,20 +66,64 @@ void MainWindow::load() {
 
 void MainWindow::connectUnit() {
     link::DeviceLink& link = session_.link;
+    checking_ = true;
+    leftDuringCheck_.clear();
     const link::Connection connection =
         link::checkConnection(link, [this](int ticks) { session_.clock.settleWait(ticks); });
-    if (connection != link::Connection::Ready) {
-        setStatusText(QString::fromUtf8(kNotConnectedText));
-        setUnitButtonsEnabled(false);
-    } else {
-        setStatusText(QString::fromUtf8(kConnectedText));
-        setUnitButtonsEnabled(true);
-    }
+    checking_ = false;
+    connected_ = connection == link::Connection::Ready;
+    setStatusText(QString::fromUtf8(connected_ ? kConnectedText : kNotConnectedText));
+    showButtons();
     showUnitProblem(link.unitProblem());
+    for (const link::DeviceEvent& left : std::exchange(leftDuringCheck_, {})) deviceLeft(left);
+    runOwedCheck();
 }
 
 void MainWindow::showUnitProblem(const std::string& problem) {
     Text1->setToolTip(problem.empty() ? QString() : QString::fromStdString(problem));
+}
+
+void MainWindow::listenTo(ui::DeviceWatch& watch) {
+    connect(&watch, &ui::DeviceWatch::changed, this, [this](const link::DeviceEvent& event) {
+        if (event.kind == link::DeviceEvent::Kind::Arrived)
+            deviceArrived(event);
+        else
+            deviceLeft(event);
+    });
+}
+
+void MainWindow::deviceArrived(const link::DeviceEvent& event) {
+    if (!loaded_ || connected_ || !link::mayBeUnit(event)) return;
+    // Nothing may come between a download's reports, nor into a check that is waiting.
+    if (checking_ || buttonsHeldOff_ || session_.link.held()) {
+        checkOwed_ = true;
+        return;
+    }
+    connectUnit();
+}
+
+void MainWindow::deviceLeft(const link::DeviceEvent& event) {
+    // A check under way would show its answer over it: it hears of it when it has ended.
+    if (checking_) {
+        leftDuringCheck_.push_back(event);
+        return;
+    }
+    if (!connected_ || !link::sameInterface(event.path, session_.link.DevicePath())) return;
+    connected_ = false;
+    setStatusText(QString::fromUtf8(kNotConnectedText));
+    showButtons();
+}
+
+void MainWindow::runOwedCheck() {
+    if (!checkOwed_) return;
+    checkOwed_ = false;
+    // From the event loop, not from inside whatever has just ended.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!connected_) deviceArrived({});
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::setStatusText(const QString& text) {
@@ -104,6 +150,13 @@ QString MainWindow::statusText() const {
 }
 
 void MainWindow::setUnitButtonsEnabled(bool enabled) {
+    buttonsHeldOff_ = !enabled;
+    showButtons();
+    if (enabled) runOwedCheck();
+}
+
+void MainWindow::showButtons() {
+    const bool enabled = connected_ && !buttonsHeldOff_;
     for (QPushButton* b : {Command1, Command2, Command3, Command10}) b->setEnabled(enabled);
 }
 

@@ -1,5 +1,7 @@
 // The main window `Form1`: the connection check at load, the status line, and the four
-// buttons that lead to everything else that talks to the unit.
+// buttons that lead to everything else that talks to the unit. It hears units arrive and
+// leave: a unit arriving while it is not connected runs the check again, and the unit it talks
+// to leaving shows as not connected.
 #pragma once
 
 #include <QElapsedTimer>
@@ -8,8 +10,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
+#include "link/DeviceEvents.h"
 #include "ui/Session.h"
+
+namespace kavo3::ui {
+class DeviceWatch;
+}
 
 namespace kavo3::app {
 
@@ -24,8 +32,18 @@ class MainWindow : public QWidget {
 
     // The window's load handling: runs the connection check once, before the window is shown.
     void load();
-    // The one-time connection check; shows its outcome and enables or disables the buttons.
+    // The connection check; shows its outcome and enables or disables the buttons. Runs at
+    // load, and again when a unit arrives while the window is not connected.
     void connectUnit();
+    bool connected() const { return connected_; }
+
+    // Hears the arrivals and departures that `watch` reports.
+    void listenTo(ui::DeviceWatch& watch);
+    // A device that may be a unit arrived: while not connected, the check runs again; while a
+    // download or another check runs, once it has ended.
+    void deviceArrived(const link::DeviceEvent& event);
+    // The unit the link talks to left: the not-connected text and the four buttons off.
+    void deviceLeft(const link::DeviceEvent& event);
 
     // What each button does; the windows of the program are attached by the program's setup.
     std::function<void()> showTimingWindow;
@@ -43,18 +61,26 @@ class MainWindow : public QWidget {
     static constexpr int kProgressInterval = 100;  // ms
     // The latest text, also while the line still waits for it.
     QString statusText() const;
-    // Enables or disables the four buttons that talk to the unit.
+    // Holds the four buttons off while a download runs, and gives them back; they are on only
+    // while the unit is connected.
     void setUnitButtonsEnabled(bool enabled);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void showButtons();
+    void runOwedCheck();
     // The link's word on what keeps the unit from being used, as the status line's tool tip.
     void showUnitProblem(const std::string& problem);
 
     ui::Session& session_;
     bool loaded_ = false;
+    bool connected_ = false;
+    bool buttonsHeldOff_ = false;  // a download runs
+    bool checking_ = false;
+    bool checkOwed_ = false;  // a unit arrived while the check could not run
+    std::vector<link::DeviceEvent> leftDuringCheck_;
     QString pendingProgress_;
     QTimer progressPacer_;
     QElapsedTimer sinceProgressShown_;

@@ -17,10 +17,12 @@
 #include "link/ProgramName.h"
 #include "link/TickPeriod.h"
 #include "link/Trace.h"
+#include "ui/DeviceWatch.h"
 
 namespace kavo3::app {
 
-int runProgram(int argc, char** argv, link::Transport& transport) {
+int runProgram(int argc, char** argv, link::Transport& transport,
+               const DeviceEventsSource& deviceEvents) {
     QApplication application(argc, argv);
     setUpProgramLook(application);
     QTranslator qtTranslator;
@@ -42,6 +44,17 @@ int runProgram(int argc, char** argv, link::Transport& transport) {
 
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);
+    const std::shared_ptr<link::DeviceEvents> events =
+        deviceEvents ? deviceEvents(mainWindow) : nullptr;
+    std::unique_ptr<ui::DeviceWatch> watch;
+    if (events) {
+        if (trace) {
+            const std::string problem = events->problem();
+            trace->note(problem.empty() ? "device events: heard" : problem);
+        }
+        watch = std::make_unique<ui::DeviceWatch>(*events);
+        mainWindow.listenTo(*watch);
+    }
     EndOnSignals endOnSignals(session, exitStatus);
 #if QT_CONFIG(sessionmanager)
     // A logout during a download's data phase: the windows go now, the rest of the data phase

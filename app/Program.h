@@ -2,13 +2,24 @@
 // the main window and the windows it opens.
 #pragma once
 
+#include <functional>
+#include <memory>
+
+#include "link/DeviceEvents.h"
 #include "link/Transport.h"
+
+class QWidget;
 
 namespace kavo3::app {
 
 // Exit status of a run with an argument it does not take.
 inline constexpr int kBadUsage = 64;
 
-int runProgram(int argc, char** argv, link::Transport& transport);
+// Where the run hears units arrive and leave, made once the main window exists (on Windows that
+// window is the one registered for the notifications); null for none.
+using DeviceEventsSource = std::function<std::shared_ptr<link::DeviceEvents>(QWidget& mainWindow)>;
+
+int runProgram(int argc, char** argv, link::Transport& transport,
+               const DeviceEventsSource& deviceEvents = {});
 
 }  // namespace kavo3::app

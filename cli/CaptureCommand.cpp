@@ -7,7 +7,9 @@
 
 #include "capture/BitmapFile.h"
 #include "capture/CaptureSequence.h"
+#include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
+#include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/OutputFile.h"
 #include "cli/Progress.h"
@@ -84,7 +86,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     std::unique_ptr<Progress> progress;
     capture::CaptureCallbacks callbacks;
     callbacks.frameInformation = [&](const capture::FrameSizes& sizes) {
-        std::printf("%s\n", sizes.accepted() ? sizeText(sizes).c_str() : kRejectedText);
+        printText(stdout, "%s\n", sizes.accepted() ? sizeText(sizes).c_str() : kRejectedText);
         std::fflush(stdout);
         if (sizes.accepted())
             progress = std::make_unique<Progress>(
@@ -118,7 +120,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
         return kExitInterrupted;
     }
 
-    if (!capture::WriteBitmapFile(std::filesystem::path(finalName), frame)) {
+    if (!capture::WriteBitmapFile(argumentPath(finalName), frame)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s; nothing was written. Check that the folder "
                      "exists and can be written to.\n",

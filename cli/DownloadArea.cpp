@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/ArgumentPath.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
 #include "download/ErasePlan.h"
@@ -61,7 +62,7 @@ bool areaFits(const DownloadRequest& request, std::uint32_t length) {
 
 std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode) {
     exitCode = kExitOk;
-    const std::filesystem::path path(request.file);
+    const std::filesystem::path path = argumentPath(request.file);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return refuseFile(request, "no such file, or not a regular file", exitCode);

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
+#include "cli/ConsoleText.h"
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
 #include "cli/Progress.h"
@@ -48,7 +50,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     int exitCode = kExitOk;
     const std::uint32_t length = checkDownload(request, exitCode);
     if (length == 0) return exitCode;
-    const std::filesystem::path path(request.file);
+    const std::filesystem::path path = argumentPath(request.file);
     const std::string& file = request.file;
     const std::uint32_t address = request.address;
 
@@ -70,7 +72,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
         if (text == lastStatus) return;
         lastStatus = text;
         if (dataStarted) progress.finish();
-        std::printf("%s\n", text.c_str());
+        printText(stdout, "%s\n", text.c_str());
         std::fflush(stdout);
     };
     callbacks.progress = [&](std::uint32_t offset) {
@@ -108,6 +110,12 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
             std::fprintf(stderr,
                          "kavo3cli: the unit went away during the download; the flash does not "
                          "hold the file. Download it again.\n");
+            return kExitNoUnit;
+        case download::Outcome::WriteRefused:
+            std::fprintf(stderr,
+                         "kavo3cli: the system did not take a report of the download's data; "
+                         "the rest went as erased bytes and the flash does not hold the file. "
+                         "Download it again.\n");
             return kExitNoUnit;
         case download::Outcome::WriteOk:
             return kExitOk;

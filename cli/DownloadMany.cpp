@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
@@ -62,6 +63,14 @@ void judge(UnitRun& run, const download::DownloadResult& result) {
             run.exitCode = kExitChecksumNeverReady;
             run.verdict = "checksum never ready";
             return;
+        case download::Outcome::UnitGone:
+            run.exitCode = kExitNoUnit;
+            run.verdict = "unit gone";
+            return;
+        case download::Outcome::WriteRefused:
+            run.exitCode = kExitNoUnit;
+            run.verdict = "write refused";
+            return;
         default:
             run.exitCode = kExitRefusedFile;
             run.verdict = "file not read to the end";
@@ -93,7 +102,7 @@ void downloadTo(const DownloadRequest& request, const download::StopSignals& sto
         };
         download::RomDownload download(unit->link(), std::move(callbacks));
         const download::DownloadResult result =
-            download.run(request.address, std::filesystem::path(request.file));
+            download.run(request.address, argumentPath(request.file));
         if (unit->stayedConnected()) {
             judge(run, result);
         } else {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
 #include "remote/RemoteKeyPress.h"
@@ -23,14 +24,15 @@ const remote::RemoteKey* keyNamed(const std::string& name) {
 }  // namespace
 
 int listKeys() {
-    std::printf("%-16s %-5s %-10s %s\n", "name", "code", "design", "legend");
+    printText(stdout, "%-16s %-5s %-10s %s\n", "name", "code", "design", "legend");
     for (const remote::RemoteKey& key : remote::remoteKeys()) {
         const std::string code = key.code ? std::to_string(*key.code) : "-";
-        std::printf("%-16.*s %-5s %-10.*s %.*s%s%.*s\n", static_cast<int>(key.shortName.size()),
-                    key.shortName.data(), code.c_str(), static_cast<int>(key.name.size()),
-                    key.name.data(), static_cast<int>(key.legend.size()), key.legend.data(),
-                    key.context.empty() ? "" : " / ", static_cast<int>(key.context.size()),
-                    key.context.data());
+        printText(stdout, "%-16.*s %-5s %-10.*s %.*s%s%.*s\n",
+                  static_cast<int>(key.shortName.size()), key.shortName.data(), code.c_str(),
+                  static_cast<int>(key.name.size()), key.name.data(),
+                  static_cast<int>(key.legend.size()), key.legend.data(),
+                  key.context.empty() ? "" : " / ", static_cast<int>(key.context.size()),
+                  key.context.data());
     }
     return kExitOk;
 }
@@ -57,9 +59,9 @@ int runKey(const UnitOptions& unitOptions, const std::string& name) {
     if (!unit->connect()) return kExitNoUnit;
     remote::pressRemoteKey(unit->link(), *key->code);
     if (!unit->stayedConnected()) return kExitNoUnit;
-    std::printf("pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
-                key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),
-                static_cast<unsigned>(*key->code));
+    printText(stdout, "pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
+              key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),
+              static_cast<unsigned>(*key->code));
     return kExitOk;
 }
 

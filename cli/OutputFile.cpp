@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/ArgumentPath.h"
 #include "cli/ExitCodes.h"
 #include "files/WholeFile.h"
 
@@ -24,7 +25,7 @@ bool endsInSeparator(const std::string& name) {
 }  // namespace
 
 int checkOutputFile(const std::string& given, const std::string& target, const char* example) {
-    const fs::path path(given);
+    const fs::path path = argumentPath(given);
     std::error_code error;
     const fs::path name = path.filename();
     if (given.empty() || endsInSeparator(given) || name == "." || name == ".." ||
@@ -36,7 +37,7 @@ int checkOutputFile(const std::string& given, const std::string& target, const c
                      (given.empty() ? fs::path(example) : path / example).string().c_str());
         return kExitUsage;
     }
-    const fs::path folder = fs::path(target).parent_path();
+    const fs::path folder = argumentPath(target).parent_path();
     if (!folder.empty() && !fs::is_directory(folder, error)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s: the folder %s does not exist; nothing was sent "
@@ -44,14 +45,14 @@ int checkOutputFile(const std::string& given, const std::string& target, const c
                      target.c_str(), folder.string().c_str());
         return kExitFailure;
     }
-    if (fs::is_directory(fs::path(target), error)) {
+    if (fs::is_directory(argumentPath(target), error)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s: a folder of that name is in the way; nothing "
                      "was sent to the unit.\n",
                      target.c_str());
         return kExitFailure;
     }
-    if (!files::wholeFileWritable(fs::path(target))) {
+    if (!files::wholeFileWritable(argumentPath(target))) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s: its folder takes no new file and no file there "
                      "may be written over; nothing was sent to the unit.\n",

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
@@ -125,7 +126,7 @@ int runTimingSave(const UnitOptions& options, const std::string& file) {
     OpenTiming timing(*unit);
     // An image read from a unit that went away holds zeros, not its registers.
     if (!unit->stayedConnected()) return kExitNoUnit;
-    if (!timing::saveTimingFile(std::filesystem::path(file), timing.state.TimingRegisters)) {
+    if (!timing::saveTimingFile(argumentPath(file), timing.state.TimingRegisters)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s; nothing was saved. Check that the folder exists "
                      "and can be written to.\n",
@@ -138,7 +139,7 @@ int runTimingSave(const UnitOptions& options, const std::string& file) {
 
 int runTimingLoad(const UnitOptions& options, const std::string& file) {
     // A refused file changes nothing, here or in the unit.
-    const timing::TimingFileData data = timing::loadTimingFile(std::filesystem::path(file));
+    const timing::TimingFileData data = timing::loadTimingFile(argumentPath(file));
     switch (data.error) {
         case timing::TimingFileError::None:
             break;

@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/ConsoleText.h"
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
 #include "link/ProgramName.h"
 #include "link/TickPeriod.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
@@ -37,6 +39,7 @@ CLI::App* subcommand(CLI::App& app, const char* name, const char* description) {
 
 int main(int argc, char** argv) {
     kavo3::link::setProgramName("kavo3cli");
+    useUtf8Console();
     CLI::App app{"kavo3cli: the KAVO-3 tool from the command line", "kavo3cli"};
     app.footer(
         "Nothing is sent to the unit for a download area outside its flash (2 MiB unless\n"
@@ -51,6 +54,8 @@ int main(int argc, char** argv) {
         "One program at a time holds the unit; a second one is refused before it sends "
         "anything.\n");
     app.require_subcommand(1);
+    app.set_version_flag("--version", kavo3::version::versionLine("kavo3cli"),
+                         "Print the program, its version and the commit it was built from");
 
     UnitOptions unit;
     // A flag, so that "--sim FILE" never takes the file for switches; switches go after "=".

@@ -43,7 +43,10 @@ set(CPACK_PACKAGE_NAME kavo3tool)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_CONTACT "kavo3tool developers <kavo3tool@example.com>")
+# The project maintains the package; a distributor that passes it on names itself here.
+set(KAVO3_PACKAGE_CONTACT "The KAVO-3 tool authors <kavo3tool@example.com>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_PACKAGE_CONTACT "${KAVO3_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "adjust, capture and update a KAVO-3 video unit over USB")
 set(CPACK_PACKAGE_DESCRIPTION
 "A desktop tool for the KAVO-3 video-processing unit, attached over USB as

@@ -36,6 +36,9 @@ DataPhase::DataPhase(link::DeviceLink& link, std::uint32_t address, std::uint32_
     if (!link_.DeviceFound()) {
         lost_ = true;
         count_ = 0;
+    } else if (!link_.lastWriteTaken()) {
+        refused_ = true;
+        count_ = 0;
     }
 }
 
@@ -48,12 +51,28 @@ void DataPhase::send(const std::array<std::uint8_t, 8>& bytes) {
         lost_ = true;  // not taken: a unit that comes back still owes this one too
         return;
     }
+    if (!link_.lastWriteTaken()) {
+        refused_ = true;  // the unit still owes this one
+        return;
+    }
     ++sent_;
 }
 
 void DataPhase::finish() {
     if (finished_) return;
-    while (!lost_ && sent_ < count_) send(kErased);
+    // A unit that keeps refusing is given up as if it had left: should it come back, the rest
+    // is settled with it first.
+    constexpr int kRefusalsInARow = 3;
+    int refusals = 0;
+    while (!lost_ && sent_ < count_) {
+        const std::uint32_t before = sent_;
+        send(kErased);
+        if (sent_ != before) {
+            refusals = 0;
+        } else if (!lost_ && ++refusals == kRefusalsInARow) {
+            lost_ = true;
+        }
+    }
     finished_ = true;
     if (lost_) {
         hold_.release();

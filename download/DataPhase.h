@@ -30,6 +30,9 @@ class DataPhase {
 
     // The unit left in the middle; nothing more is sent.
     bool lost() const { return lost_; }
+    // A report was not taken by the system although the unit is still there: the unit did not
+    // count it, so no file data may follow it, and the download has failed.
+    bool refused() const { return refused_; }
     std::uint32_t reportsSent() const { return sent_; }
     std::uint32_t reportsOwed() const { return count_ - sent_; }
 
@@ -45,6 +48,7 @@ class DataPhase {
     std::uint32_t sent_ = 0;
     bool finished_ = false;
     bool lost_ = false;
+    bool refused_ = false;
 };
 
 // A unit back in the middle of a data phase, `owed` reports short: restarted, it takes

@@ -121,6 +121,7 @@ DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesyste
     const DataWritten written = writeData(startAddress, source, length);
     if (written.stopped) return stopped(written.fileBytes);
     if (written.unitGone) return fail(Outcome::UnitGone, "unit gone", written.fileBytes);
+    if (written.refused) return fail(Outcome::WriteRefused, "write refused", written.fileBytes);
     if (!written.readOk) return fail(Outcome::FileReadFailed, "file read", length);
     return verify(startAddress, file, length);
 }
@@ -146,7 +147,9 @@ RomDownload::DataWritten RomDownload::writeData(std::uint32_t startAddress, Sour
         // left, the phase sends what it still owes as erased bytes.
         DataPhase phase(link_, startAddress, padded, [this] { settle(); });
         std::array<std::uint8_t, 8> bytes{};
-        for (std::uint32_t offset = 0; offset < padded; offset += kDataReportBytes) {
+        written.refused = phase.refused();
+        for (std::uint32_t offset = 0; offset < padded && !written.refused;
+             offset += kDataReportBytes) {
             callbacks_.progress(offset);
             callbacks_.processEvents();
             // Asked after the events: a window closed in them sends nothing more of the file.
@@ -173,12 +176,19 @@ RomDownload::DataWritten RomDownload::writeData(std::uint32_t startAddress, Sour
                     std::min(written.fileBytes, phase.reportsSent() * kDataReportBytes);
                 break;
             }
+            if (phase.refused()) {
+                // The unit did not count that report: file data after it would land one
+                // report early. The rest of the count goes as erased bytes.
+                written.refused = true;
+                written.fileBytes =
+                    std::min(written.fileBytes, phase.reportsSent() * kDataReportBytes);
+            }
         }
         source.close();
         phase.finish();
     }
     settle();
-    if (!written.stopped && !written.unitGone) show(kDownloadEndText);
+    if (!written.stopped && !written.unitGone && !written.refused) show(kDownloadEndText);
     return written;
 }
 

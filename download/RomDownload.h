@@ -44,6 +44,7 @@ enum class Outcome {
     ChecksumTimeout,  // the unit never said its sum was ready
     Stopped,          // stopped on request; the flash holds `length` bytes of the file
     UnitGone,         // the unit left during the data; nothing more was sent
+    WriteRefused,     // a report of the data phase was not taken; no file data followed it
 };
 
 struct DownloadResult {
@@ -73,6 +74,7 @@ class RomDownload {
         bool readOk = true;
         bool stopped = false;
         bool unitGone = false;
+        bool refused = false;
     };
     DataWritten writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length);
     DownloadResult verify(std::uint32_t startAddress, const std::filesystem::path& file,

@@ -37,6 +37,7 @@ fi
 linkbench=$build/bench/kavo3bench-link
 runner=$build/bench/kavo3bench-run
 demo=$build/app/kavo3tool-demo
+unit_program=$build/app/kavo3tool
 cli=$build/cli/kavo3cli
 
 if [ "$smoke" = 1 ]; then repeats=1; else repeats=3; fi
@@ -157,8 +158,9 @@ switches() {
 cpu_ticks() { sed 's/.*) //' /proc/"$1"/stat | awk '{print $12 + $13}'; }
 
 idle() {
-    local seconds=$1 pid before after cpu0 cpu1 t0 t1 last quiet=0 tries=0
-    "$demo" >/dev/null 2>&1 &
+    local seconds=$1 program=${2:-$demo} work=${3:-"idle ${1} s, main window"}
+    local pid before after cpu0 cpu1 t0 t1 last quiet=0 tries=0
+    "$program" >/dev/null 2>&1 &
     pid=$!
     # Up once it has used no CPU for 300 ms (at most 10 s).
     last=-1
@@ -171,8 +173,8 @@ idle() {
         tries=$((tries + 1))
     done
     if ! kill -0 "$pid" 2>/dev/null; then
-        failures+=("idle: kavo3tool-demo did not stay up")
-        row "idle ${seconds} s, main window" "FAILED" "" "" "" "" "no wake-ups, ~0 % CPU"
+        failures+=("idle: $(basename "$program") did not stay up")
+        row "$work" "FAILED" "" "" "" "" "no wake-ups, ~0 % CPU"
         return
     fi
     t0=$(date +%s%N)
@@ -186,16 +188,25 @@ idle() {
     wait "$pid" 2>/dev/null || true
     local us=$(((t1 - t0) / 1000)) hz
     hz=$(getconf CLK_TCK)
-    row "idle ${seconds} s, main window" \
+    row "$work" \
         "$(awk -v w=$((after - before)) -v us="$us" 'BEGIN {printf "%.1f wake/s", w * 1e6 / us}')" \
         "$(awk -v c=$((cpu1 - cpu0)) -v hz="$hz" -v us="$us" \
             'BEGIN {printf "%.0f ms %.1f%%", 1000 * c / hz, 100 * c / hz * 1e6 / us}')" \
         "-" "-" "-" "no wake-ups; ~0 % CPU"
 }
+idle_seconds=10
+[ "$smoke" = 1 ] && idle_seconds=1
 if [ -x "$demo" ]; then
-    if [ "$smoke" = 1 ]; then idle 1; else idle 10; fi
+    idle $idle_seconds
 else
     row "idle, main window" "not built" "" "" "" "" ""
+fi
+# The program for a real unit, without one: its device events (the udev monitor) are on, and
+# it must still sleep until something is plugged in.
+if [ -x "$unit_program" ]; then
+    idle $idle_seconds "$unit_program" "idle ${idle_seconds} s, no unit, device events on"
+else
+    row "idle, no unit, device events on" "not built" "" "" "" "" ""
 fi
 
 fi

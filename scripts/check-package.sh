@@ -59,7 +59,10 @@ for program in "${programs[@]}"; do
     ! ldd "$bin" | grep -q 'not found' || fail "/usr/bin/$program lacks a library: $(ldd "$bin")"
     zcat "$root/usr/share/man/man1/$program.1.gz" | grep -q '^\.SH NAME' \
         || fail "the manual page of $program is not one"
+    "$bin" --version | grep -qx "$program $(dpkg-deb -f "$deb" Version | cut -d- -f1) (commit .*)" \
+        || fail "$program --version does not name the package's version and a commit"
 done
+echo "--version: $("$root/usr/bin/kavo3cli" --version 2>/dev/null || "$root/usr/bin/kavo3tool" --version)"
 for entry in "$root"/usr/share/applications/*.desktop; do
     exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
     icon_name=$(sed -n 's/^Icon=//p' "$entry")

@@ -7,7 +7,7 @@ packages=("$@")
 [ ${#packages[@]} -gt 0 ] || packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-    qt6-base-dev qt6-translations-l10n libgl-dev
+    qt6-base-dev qt6-translations-l10n libgl-dev libudev-dev
     fonts-ipafont-gothic
     xvfb xauth
     dpkg-dev lintian appstream file

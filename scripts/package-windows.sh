@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Packs the Windows programs into build-windows/kavo3tool-<version>-windows-x64.zip: the
-# executables (statically linked, nothing to install), README-windows.txt, the licence texts
-# of everything linked in, and the source with the recipe of its Qt, which the LGPL asks for
-# with a statically linked Qt. Builds what is missing first (scripts/build-windows.sh).
+# executables (statically linked, nothing to install), README-windows.txt, the programs' own
+# licence (MIT), the licence texts of everything linked in, and the source with the recipe of
+# its Qt, which the LGPL asks for with a statically linked Qt. The same files go into the
+# installer build-windows/kavo3tool-<version>-x64.msi (scripts/msi-windows.sh). Builds what is
+# missing first (scripts/build-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,7 +26,8 @@ rm -rf "$build/package"
 mkdir -p "$stage/LICENSES" "$stage/source"
 
 for program in "${programs[@]}"; do
-    exe=$(find "$build" -name "$program.exe" -not -path "$build/package/*" | head -n 1)
+    exe=$(find "$build" -name "$program.exe" -not -path "$build/package/*" -not -path "$build/check*" \
+        -not -path "$build/wineprefix*" | head -n 1)
     [ -n "$exe" ] || { echo "package-windows: $program.exe was not built" >&2; exit 1; }
     # Symbols are of no use to a user; they are most of the file.
     x86_64-w64-mingw32-strip -o "$stage/$program.exe" "$exe"
@@ -36,9 +39,11 @@ done
     sed -e "s/@VERSION@/$version/" -e 's/$/\r/' packaging/windows/README-windows.txt
 } >"$stage/README-windows.txt"
 
+crlf() { sed 's/$/\r/' "$1" >"$2"; }
+crlf LICENSE "$stage/LICENSE.txt"
+
 # Licence texts from Debian's packages of the very sources that were built: Qt's own, the
 # libraries bundled in qtbase, the compiler's runtime.
-crlf() { sed 's/$/\r/' "$1" >"$2"; }
 qt_copyright=/usr/share/doc/libqt6core6/copyright
 crlf /usr/share/common-licenses/LGPL-3 "$stage/LICENSES/Qt-LGPL-3.0.txt"
 crlf /usr/share/common-licenses/GPL-3 "$stage/LICENSES/GPL-3.0.txt"
@@ -62,7 +67,9 @@ rm "$stage/LICENSES/THIRD-PARTY-NOTICES.txt.tmp"
 crlf /usr/share/doc/mingw-w64-common/copyright "$stage/LICENSES/mingw-w64-runtime.txt"
 crlf /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/LICENSES/gcc-runtime.txt"
 cat >"$stage/LICENSES/README.txt" <<NOTE
-The programs in this folder link Qt 6.4.2 (qtbase, Debian's source package qt6-base
+The programs themselves are licensed under the MIT License (../LICENSE.txt).
+
+They link Qt 6.4.2 (qtbase, Debian's source package qt6-base
 6.4.2+dfsg-10) statically. Qt is licensed under the GNU Lesser General Public License v3
 (Qt-LGPL-3.0.txt, which adds to GPL-3.0.txt). You may replace Qt with a modified version:
 source/ holds the complete source of these programs and scripts/build-qt6-mingw.sh, the
@@ -80,5 +87,8 @@ if ! git diff --quiet HEAD; then
 fi
 
 (cd "$build/package" && rm -f "../$name.zip" && zip -q -r -9 "../$name.zip" "$name")
+msi=$build/kavo3tool-$version-x64.msi
+bash scripts/msi-windows.sh "$stage" "$version" "$msi"
 echo "$build/$name.zip ($(stat -c %s "$build/$name.zip") bytes):"
 (cd "$build/package" && find "$name" -type f -printf '  %p %s\n' | sort)
+echo "$msi ($(stat -c %s "$msi") bytes), the same files"

@@ -80,6 +80,20 @@ grep -q "^  # search: $listed HID interface(s)$" "$probe_out" ||
     { echo "kavo3probe searched other interfaces than it listed" >&2; exit 1; }
 grep -q '^search ended cleanly$' "$probe_out" || { echo "kavo3probe did not end cleanly" >&2; exit 1; }
 
+echo "--- application manifests ---"
+for exe in "$build/cli/kavo3cli.exe" "$build/app/kavo3tool.exe" "$build/app/kavo3tool-demo.exe"; do
+    [ -f "$exe" ] || continue
+    wanted=(asInvoker '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a' '>UTF-8</activeCodePage>')
+    [[ "$exe" == */app/* ]] && wanted+=('>PerMonitorV2, PerMonitor</dpiAwareness>' '>true/pm</dpiAware>')
+    for text in "${wanted[@]}"; do
+        grep -aqF "$text" "$exe" || { echo "$(basename "$exe"): its manifest lacks $text" >&2; exit 1; }
+    done
+    echo "  $(basename "$exe"): ${wanted[*]}"
+done
+
+echo "--- kavo3cli.exe in Windows consoles ---"
+bash scripts/check-windows-console.sh
+
 echo "--- Windows programs ---"
 find "$build" -name 'kavo3*.exe' -not -path "$build/tests/*" -not -path "$build/package/*" -printf '%f %s\n' | sort |
     while read -r name size; do printf '%-20s %10d bytes\n' "$name" "$size"; done

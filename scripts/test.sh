@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once as released, once under
 # AddressSanitizer and UndefinedBehaviorSanitizer, once cross-built for Windows under Wine (with
-# the programs on a virtual display and the Windows zip);
+# the programs on a virtual display, the Windows zip and MSI installed under Wine);
 # builds and checks the Debian package; then one short pass of each benchmark.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,12 +28,14 @@ grep -h '^interference run' build-sanitize/Testing/Temporary/LastTest.log || tru
 deb=$(bash scripts/package.sh | tail -n 1)
 bash scripts/check-package.sh "$deb"
 
-# The program cross-built for Windows, its tests and the HID probe run under Wine; with the
-# windows built, the programs under Wine on a virtual display and the zip for Windows users.
+# The program cross-built for Windows, its tests, the HID probe and kavo3cli's console texts
+# run under Wine; with the windows built, the programs under Wine on a virtual display, the zip
+# and the MSI for Windows users, and the MSI installed, upgraded and removed under Wine.
 bash scripts/test-windows.sh
 if grep -q '^KAVO3_WITH_QT:BOOL=ON' build-windows/CMakeCache.txt; then
     bash scripts/check-windows.sh
-    bash scripts/package-windows.sh | tail -n 13
+    bash scripts/package-windows.sh | tail -n 16
+    bash scripts/check-windows-install.sh
 fi
 
 if [ -x scripts/bench.sh ]; then

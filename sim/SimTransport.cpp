@@ -41,7 +41,11 @@ struct SimTransport::Device {
     using Clock = std::chrono::steady_clock;
 
     explicit Device(const SimOptions& options) : unit(options), clock(options.reportDelay) {
-        if (options.unplugAfter == 0) unplug();
+        // Never there: plugged in later, it stays.
+        if (options.unplugAfter == 0) {
+            unplugDone = true;
+            unplug();
+        }
     }
 
     std::string unitPath() const { return interfacePath(unit.options().extraInterfaces + plugIns); }

@@ -31,6 +31,7 @@ class FakeTransport : public Transport {
     int openHandles = 0;
     int discards = 0;
     bool writesFail = false;
+    bool writesStall = false;  // the endpoint stalls: writes are not taken until a replug
     // The device has left: every handle's writes and reads say so at once.
     bool gone = false;
 
@@ -83,6 +84,7 @@ class FakeTransport : public Transport {
         WriteStatus write(std::span<const std::uint8_t> report) override {
             if (owner_.gone) return WriteStatus::Gone;
             if (owner_.writesFail) return WriteStatus::Refused;
+            if (owner_.writesStall) return WriteStatus::Stalled;
             owner_.written.emplace_back(report.begin(), report.end());
             return WriteStatus::Taken;
         }

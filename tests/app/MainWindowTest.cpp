@@ -1,11 +1,10 @@
-#include "app/MainWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
 
+#include "app/MainWindow.h"
 #include "link/testing/FakeTransport.h"
 
 namespace kavo3::app {
@@ -122,13 +121,32 @@ TEST(ConnectionCheck, RunsOnceEvenWhenLoadIsRepeated) {
 }
 
 TEST(ConnectionCheck, RefusedUnitExplainsItselfInTheToolTip) {
+    for (const auto& [error, says] :
+         {std::pair{link::OpenError::NotPermitted, "70-kavo3.rules"},
+          std::pair{link::OpenError::Busy, "in use by another program (PID 4242)"}}) {
+        Harness h;
+        h.addUnit();
+        h.transport.interfaces[0].openError = error;
+        h.transport.interfaces[0].holder = 4242;
+        MainWindow w(h.session);
+        w.load();
+        EXPECT_EQ(w.statusLine()->text(), QString::fromUtf8(kNotConnectedText));
+        EXPECT_TRUE(w.statusLine()->toolTip().contains(says)) << says;
+        EXPECT_TRUE(h.transport.written.empty());
+    }
+}
+
+TEST(ConnectionCheck, AUnitThatStallsLaterSaysSoInTheToolTipAtOnce) {
     Harness h;
     h.addUnit();
-    h.transport.interfaces[0].openError = link::OpenError::NotPermitted;
+    h.answer({1});
     MainWindow w(h.session);
     w.load();
-    EXPECT_EQ(w.statusLine()->text(), QString::fromUtf8(kNotConnectedText));
-    EXPECT_TRUE(w.statusLine()->toolTip().contains("70-kavo3.rules"));
+    EXPECT_TRUE(w.statusLine()->toolTip().isEmpty());
+    h.transport.writesStall = true;
+    h.link.WriteReport(0x13, 0x1B, 0, 0, 0, 0, 0, 0);  // a window's command
+    EXPECT_TRUE(w.statusLine()->toolTip().contains("unplug it and plug it in again"));
+    EXPECT_EQ(w.statusLine()->text(), QString::fromUtf8(kConnectedText));
 }
 
 TEST(MainWindowDesign, GeometryCaptionsAndFontFollowTheDesign) {

@@ -45,8 +45,13 @@ TEST(StopDuringDownload, TheUnitGetsTheWholeDataPhaseBeforeTheProgramEnds) {
     file.write(rom);
     file.close();
 
-    for (const Ending ending :
-         {Ending::CloseBox, Ending::Sigterm, Ending::CloseBox, Ending::Sigterm}) {
+#ifdef _WIN32
+    // A window program on Windows is sent no SIGTERM: its ends are the close box and logout.
+    const Ending endings[] = {Ending::CloseBox, Ending::CloseBox};
+#else
+    const Ending endings[] = {Ending::CloseBox, Ending::Sigterm, Ending::CloseBox, Ending::Sigterm};
+#endif
+    for (const Ending ending : endings) {
         const int stopAt = std::uniform_int_distribution<int>(1, kReports - 1)(random);
         SCOPED_TRACE(
             (ending == Ending::CloseBox ? "close box at data report " : "SIGTERM at data report ") +

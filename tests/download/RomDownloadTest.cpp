@@ -390,6 +390,34 @@ TEST(RomDownload, AUnitBackInTheMiddleOfTheDataIsLeftTakingCommandsWhetherItRest
     }
 }
 
+TEST(RomDownload, AReportTheSystemDidNotTakeEndsTheFileDataAndTheRestGoesAsErasedBytes) {
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    testing::TempFolder folder;
+    const auto bytes = testing::patternBytes(4096);  // one erase, then 512 data reports
+    const auto file = folder.write("w.bin", bytes);
+    // Output reports counted from the erase: the write start is the second.
+    for (const int refused : {2, 3, std::uniform_int_distribution<int>(4, 513)(random), 514}) {
+        SCOPED_TRACE("report " + std::to_string(refused) + " not taken");
+        sim::SimOptions options;
+        options.refuseWrite = refused;
+        Download d(options);
+
+        EXPECT_EQ(d.run(file).outcome, Outcome::WriteRefused);
+        EXPECT_EQ(d.texts.back(), "Write error  write refused");
+        EXPECT_EQ(d.indexOf("check sum start"), d.texts.size());
+        // The unit takes commands again, and holds the file only up to the refused report.
+        EXPECT_FALSE(d.unit().flashWriteRunning());
+        EXPECT_EQ(link::checkConnection(d.link(), [](int) {}), link::Connection::Ready);
+        const std::uint32_t fileReports = refused <= 2 ? 0 : refused - 3;
+        EXPECT_TRUE(flashHolds(d.flash(), bytes, 8 * fileReports));
+        EXPECT_TRUE(std::all_of(d.flash().begin() + kStart + 8 * fileReports,
+                                d.flash().begin() + kStart + 4096,
+                                [](std::uint8_t b) { return b == 0xFF; }));
+    }
+}
+
 TEST(RomDownload, VerifyReopensTheFileAndRefusesAChangedOne) {
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(64);

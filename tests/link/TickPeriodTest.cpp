@@ -10,6 +10,18 @@ namespace {
 
 using std::chrono::milliseconds;
 
+// Null unsets; the Windows runtime has no setenv, and an empty value unsets there too.
+void setEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");
+#else
+    if (value)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+#endif
+}
+
 TEST(TickPeriod, TakesWholeMillisecondsFromOneToOneThousand) {
     const struct {
         const char* text;
@@ -36,10 +48,7 @@ TEST(TickPeriod, TheOptionWinsOverTheEnvironmentAndABadValueChangesNothing) {
     };
     for (const auto& c : cases) {
         setTickPeriod(milliseconds(1));
-        if (c.environment)
-            ::setenv(kTickEnvironment, c.environment, 1);
-        else
-            ::unsetenv(kTickEnvironment);
+        setEnvironment(kTickEnvironment, c.environment);
         const std::string error = setTickPeriodFrom(c.option);
         EXPECT_EQ(tickPeriod(), milliseconds(c.period))
             << (c.environment ? c.environment : "-") << " " << (c.option ? c.option : "-");
@@ -48,7 +57,7 @@ TEST(TickPeriod, TheOptionWinsOverTheEnvironmentAndABadValueChangesNothing) {
             EXPECT_NE(error.find(c.option ? kTickOption : kTickEnvironment), std::string::npos);
         }
     }
-    ::unsetenv(kTickEnvironment);
+    setEnvironment(kTickEnvironment, nullptr);
     setTickPeriod(milliseconds(1));
 }
 
