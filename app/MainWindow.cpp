@@ -74,13 +74,16 @@ void MainWindow::connectUnit() {
     connected_ = connection == link::Connection::Ready;
     setStatusText(QString::fromUtf8(connected_ ? kConnectedText : kNotConnectedText));
     showButtons();
+    unitNotice_ = unitNotice ? unitNotice() : std::string();
     showUnitProblem(link.unitProblem());
     for (const link::DeviceEvent& left : std::exchange(leftDuringCheck_, {})) deviceLeft(left);
     runOwedCheck();
 }
 
 void MainWindow::showUnitProblem(const std::string& problem) {
-    Text1->setToolTip(problem.empty() ? QString() : QString::fromStdString(problem));
+    const std::string tip = problem.empty() || unitNotice_.empty() ? problem + unitNotice_
+                                                                   : problem + "\n" + unitNotice_;
+    Text1->setToolTip(QString::fromStdString(tip));
 }
 
 void MainWindow::listenTo(ui::DeviceWatch& watch) {
@@ -112,6 +115,9 @@ void MainWindow::deviceLeft(const link::DeviceEvent& event) {
     connected_ = false;
     setStatusText(QString::fromUtf8(kNotConnectedText));
     showButtons();
+    // What the check said of the unit it found no longer holds.
+    unitNotice_.clear();
+    showUnitProblem(session_.link.unitProblem());
 }
 
 void MainWindow::runOwedCheck() {

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "link/DeviceEvents.h"
@@ -50,6 +51,9 @@ class MainWindow : public QWidget {
     std::function<void()> showRemoteWindow;
     std::function<void()> showCaptureWindow;
     std::function<void()> startRomDownload;
+    // What the program has to say of its choice of unit after each check (a named unit that
+    // is missing, other units attached), shown in the status line's tool tip.
+    std::function<std::string()> unitNotice;
 
     QLineEdit* statusLine() const { return Text1; }
     // Replaces the status text.
@@ -71,7 +75,8 @@ class MainWindow : public QWidget {
   private:
     void showButtons();
     void runOwedCheck();
-    // The link's word on what keeps the unit from being used, as the status line's tool tip.
+    // The link's word on what keeps the unit from being used, and the notice on the choice of
+    // unit, as the status line's tool tip.
     void showUnitProblem(const std::string& problem);
 
     ui::Session& session_;
@@ -81,6 +86,7 @@ class MainWindow : public QWidget {
     bool checking_ = false;
     bool checkOwed_ = false;  // a unit arrived while the check could not run
     std::vector<link::DeviceEvent> leftDuringCheck_;
+    std::string unitNotice_;  // of the latest check
     QString pendingProgress_;
     QTimer progressPacer_;
     QElapsedTimer sinceProgressShown_;

@@ -11,6 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/ProgramLook.h"
 #include "app/ProgramOptions.h"
+#include "app/ProgramUnitChoice.h"
 #include "app/ProgramWindows.h"
 #include "app/QtTranslations.h"
 #include "link/DeviceLink.h"
@@ -37,13 +38,15 @@ int runProgram(int argc, char** argv, link::Transport& transport,
     }
 
     const std::unique_ptr<link::Trace> trace = link::Trace::fromEnvironment();
-    link::DeviceLink link(transport, link::DeviceLink::kReadWait, trace.get());
+    ProgramUnitChoice unitChoice(transport, options->device, trace.get());
+    link::DeviceLink link(unitChoice.transport(), link::DeviceLink::kReadWait, trace.get());
     ui::SettleClock clock;
     int exitStatus = 0;
     ui::Session session{link, clock, {}, [&exitStatus] { ui::endProcessNow(exitStatus); }};
 
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);
+    mainWindow.unitNotice = [&unitChoice, &link] { return unitChoice.noticeAfterCheck(link); };
     const std::shared_ptr<link::DeviceEvents> events =
         deviceEvents ? deviceEvents(mainWindow) : nullptr;
     std::unique_ptr<ui::DeviceWatch> watch;

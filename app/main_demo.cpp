@@ -1,13 +1,15 @@
-// kavo3tool-demo: the tool against the built-in simulated unit (KAVO3_SIM sets its switches).
+// kavo3tool-demo: the tool against the built-in simulated unit, or a bench of them (KAVO3_SIM
+// sets their switches; units=N).
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "app/Program.h"
+#include "app/SimBenchEvents.h"
 #include "link/ProgramName.h"
+#include "sim/SimBench.h"
 #include "sim/SimOptions.h"
-#include "sim/SimTransport.h"
 #include "version/ProgramVersion.h"
 
 int main(int argc, char** argv) {
@@ -26,9 +28,8 @@ int main(int argc, char** argv) {
         }
         options = *parsed;
     }
-    kavo3::sim::SimTransport transport(options);
-    // The simulated unit raises its own device events; the program does not own it.
-    return kavo3::app::runProgram(argc, argv, transport, [&](QWidget&) {
-        return std::shared_ptr<kavo3::link::DeviceEvents>(std::shared_ptr<void>(), &transport);
+    kavo3::sim::SimBench bench(options);
+    return kavo3::app::runProgram(argc, argv, bench, [&](QWidget&) {
+        return std::make_shared<kavo3::app::SimBenchEvents>(bench);
     });
 }
