@@ -42,6 +42,7 @@ std::unique_ptr<UnitSource> UnitSource::create(const UnitOptions& options, int& 
             exitCode = kExitUsage;
             return nullptr;
         }
+        if (parsed->hostReadWait) source->readWait_ = *parsed->hostReadWait;
         auto bench = std::make_unique<sim::SimBench>(*parsed);
         source->bench_ = bench.get();
         source->all_ = std::move(bench);
