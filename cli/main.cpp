@@ -9,6 +9,7 @@
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
+#include "download/ErasePlan.h"
 #include "link/ProgramName.h"
 #include "link/TickPeriod.h"
 #include "sim/SimSwitchesHelp.h"
@@ -54,6 +55,26 @@ int withSimulatedUnitsView(bool simulated, int exitCode) {
     return kExitSimulatedUnitSaw;
 }
 
+std::string hexAddress(std::uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", address);
+    return text;
+}
+
+// Where a download goes, as the download core decides it.
+std::string downloadAddressRule() {
+    using namespace kavo3::download;
+    const unsigned large = kLargeBlockBytes / 1024, small = kSmallBlockBytes / 1024;
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "Download address: %s unless --address; on a %u KiB boundary (%u KiB for a "
+                  "file\nunder %u KiB), as the erases clear whole blocks; the area up to the "
+                  "file's end\nrounded up to %u bytes inside the flash.\n\n",
+                  hexAddress(kDownloadAddress).c_str(), large, small, large,
+                  static_cast<unsigned>(kDataReportBytes));
+    return text;
+}
+
 CLI::App* subcommand(CLI::App& app, const char* name, const char* description) {
     CLI::App* sub = app.add_subcommand(name, description);
     sub->fallthrough();
@@ -71,10 +92,8 @@ int main(int argc, char** argv) {
         "Nothing is sent to the unit for a download area outside its flash (2 MiB unless\n"
         "--flash-size says more; exit 64), a download file over 1 MiB (unless --first-mib;\n"
         "exit 3), or an output named as a folder (exit 64) or whose folder is missing or takes\n"
-        "no new file (exit 1).\n\n"
-        "Download address: 0x0E8000 unless --address; on a 32 KiB boundary (4 KiB for a file\n"
-        "under 32 KiB), as the erases clear whole blocks; the area up to the file's end\n"
-        "rounded up to 8 bytes inside the flash.\n\n"
+        "no new file (exit 1).\n\n" +
+        downloadAddressRule() +
         "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, in\n"
         "use by another program, no answer, or gone, silent or plugged in again at any point\n"
         "of the run; no file is written), 3 input file refused, 4 checksum mismatch,\n"
@@ -118,7 +137,7 @@ int main(int argc, char** argv) {
                      "interface examined and what was made of it");
 
     DownloadRequest downloadRequest;
-    std::string address = "0x0E8000";
+    std::string address = hexAddress(kavo3::download::kDownloadAddress);
     std::string flashSize = "0x200000";
     CLI::App* download = subcommand(
         app, "download", "Write FILE into the unit's flash ROM and verify it by checksum");
