@@ -94,7 +94,7 @@ void ProgramWindows::showCaptureWindow() {
 }
 
 void ProgramWindows::startRomDownload() {
-    downloader_->StartAddress = 0x0E8000;
+    downloader_->StartAddress = download::RomDownloader::kMainWindowStartAddress;
     downloader_->download();
 }
 

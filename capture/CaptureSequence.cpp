@@ -6,40 +6,37 @@
 
 namespace kavo3::capture {
 
-bool unitInCaptureSetting(link::DeviceLink& link) {
-    link.CommandBytes[0] = kFrameInformationCommand;
-    link.Exchange();
-    return link.ReadBuffer[5] == kFpgaSelectB2;
+bool unitInCaptureSetting(link::Conversation& talk) {
+    const bool answered = talk.exchange(talk.following(kFrameInformationCommand));
+    return answered && talk.link().ReadBuffer[5] == kFpgaSelectB2;
 }
 
-void sendFreeze(link::DeviceLink& link, std::int16_t freezeOn) {
-    link.CommandBytes[0] = kFreezeCommand;
-    link.CommandBytes[1] = static_cast<std::uint8_t>(freezeOn);
-    link.Exchange();
+void sendFreeze(link::Conversation& talk, std::int16_t freezeOn) {
+    talk.exchange(talk.following(kFreezeCommand, static_cast<std::uint8_t>(freezeOn)));
 }
 
-FrameSizes requestFrameInformation(link::DeviceLink& link) {
-    link.CommandBytes[0] = kFrameInformationCommand;
-    link.Exchange();
-    return decodeFrameInformation(link.ReadBuffer);
+FrameSizes requestFrameInformation(link::Conversation& talk) {
+    talk.exchange(talk.following(kFrameInformationCommand));
+    return decodeFrameInformation(talk.link().ReadBuffer);
 }
 
-LinesEnd readFrameLines(link::DeviceLink& link, const FrameSizes& sizes, Frame& frame,
+LinesEnd readFrameLines(link::Conversation& talk, const FrameSizes& sizes, Frame& frame,
                         const LineLoopCallbacks& callbacks) {
     const int reports = reportsPerLine(sizes.LineStride);
+    const auto& readBuffer = talk.link().ReadBuffer;
     for (std::int32_t y = 0; y < sizes.FrameHeight; ++y) {
-        link.CommandBytes[0] = kLineDataCommand;
-        link.CommandBytes[1] = static_cast<std::uint8_t>(reports);
-        link.WriteCommand();
+        talk.send(talk.following(kLineDataCommand, static_cast<std::uint8_t>(reports)));
 
         LineAssembler line(frame.row(y), sizes.ActiveWidth);
         for (int r = 0; r < reports; ++r) {
-            link.ReadReport();
-            line.add(std::span<const std::uint8_t>(link.ReadBuffer).subspan(1, 64));
+            talk.read();
+            line.add(std::span<const std::uint8_t>(readBuffer).subspan(1, 64));
         }
         line.finish();
 
         if (callbacks.lineDone && !callbacks.lineDone(y)) return LinesEnd::Abandoned;
+        // Lines of another attachment would only join two units' pictures in one frame.
+        if (!talk.live()) return LinesEnd::UnitLost;
         if (callbacks.stopRequested && callbacks.stopRequested()) {
             return y + 1 < sizes.FrameHeight ? LinesEnd::Stopped : LinesEnd::Complete;
         }
@@ -47,19 +44,22 @@ LinesEnd readFrameLines(link::DeviceLink& link, const FrameSizes& sizes, Frame& 
     return LinesEnd::Complete;
 }
 
-CaptureResult captureFrame(link::DeviceLink& link, std::int16_t freezeAfter, Frame& frame,
+CaptureResult captureFrame(link::Conversation& talk, std::int16_t freezeAfter, Frame& frame,
                            const CaptureCallbacks& callbacks) {
     // The picture must stand still while it is read out.
-    sendFreeze(link, 1);
+    sendFreeze(talk, 1);
     CaptureResult result;
-    result.sizes = requestFrameInformation(link);
+    result.sizes = requestFrameInformation(talk);
     result.accepted = result.sizes.accepted();
     if (callbacks.frameInformation) callbacks.frameInformation(result.sizes);
     if (result.accepted) {
         frame = Frame(result.sizes.FrameWidth, result.sizes.FrameHeight);
-        result.end = readFrameLines(link, result.sizes, frame, callbacks.lines);
+        result.end = readFrameLines(talk, result.sizes, frame, callbacks.lines);
     }
-    sendFreeze(link, freezeAfter);
+    result.whole = talk.whole();
+    if (result.end != LinesEnd::Abandoned && callbacks.beforeRestore)
+        callbacks.beforeRestore(result);
+    sendFreeze(talk, freezeAfter);
     return result;
 }
 

@@ -1,6 +1,6 @@
 // The capture's exchanges with the unit, without any window: the FPGA SELECT check, the
 // freeze, the frame information and the line loop. The capture window and the command line
-// both run them; the window keeps its own steps (captions, drawing) between them.
+// both run them, each on the attachment the capture began with.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "capture/Frame.h"
 #include "capture/FrameInformation.h"
-#include "link/DeviceLink.h"
+#include "link/Conversation.h"
 
 namespace kavo3::capture {
 
@@ -18,14 +18,15 @@ inline constexpr std::uint8_t kFreezeCommand = 22;
 // FPGA SELECT B2, the only setting under which the unit sends frames.
 inline constexpr std::uint8_t kFpgaSelectB2 = 2;
 
-// One Frame information exchange; whether the unit reports FPGA SELECT B2.
-bool unitInCaptureSetting(link::DeviceLink& link);
+// One Frame information exchange; whether the unit answered that it is at FPGA SELECT B2.
+bool unitInCaptureSetting(link::Conversation& talk);
 
 // Freeze (1) or release (0) the unit's picture; the answer is read and not examined.
-void sendFreeze(link::DeviceLink& link, std::int16_t freezeOn);
+void sendFreeze(link::Conversation& talk, std::int16_t freezeOn);
 
-// One Frame information exchange and the sizes derived from it, accepted or not.
-FrameSizes requestFrameInformation(link::DeviceLink& link);
+// One Frame information exchange and the sizes derived from it, accepted or not. An
+// unanswered request reads as zeros, which the input flag rejects.
+FrameSizes requestFrameInformation(link::Conversation& talk);
 
 struct LineLoopCallbacks {
     // After line y is complete in the frame. False when the caller has gone and nothing more
@@ -39,11 +40,12 @@ enum class LinesEnd {
     Complete,   // every line arrived
     Stopped,    // the stop flag ended the loop; the lines not read stay black
     Abandoned,  // lineDone said its caller is gone
+    UnitLost,   // the unit left or came back: the lines read are not one frame of one unit
 };
 
 // One Line data request per line, its answers assembled into `frame`, which must be a black
 // frame of the sizes (FrameWidth × FrameHeight).
-LinesEnd readFrameLines(link::DeviceLink& link, const FrameSizes& sizes, Frame& frame,
+LinesEnd readFrameLines(link::Conversation& talk, const FrameSizes& sizes, Frame& frame,
                         const LineLoopCallbacks& callbacks);
 
 struct CaptureResult {
@@ -51,18 +53,23 @@ struct CaptureResult {
     // Whether the frame passed the acceptance rule; without it no line was requested.
     bool accepted = false;
     LinesEnd end = LinesEnd::Complete;
+    // Every report was taken and every read answered by the attachment the capture began
+    // with: the frame is what that unit sent.
+    bool whole = false;
 };
 
 struct CaptureCallbacks {
     // With the frame information answer, accepted or not, before any line is requested.
     std::function<void(const FrameSizes&)> frameInformation;
     LineLoopCallbacks lines;
+    // Before the freeze state goes back, unless the line loop was abandoned.
+    std::function<void(const CaptureResult&)> beforeRestore;
 };
 
-// A whole capture for a caller without a window: Freeze 1, Frame information, the lines
-// when the frame is accepted (into `frame`, made anew), then Freeze with `freezeAfter`, so
-// that the unit is left as it was. `frame` keeps its content when the frame is rejected.
-CaptureResult captureFrame(link::DeviceLink& link, std::int16_t freezeAfter, Frame& frame,
+// A whole capture: Freeze 1, Frame information, the lines when the frame is accepted (into
+// `frame`, made anew), then Freeze with `freezeAfter`, so that the unit is left as it was.
+// `frame` keeps its content when the frame is rejected.
+CaptureResult captureFrame(link::Conversation& talk, std::int16_t freezeAfter, Frame& frame,
                            const CaptureCallbacks& callbacks);
 
 }  // namespace kavo3::capture

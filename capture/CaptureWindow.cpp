@@ -12,9 +12,10 @@
 #include "capture/BitmapFile.h"
 #include "capture/ButtonPictures.h"
 #include "capture/CaptureSequence.h"
+#include "capture/CaptureTexts.h"
 #include "capture/PictureBox.h"
-#include "ui/DocumentsFolder.h"
 #include "ui/Design.h"
+#include "ui/DocumentsFolder.h"
 #include "ui/FilesystemPath.h"
 
 namespace kavo3::capture {
@@ -29,29 +30,7 @@ constexpr int kPictureHeight = 4500;
 const QString kCaptionFreeze = QStringLiteral("静止");
 const QString kCaptionFrozen = QStringLiteral("静止中");
 
-QString readyMessage() {
-    return QStringLiteral(
-        "KAVO-3 Capture 準備完了\r\n"
-        "キャプチャー操作中は本体やリモコンのボタンを操作しないでください。");
-}
-
-QString wrongSettingMessage() {
-    return QStringLiteral(
-        "KAVO-3 FPGA SELECTをB2にしてください。 \r\n"
-        "KAVO-3と本アプリを再スタートしてください。");
-}
-
-QString rejectedMessage() { return QStringLiteral("入力映像が無いか、不適切です。"); }
-
-QString saveFailedMessage() { return QStringLiteral("BMPファイルを保存できませんでした。"); }
-
-QString noFrameMessage() { return QStringLiteral("保存する画像がありません。"); }
-
-QString sizeMessage(const FrameSizes& s) {
-    return QStringLiteral("画面情報：水平SIZE= %1dot , 垂直SIZE= %2dot , RGB　24bit")
-        .arg(s.FrameWidth)
-        .arg(s.FrameHeight);
-}
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                         const QPixmap& picture, int left, int width) {
@@ -119,21 +98,23 @@ void CaptureWindow::load() {
     state_.FreezeOn = 0;
     Command4->setEnabled(false);
 
-    if (unitInCaptureSetting(session_.link)) {
-        showText(readyMessage());
+    link::Conversation talk(session_.link);
+    if (unitInCaptureSetting(talk)) {
+        showText(text(kReadyText));
     } else {
         Command1->setEnabled(false);
         Command2->setEnabled(false);
         Command3->setEnabled(false);
         Command4->setEnabled(false);
-        showText(wrongSettingMessage());
+        showText(text(kWrongSettingText));
     }
 }
 
 void CaptureWindow::toggleFreeze() {
     state_.FreezeOn = state_.FreezeOn == 1 ? 0 : 1;
     showFreezeCaption();
-    sendFreeze(session_.link, state_.FreezeOn);
+    link::Conversation talk(session_.link);
+    sendFreeze(talk, state_.FreezeOn);
 }
 
 void CaptureWindow::showFreezeCaption() {
@@ -148,44 +129,57 @@ void CaptureWindow::captureFrame() {
     Command4->setEnabled(false);
     Command5->setEnabled(false);
 
-    // The session and the state outlive this window; `this` may not, once events have run.
-    ui::Session& session = session_;
+    // The state outlives this window; `this` may not, once events have run.
     CaptureState& state = state_;
+    const QPointer<CaptureWindow> alive(this);
     const std::int16_t savedFreeze = state_.FreezeOn;
     state_.StopRequested = 0;
-
-    // The picture must stand still while it is read out.
     state_.FreezeOn = 1;
     showFreezeCaption();
-    sendFreeze(session_.link, state_.FreezeOn);
 
-    const FrameSizes sizes = requestFrameInformation(session_.link);
-    state_.sizes = sizes;
-
-    if (!sizes.accepted()) {
-        // The previous frame stays as it was, both on screen and for saving.
-        showText(rejectedMessage());
-    } else {
-        placePicture(sizes);
-        showText(sizeMessage(sizes));
-        if (!readLines(sizes)) {
-            // The window went while events ran; the unit still gets its freeze state back.
-            state.FreezeOn = savedFreeze;
-            sendFreeze(session.link, state.FreezeOn);
+    Frame captured;
+    CaptureCallbacks callbacks;
+    callbacks.frameInformation = [this, &state](const FrameSizes& sizes) {
+        state.sizes = sizes;
+        if (!sizes.accepted()) {
+            // The previous frame stays as it was, both on screen and for saving.
+            showText(text(kRejectedText));
             return;
         }
+        placePicture(sizes);
+        showText(QString::fromStdString(sizeText(sizes)));
+    };
+    callbacks.lines.lineDone = [this, &alive, &captured](std::int32_t y) {
+        Picture1->drawLine(y, captured.row(y));
+        // Lets the stop button, a close and the repaint through.
+        QCoreApplication::processEvents();
+        return !alive.isNull();
+    };
+    callbacks.lines.stopRequested = [&state] { return state.StopRequested == 1; };
+    callbacks.beforeRestore = [this, &state, savedFreeze](const CaptureResult& result) {
+        if (result.end == LinesEnd::UnitLost) showText(text(kUnitLostText));
+        Command1->setEnabled(true);
+        Command2->setEnabled(true);
+        Command4->setEnabled(true);
+        Command5->setEnabled(true);
+        state.FreezeOn = savedFreeze;
+        showFreezeCaption();
+    };
+
+    link::Conversation talk(session_.link);
+    const CaptureResult result = capture::captureFrame(talk, savedFreeze, captured, callbacks);
+    // Lines of a unit that left or came back are not a frame to save.
+    if (result.end == LinesEnd::UnitLost)
+        state.frame = Frame();
+    else if (result.accepted)
+        state.frame = std::move(captured);
+    if (result.end == LinesEnd::Abandoned) {
+        // The window went while events ran; the unit got its freeze state back all the same.
+        state.FreezeOn = savedFreeze;
+        return;
     }
 
-    Command1->setEnabled(true);
-    Command2->setEnabled(true);
-    Command4->setEnabled(true);
-    Command5->setEnabled(true);
-
-    state_.FreezeOn = savedFreeze;
-    showFreezeCaption();
-    sendFreeze(session_.link, state_.FreezeOn);
     capturing_ = false;
-
     if (closePending_) close();
 }
 
@@ -198,30 +192,13 @@ void CaptureWindow::placePicture(const FrameSizes& sizes) {
     Picture1->clear(sizes.FrameWidth, sizes.FrameHeight);
 }
 
-bool CaptureWindow::readLines(const FrameSizes& sizes) {
-    const QPointer<CaptureWindow> alive(this);
-    CaptureState& state = state_;
-    state.frame = Frame(sizes.FrameWidth, sizes.FrameHeight);
-    Frame& frame = state.frame;
-
-    LineLoopCallbacks callbacks;
-    callbacks.lineDone = [this, &alive, &frame](std::int32_t y) {
-        Picture1->drawLine(y, frame.row(y));
-        // Lets the stop button, a close and the repaint through.
-        QCoreApplication::processEvents();
-        return !alive.isNull();
-    };
-    callbacks.stopRequested = [&state] { return state.StopRequested == 1; };
-    return readFrameLines(session_.link, sizes, frame, callbacks) != LinesEnd::Abandoned;
-}
-
 void CaptureWindow::requestStop() { state_.StopRequested = 1; }
 
 void CaptureWindow::saveBitmap() {
     // Before any frame was accepted there is nothing to write; after a rejected one the
     // last accepted frame is written with its own sizes.
     if (state_.frame.empty()) {
-        showText(noFrameMessage());
+        showText(text(kNoFrameText));
         return;
     }
 
@@ -235,7 +212,7 @@ void CaptureWindow::saveBitmap() {
     const QString finalPath = QString::fromStdString(finalBitmapPath(chosen.toStdString()));
     session_.ChosenFileName = finalPath;
     if (!WriteBitmapFile(ui::toFilesystemPath(finalPath), state_.frame))
-        showText(saveFailedMessage());
+        showText(text(kSaveFailedText));
 }
 
 void CaptureWindow::showText(const QString& text) {

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "ui/Session.h"
 #include "capture/CaptureState.h"
+#include "ui/Session.h"
 
 class QPlainTextEdit;
 class QToolButton;
@@ -47,8 +47,6 @@ class CaptureWindow : public QWidget {
     void requestStop();
     void saveBitmap();
 
-    // False when the window was destroyed while events ran.
-    bool readLines(const FrameSizes& sizes);
     void placePicture(const FrameSizes& sizes);
     void showFreezeCaption();
     void showText(const QString& text);

@@ -7,6 +7,7 @@
 
 #include "capture/BitmapFile.h"
 #include "capture/CaptureSequence.h"
+#include "capture/CaptureTexts.h"
 #include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
@@ -42,13 +43,6 @@ class InterruptScope {
     void (*previous_)(int) = SIG_DFL;
 };
 
-// The texts of the capture window's Text1.
-std::string sizeText(const capture::FrameSizes& s) {
-    return "画面情報：水平SIZE= " + std::to_string(s.FrameWidth) +
-           "dot , 垂直SIZE= " + std::to_string(s.FrameHeight) + "dot , RGB　24bit";
-}
-constexpr const char* kRejectedText = "入力映像が無いか、不適切です。";
-
 }  // namespace
 
 int runFreeze(const UnitOptions& unitOptions, bool on) {
@@ -56,7 +50,7 @@ int runFreeze(const UnitOptions& unitOptions, bool on) {
     auto unit = UnitSession::create(unitOptions, exitCode);
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;
-    capture::sendFreeze(unit->link(), on ? 1 : 0);
+    capture::sendFreeze(unit->talk(), on ? 1 : 0);
     if (!unit->stayedConnected()) return kExitNoUnit;
     std::printf("%s\n", on ? "picture frozen" : "picture live");
     return kExitOk;
@@ -72,9 +66,11 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     auto unit = UnitSession::create(unitOptions, exitCode);
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;
-    link::DeviceLink& link = unit->link();
+    link::Conversation& talk = unit->talk();
 
-    if (!capture::unitInCaptureSetting(link)) {
+    if (!capture::unitInCaptureSetting(talk)) {
+        // No answer says nothing of the setting: the unit is gone or silent.
+        if (!unit->stayedConnected()) return kExitNoUnit;
         std::fprintf(stderr,
                      "kavo3cli: the unit is not in the capture setting. Set its FPGA SELECT to "
                      "B2, then restart the unit.\n");
@@ -86,7 +82,8 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     std::unique_ptr<Progress> progress;
     capture::CaptureCallbacks callbacks;
     callbacks.frameInformation = [&](const capture::FrameSizes& sizes) {
-        printText(stdout, "%s\n", sizes.accepted() ? sizeText(sizes).c_str() : kRejectedText);
+        printText(stdout, "%s\n",
+                  sizes.accepted() ? capture::sizeText(sizes).c_str() : capture::kRejectedText);
         std::fflush(stdout);
         if (sizes.accepted())
             progress = std::make_unique<Progress>(
@@ -99,7 +96,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     callbacks.lines.stopRequested = [&] { return interrupt.stopRequested(); };
 
     const capture::CaptureResult result =
-        capture::captureFrame(link, leaveFrozen ? 1 : 0, frame, callbacks);
+        capture::captureFrame(talk, leaveFrozen ? 1 : 0, frame, callbacks);
     if (progress) progress->finish();
     if (!unit->stayedConnected()) return kExitNoUnit;
 

@@ -33,9 +33,7 @@ std::uint32_t refuseFile(const DownloadRequest& request, const char* why, int& e
 // written over its start, where a unit keeps what it runs.
 bool areaFits(const DownloadRequest& request, std::uint32_t length) {
     const std::uint32_t padded = download::paddedLength(length);
-    const download::ErasePlan plan = download::erasePlan(padded);
-    const std::uint32_t alignment =
-        plan.large > 0 ? download::kLargeBlockBytes : download::kSmallBlockBytes;
+    const std::uint32_t alignment = download::eraseAlignment(padded);
     const std::uint32_t address = request.address;
     if (address % alignment != 0) {
         std::fprintf(stderr,

@@ -5,16 +5,18 @@
 #include <cstdint>
 #include <string>
 
+#include "download/ErasePlan.h"
+
 namespace kavo3::cli {
 
-// The smallest flash that holds the window's area at 0x0E8000 with its 1 MiB cap.
+// The smallest flash that holds the window's area with its 1 MiB cap.
 inline constexpr std::uint32_t kDefaultFlashSize = 0x200000;
 // The flash address is 24 bits on the wire.
 inline constexpr std::uint32_t kLargestFlashSize = 0x1000000;
 
 struct DownloadRequest {
     std::string file;
-    std::uint32_t address = 0x0E8000;
+    std::uint32_t address = download::kDownloadAddress;
     std::uint32_t flashSize = kDefaultFlashSize;
     bool firstMib = false;  // a larger file gives its first 1 MiB, as the window does
 };

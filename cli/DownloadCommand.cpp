@@ -97,8 +97,9 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     };
 
     download::RomDownload run(unit->link(), std::move(callbacks));
-    const download::DownloadResult result = run.run(address, path);
+    const download::DownloadResult result = run.run(unit->talk(), address, path);
     progress.finish();
+    // Whatever the verdict, it stands only when the one unit took and answered everything.
     if (!unit->stayedConnected()) return kExitNoUnit;
 
     switch (result.outcome) {

@@ -12,7 +12,9 @@ enum ExitCode : int {
     kExitChecksumNeverReady = 5,  // the unit never said its checksum was ready
     kExitRejectedFrame = 6,       // no usable input picture, or a size outside the range
     kExitNotCaptureSetting = 7,   // the unit's FPGA SELECT is not B2
+    kExitOutOfReach = 8,          // timing registers out of reach at the unit's block address
     kExitUsage = 64,              // bad command line
+    kExitSimulatedUnitSaw = 70,   // --sim: the simulated unit saw a report where it does not belong
     kExitInterrupted = 130,       // stopped by Ctrl-C (SIGTERM, SIGHUP: 128 + their number)
 };
 

@@ -57,7 +57,7 @@ int runKey(const UnitOptions& unitOptions, const std::string& name) {
     auto unit = UnitSession::create(unitOptions, exitCode);
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;
-    remote::pressRemoteKey(unit->link(), *key->code);
+    remote::pressRemoteKey(unit->talk(), *key->code);
     if (!unit->stayedConnected()) return kExitNoUnit;
     printText(stdout, "pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
               key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),

@@ -27,22 +27,31 @@ const timing::TimingParameter* parameterNamed(std::string_view name) {
     return nullptr;
 }
 
-// The unit with its timing access open, as while the timing window is open.
+// The unit with its timing access open, as while the timing window is open, on the run's
+// one attachment.
 class OpenTiming {
   public:
     explicit OpenTiming(UnitSession& unit) : unit_(unit) {
-        timing::openTiming(unit.link(), state, settleWait);
+        timing::openTiming(unit.talk(), state, settleWait);
     }
-    ~OpenTiming() { timing::closeTiming(unit_.link()); }
+    ~OpenTiming() { timing::closeTiming(unit_.talk()); }
     OpenTiming(const OpenTiming&) = delete;
     OpenTiming& operator=(const OpenTiming&) = delete;
 
-    link::DeviceLink& link() { return unit_.link(); }
+    link::Conversation& talk() { return unit_.talk(); }
     timing::TimingState state;
 
   private:
     UnitSession& unit_;
 };
+
+int outOfReach(const char* what) {
+    std::fprintf(stderr,
+                 "kavo3cli: %s: the unit's timing block address leaves these registers out of "
+                 "reach.\n",
+                 what);
+    return kExitOutOfReach;
+}
 
 std::unique_ptr<UnitSession> connectedUnit(const UnitOptions& options, int& exitCode) {
     auto unit = UnitSession::create(options, exitCode);
@@ -101,17 +110,17 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
     auto unit = connectedUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
+    // Nothing is written from a block that was not read whole from this unit.
+    if (!unit->stayedConnected()) return kExitNoUnit;
     for (const auto& [parameter, value] : changes) {
         if (!timing.state.windowRead(parameter->lowByte)) {
-            std::fprintf(stderr,
-                         "kavo3cli: %s cannot be set: the unit's timing block address leaves its "
-                         "registers out of reach; nothing was written for it.\n",
-                         parameter->name);
-            exitCode = kExitFailure;
+            outOfReach(parameter->name);
+            std::fprintf(stderr, "kavo3cli: nothing was written for %s.\n", parameter->name);
+            exitCode = kExitOutOfReach;
             continue;
         }
         const int before = parameter->valueIn(timing.state.TimingRegisters);
-        timing::changeParameter(timing.link(), timing.state, *parameter, value);
+        timing::changeParameter(timing.talk(), timing.state, *parameter, value);
         if (!unit->stayedConnected()) return kExitNoUnit;
         std::printf("%-12s %d (was %d)\n", parameter->name, value, before);
     }
@@ -164,22 +173,21 @@ int runTimingLoad(const UnitOptions& options, const std::string& file) {
     auto unit = connectedUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
+    if (!unit->stayedConnected()) return kExitNoUnit;
     timing::applyTimingFile(data, timing.state.TimingRegisters);
     int written = 0;
-    const auto last = timing::writeLoadedWindows(timing.link(), timing.state, settleWait,
+    const auto last = timing::writeLoadedWindows(timing.talk(), timing.state, settleWait,
                                                  [&written](std::size_t) { ++written; });
-    if (!last) {
-        std::fprintf(stderr,
-                     "kavo3cli: the unit's timing block address leaves its registers out of "
-                     "reach; nothing was written.\n");
-        return kExitFailure;
-    }
-    timing::writeEnd(timing.link(), *last);
+    if (!last) return outOfReach("nothing was written");
+    timing::writeEnd(timing.talk(), *last);
     if (!unit->stayedConnected()) return kExitNoUnit;
     std::printf("loaded %s: %d of %zu windows written\n", file.c_str(), written,
                 timing::kTimingLoadWindows);
     printParameters(timing.state);
-    return kExitOk;
+    // A load that reached only part of the registers did not load the file.
+    return static_cast<std::size_t>(written) == timing::kTimingLoadWindows
+               ? kExitOk
+               : outOfReach("the windows not written");
 }
 
 }  // namespace kavo3::cli

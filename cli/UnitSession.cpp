@@ -43,11 +43,11 @@ std::unique_ptr<UnitSession> UnitSession::create(const UnitOptions& options, int
     }
     if (!session->openTrace(options.tracePath, exitCode)) return nullptr;
     if (options.devices.empty()) {
-        session->openLink(source.all());
+        session->openLink(source.all(), source.readWait());
     } else {
         session->chosen_ = options.devices.front();
         session->transport_ = std::make_unique<link::ChosenUnit>(source.all(), session->chosen_);
-        session->openLink(*session->transport_);
+        session->openLink(*session->transport_, source.readWait());
     }
     exitCode = kExitOk;
     return session;
@@ -64,7 +64,7 @@ std::unique_ptr<UnitSession> UnitSession::createFor(UnitSource& source, const st
         return nullptr;
     }
     session->transport_ = source.forUnit(id);
-    session->openLink(*session->transport_);
+    session->openLink(*session->transport_, source.readWait());
     exitCode = kExitOk;
     return session;
 }
@@ -86,14 +86,14 @@ bool UnitSession::openTrace(const std::string& path, int& exitCode) {
     return false;
 }
 
-void UnitSession::openLink(link::Transport& transport) {
-    link_ =
-        std::make_unique<link::DeviceLink>(transport, link::DeviceLink::kReadWait, trace_.get());
+void UnitSession::openLink(link::Transport& transport, std::chrono::milliseconds readWait) {
+    link_ = std::make_unique<link::DeviceLink>(transport, readWait, trace_.get());
 }
 
 bool UnitSession::connect() {
     switch (link::checkConnection(*link_, settleWait)) {
         case link::Connection::Ready:
+            talk_.emplace(*link_, link_->attachment());
             return true;
         case link::Connection::Silent:
             std::fprintf(stderr,
@@ -121,10 +121,18 @@ bool UnitSession::connect() {
 }
 
 bool UnitSession::stayedConnected() {
-    if (link_->DeviceFound()) return true;
-    std::fprintf(stderr,
-                 "kavo3cli: the unit went away during the run; what it was sent may not have "
-                 "arrived and nothing it gave back is used. Plug it in again and repeat.\n");
+    if (talk_ && talk_->whole()) return true;
+    if (talk_ && talk_->live()) {
+        std::fprintf(stderr,
+                     "kavo3cli: the unit did not take or did not answer a report of the run; "
+                     "nothing it gave back is used. Check that it is switched on, then unplug "
+                     "it and plug it in again.\n");
+    } else {
+        std::fprintf(stderr,
+                     "kavo3cli: the unit went away during the run; what it was sent may not "
+                     "have arrived and nothing it gave back is used. Plug it in again and "
+                     "repeat.\n");
+    }
     return false;
 }
 

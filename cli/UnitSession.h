@@ -2,10 +2,13 @@
 // wire trace (--trace) and the device link over them.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "link/Conversation.h"
 #include "link/DeviceLink.h"
 #include "link/Trace.h"
 #include "link/Transport.h"
@@ -42,21 +45,27 @@ class UnitSession {
     // Search and connection check; on failure says why on standard error and returns false.
     bool connect();
 
-    // After a run: false, with a message, when the unit went away meanwhile, so that what it
-    // was sent or gave back is not taken for done.
+    // The run's one attachment, the one the connection check answered on; everything of the
+    // run goes to it. Only after connect() succeeded.
+    link::Conversation& talk() { return *talk_; }
+
+    // After a run, or a step whose answers decide what comes next: false, with a message,
+    // when any report of the run was not taken or not answered by that attachment (the unit
+    // left, came back or fell silent), so that nothing it gave back is taken for done.
     bool stayedConnected();
 
   private:
     UnitSession() = default;
 
     bool openTrace(const std::string& path, int& exitCode);
-    void openLink(link::Transport& transport);
+    void openLink(link::Transport& transport, std::chrono::milliseconds readWait);
 
     std::unique_ptr<UnitSource> source_;  // when the session has the units to itself
     std::unique_ptr<link::Transport> transport_;
     std::string chosen_;                  // what --device named; empty: the first unit
     std::unique_ptr<link::Trace> trace_;  // always present; writes a file only when asked to
     std::unique_ptr<link::DeviceLink> link_;
+    std::optional<link::Conversation> talk_;
 };
 
 // The settle wait of n ticks (1 ms each unless --tick-ms or KAVO3_TICK_MS say otherwise):

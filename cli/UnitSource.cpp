@@ -4,16 +4,9 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/UnitSession.h"
+#include "link/PlatformTransport.h"
 #include "sim/SimBench.h"
 #include "sim/SimOptions.h"
-
-#ifdef _WIN32
-#include "link/windows/WinHidTransport.h"
-using PlatformTransport = kavo3::link::windows::WinHidTransport;
-#else
-#include "link/linux/HidrawTransport.h"
-using PlatformTransport = kavo3::link::HidrawTransport;
-#endif
 
 namespace kavo3::cli {
 
@@ -42,11 +35,12 @@ std::unique_ptr<UnitSource> UnitSource::create(const UnitOptions& options, int& 
             exitCode = kExitUsage;
             return nullptr;
         }
+        if (parsed->hostReadWait) source->readWait_ = *parsed->hostReadWait;
         auto bench = std::make_unique<sim::SimBench>(*parsed);
         source->bench_ = bench.get();
         source->all_ = std::move(bench);
     } else {
-        source->all_ = std::make_unique<PlatformTransport>();
+        source->all_ = std::make_unique<link::PlatformTransport>();
     }
     exitCode = kExitOk;
     return source;
@@ -55,7 +49,8 @@ std::unique_ptr<UnitSource> UnitSource::create(const UnitOptions& options, int& 
 UnitSource::~UnitSource() = default;
 
 std::unique_ptr<link::Transport> UnitSource::forUnit(const std::string& id) {
-    if (!simulated_) return std::make_unique<OwnChoice>(std::make_unique<PlatformTransport>(), id);
+    if (!simulated_)
+        return std::make_unique<OwnChoice>(std::make_unique<link::PlatformTransport>(), id);
     // Each simulated unit's slot is touched by its own thread only.
     link::Transport* slot = bench_->slotNaming(id);
     return std::make_unique<link::ChosenUnit>(slot ? *slot : *all_, id);

@@ -1,10 +1,12 @@
 // Where kavo3cli's units come from: USB, or the simulated bench of --sim (units=N).
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "link/DeviceLink.h"
 #include "link/Transport.h"
 #include "link/UnitChoice.h"
 
@@ -30,12 +32,16 @@ class UnitSource {
     // while other units run on theirs.
     std::unique_ptr<link::Transport> forUnit(const std::string& id);
 
+    // How long a read waits for an answer: the product's second, or what --sim's hostwait says.
+    std::chrono::milliseconds readWait() const { return readWait_; }
+
   private:
     UnitSource() = default;
 
     bool simulated_ = false;
     std::unique_ptr<link::Transport> all_;
     sim::SimBench* bench_ = nullptr;  // all_, when simulated
+    std::chrono::milliseconds readWait_ = link::DeviceLink::kReadWait;
 };
 
 // The name a unit goes by: its port path, which stays on a given hub port, or else its path.

@@ -9,8 +9,12 @@
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
+#include "download/ErasePlan.h"
 #include "link/ProgramName.h"
 #include "link/TickPeriod.h"
+#include "sim/SimSwitchesHelp.h"
+#include "sim/UnitView.h"
+#include "timing/TimingParameters.h"
 #include "version/ProgramVersion.h"
 
 namespace {
@@ -26,6 +30,49 @@ std::string checkAddress(const std::string& text) {
     const auto value = parseNumber(text);
     if (!value || *value > 0xFFFFFF) return "not a flash address from 0 to 0xFFFFFF: " + text;
     return {};
+}
+
+// The fourteen names `timing set` takes, with their ranges, as `timing show` prints them.
+std::string timingNamesHelp() {
+    std::string text = "Parameters (NAME=VALUE, decimal or 0x hexadecimal):\n";
+    int column = 0;
+    for (const auto& p : kavo3::timing::kTimingParameters) {
+        char item[40];
+        std::snprintf(item, sizeof item, "  %-12s 0..%-6d", p.name, p.maximum);
+        text += item;
+        if (++column % 3 == 0) text += '\n';
+    }
+    if (column % 3 != 0) text += '\n';
+    return text;
+}
+
+// What the simulated unit saw that no run may do; the tests of kavo3cli fail on it.
+int withSimulatedUnitsView(bool simulated, int exitCode) {
+    if (!simulated) return exitCode;
+    const std::vector<std::string> seen = kavo3::sim::takeViolations();
+    if (seen.empty()) return exitCode;
+    for (const std::string& line : seen) std::fprintf(stderr, "kavo3cli: %s\n", line.c_str());
+    return kExitSimulatedUnitSaw;
+}
+
+std::string hexAddress(std::uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", address);
+    return text;
+}
+
+// Where a download goes, as the download core decides it.
+std::string downloadAddressRule() {
+    using namespace kavo3::download;
+    const unsigned large = kLargeBlockBytes / 1024, small = kSmallBlockBytes / 1024;
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "Download address: %s unless --address; on a %u KiB boundary (%u KiB for a "
+                  "file\nunder %u KiB), as the erases clear whole blocks; the area up to the "
+                  "file's end\nrounded up to %u bytes inside the flash.\n\n",
+                  hexAddress(kDownloadAddress).c_str(), large, small, large,
+                  static_cast<unsigned>(kDataReportBytes));
+    return text;
 }
 
 CLI::App* subcommand(CLI::App& app, const char* name, const char* description) {
@@ -45,14 +92,19 @@ int main(int argc, char** argv) {
         "Nothing is sent to the unit for a download area outside its flash (2 MiB unless\n"
         "--flash-size says more; exit 64), a download file over 1 MiB (unless --first-mib;\n"
         "exit 3), or an output named as a folder (exit 64) or whose folder is missing or takes\n"
-        "no new file (exit 1).\n\n"
+        "no new file (exit 1).\n\n" +
+        downloadAddressRule() +
         "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, in\n"
-        "use by another program, no answer, or gone during the run), 3 input file refused,\n"
-        "4 checksum mismatch, 5 checksum never ready, 6 frame rejected, 7 unit not in the\n"
-        "capture setting (FPGA SELECT B2), 64 bad usage, 130/143/129 interrupted by Ctrl-C,\n"
-        "SIGTERM or SIGHUP (a download first sends the rest of its data as 0xFF).\n"
+        "use by another program, no answer, or gone, silent or plugged in again at any point\n"
+        "of the run; no file is written), 3 input file refused, 4 checksum mismatch,\n"
+        "5 checksum never ready, 6 frame rejected, 7 unit not in the capture setting (FPGA\n"
+        "SELECT B2), 8 timing registers out of reach at the unit's block address, 64 bad\n"
+        "usage, 70 (--sim only) the simulated unit saw a report where it does not belong,\n"
+        "130/143/129 interrupted by Ctrl-C, SIGTERM or SIGHUP (a download first sends the\n"
+        "rest of its data as 0xFF).\n"
         "One program at a time holds the unit; a second one is refused before it sends "
-        "anything.\n");
+        "anything.\n\n" +
+        timingNamesHelp() + "\n--sim switches, comma-separated:\n" + kavo3::sim::simSwitchesHelp());
     app.require_subcommand(1);
     app.set_version_flag("--version", kavo3::version::versionLine("kavo3cli"),
                          "Print the program, its version and the commit it was built from");
@@ -85,7 +137,7 @@ int main(int argc, char** argv) {
                      "interface examined and what was made of it");
 
     DownloadRequest downloadRequest;
-    std::string address = "0x0E8000";
+    std::string address = hexAddress(kavo3::download::kDownloadAddress);
     std::string flashSize = "0x200000";
     CLI::App* download = subcommand(
         app, "download", "Write FILE into the unit's flash ROM and verify it by checksum");
@@ -177,25 +229,28 @@ int main(int argc, char** argv) {
 
     // Reading commands take the first unit where several are attached; the others must be told.
     unit.writes = !*status && !*timingShow && !*doctor;
-    if (*status) return runStatus(unit, listInterfaces);
-    if (*doctor) return runDoctor(unit);
-    if (*download) {
-        downloadRequest.address = *parseNumber(address);
-        downloadRequest.flashSize = *parseNumber(flashSize);
-        if (allUnits || unit.devices.size() > 1)
-            return runDownloadMany(unit, downloadRequest, allUnits, json);
-        if (json) {
-            std::fprintf(stderr, "kavo3cli: --json goes with --all or several --device\n");
-            return kExitUsage;
+    const auto run = [&]() -> int {
+        if (*status) return runStatus(unit, listInterfaces);
+        if (*doctor) return runDoctor(unit);
+        if (*download) {
+            downloadRequest.address = *parseNumber(address);
+            downloadRequest.flashSize = *parseNumber(flashSize);
+            if (allUnits || unit.devices.size() > 1)
+                return runDownloadMany(unit, downloadRequest, allUnits, json);
+            if (json) {
+                std::fprintf(stderr, "kavo3cli: --json goes with --all or several --device\n");
+                return kExitUsage;
+            }
+            return runDownload(unit, downloadRequest);
         }
-        return runDownload(unit, downloadRequest);
-    }
-    if (*timingShow) return runTimingShow(unit);
-    if (*timingSet) return runTimingSet(unit, assignments);
-    if (*timingSave) return runTimingSave(unit, timingFile);
-    if (*timingLoad) return runTimingLoad(unit, timingFile);
-    if (*capture) return runCapture(unit, captureFile, leaveFrozen);
-    if (*key) return listKeyTable ? listKeys() : runKey(unit, keyName);
-    if (*freeze) return runFreeze(unit, freezeState == "on");
-    return kExitUsage;
+        if (*timingShow) return runTimingShow(unit);
+        if (*timingSet) return runTimingSet(unit, assignments);
+        if (*timingSave) return runTimingSave(unit, timingFile);
+        if (*timingLoad) return runTimingLoad(unit, timingFile);
+        if (*capture) return runCapture(unit, captureFile, leaveFrozen);
+        if (*key) return listKeyTable ? listKeys() : runKey(unit, keyName);
+        if (*freeze) return runFreeze(unit, freezeState == "on");
+        return kExitUsage;
+    };
+    return withSimulatedUnitsView(unit.simulated, run());
 }

@@ -21,41 +21,45 @@ void settleOnReturn(link::DeviceLink& link, std::uint32_t owed);
 
 }  // namespace
 
-DataPhase::DataPhase(link::DeviceLink& link, std::uint32_t address, std::uint32_t bytes,
+DataPhase::DataPhase(link::Conversation& talk, std::uint32_t address, std::uint32_t bytes,
                      std::function<void()> settle)
-    : link_(link),
-      hold_(link.hold()),
+    : link_(talk.link()),
+      talk_(talk),
+      hold_(link_.hold()),
       settle_(std::move(settle)),
       count_(bytes / kDataReportBytes) {
     link_.CommandBytes = {kWriteStart,        0,
                           byteOf(address, 0), byteOf(address, 1),
                           byteOf(address, 2), byteOf(bytes, 0),
                           byteOf(bytes, 1),   byteOf(bytes, 2)};
-    hold_.WriteCommand();
-    // A write start that was not taken announced nothing: the unit owes no data.
-    if (!link_.DeviceFound()) {
-        lost_ = true;
+    // A write start that was not taken announced nothing: the unit owes no data, and data
+    // now would be taken for commands.
+    if (!talk_.counted(
+            hold_.WriteReport(link_.CommandBytes, link::Meant::Command, talk_.attachment()))) {
         count_ = 0;
-    } else if (!link_.lastWriteTaken()) {
-        refused_ = true;
-        count_ = 0;
+        if (talk_.live())
+            refused_ = true;
+        else
+            lost_ = true;
     }
 }
 
-void DataPhase::send(const std::array<std::uint8_t, 8>& bytes) {
-    if (finished_ || lost_ || sent_ == count_) return;
+bool DataPhase::send(const std::array<std::uint8_t, 8>& bytes) {
+    if (lost_ || (refused_ && count_ == 0)) return false;
+    if (finished_ || sent_ == count_) return true;
     // Set only now: nothing that ran since the last report may have left its bytes here.
     link_.CommandBytes = bytes;
-    hold_.WriteReport(bytes, link::Meant::Data);
-    if (!link_.DeviceFound()) {
-        lost_ = true;  // not taken: a unit that comes back still owes this one too
-        return;
+    if (talk_.counted(hold_.WriteReport(bytes, link::Meant::Data, talk_.attachment()))) {
+        ++sent_;
+        return true;
     }
-    if (!link_.lastWriteTaken()) {
-        refused_ = true;  // the unit still owes this one
-        return;
-    }
-    ++sent_;
+    // Not counted by the unit: it still owes this one. Gone, or another attachment open, it
+    // gets nothing more of the phase; should it come back, the rest is settled with it.
+    if (talk_.live())
+        refused_ = true;
+    else
+        lost_ = true;
+    return false;
 }
 
 void DataPhase::finish() {
@@ -65,9 +69,7 @@ void DataPhase::finish() {
     constexpr int kRefusalsInARow = 3;
     int refusals = 0;
     while (!lost_ && sent_ < count_) {
-        const std::uint32_t before = sent_;
-        send(kErased);
-        if (sent_ != before) {
+        if (send(kErased)) {
             refusals = 0;
         } else if (!lost_ && ++refusals == kRefusalsInARow) {
             lost_ = true;
@@ -80,7 +82,8 @@ void DataPhase::finish() {
         return;
     }
     settle_();
-    hold_.ReadReport();  // the unit's answer to the end of the data; its content says nothing
+    // The unit's answer to the end of the data; its content says nothing.
+    hold_.ReadReport(talk_.attachment());
     // A command another window owes the unit (a closing timing window's) goes out now.
     hold_.release();
 }

@@ -11,24 +11,27 @@
 #include <cstdint>
 #include <functional>
 
+#include "link/Conversation.h"
 #include "link/LinkHold.h"
 
 namespace kavo3::download {
 
 class DataPhase {
   public:
-    // Holds the link and sends the write start for `bytes` (a multiple of 8) at `address`.
+    // Holds the link and sends the write start for `bytes` (a multiple of 8) at `address`, to
+    // the attachment `talk` is on; every report of the phase goes to that one only.
     // `settle` is the settle wait that paces the read of the unit's answer at the end.
-    DataPhase(link::DeviceLink& link, std::uint32_t address, std::uint32_t bytes,
+    DataPhase(link::Conversation& talk, std::uint32_t address, std::uint32_t bytes,
               std::function<void()> settle);
     ~DataPhase() { finish(); }
     DataPhase(const DataPhase&) = delete;
     DataPhase& operator=(const DataPhase&) = delete;
 
-    // One data report; nothing once the whole count has been sent.
-    void send(const std::array<std::uint8_t, 8>& bytes);
+    // One data report; nothing once the whole count has been sent. False when the unit did
+    // not take it, or did not take the write start: no file data may follow.
+    bool send(const std::array<std::uint8_t, 8>& bytes);
 
-    // The unit left in the middle; nothing more is sent.
+    // The unit left (or another attachment is open): nothing more is sent.
     bool lost() const { return lost_; }
     // A report was not taken by the system although the unit is still there: the unit did not
     // count it, so no file data may follow it, and the download has failed.
@@ -42,6 +45,7 @@ class DataPhase {
 
   private:
     link::DeviceLink& link_;
+    link::Conversation& talk_;
     link::DeviceLink::Hold hold_;
     std::function<void()> settle_;
     std::uint32_t count_;

@@ -19,4 +19,8 @@ ErasePlan erasePlan(std::uint32_t n) {
     return {large, small};
 }
 
+std::uint32_t eraseAlignment(std::uint32_t paddedLength) {
+    return erasePlan(paddedLength).large > 0 ? kLargeBlockBytes : kSmallBlockBytes;
+}
+
 }  // namespace kavo3::download

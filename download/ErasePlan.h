@@ -1,10 +1,12 @@
-// How much of a file goes into the flash, and which blocks are erased for it.
+// Where a file goes into the flash, how much of it, and which blocks are erased for it.
 #pragma once
 
 #include <cstdint>
 
 namespace kavo3::download {
 
+// The main window's download area begins here.
+inline constexpr std::uint32_t kDownloadAddress = 0x0E8000;
 // The download area ends 1 MiB after its start.
 inline constexpr std::uint32_t kMaxDownloadBytes = 0x100000;
 inline constexpr std::uint32_t kLargeBlockBytes = 0x8000;  // command 5
@@ -27,5 +29,9 @@ struct ErasePlan {
 // Covers n bytes (n >= 1) with large erases and then small ones, so that the last
 // 1 to 32768 bytes are always erased in 4 KB blocks. n = 0 erases nothing.
 ErasePlan erasePlan(std::uint32_t paddedLength);
+
+// The boundary an area of n bytes must start on: erases clear whole blocks from the start
+// address on, so an area off their boundary would lose the flash before it.
+std::uint32_t eraseAlignment(std::uint32_t paddedLength);
 
 }  // namespace kavo3::download

@@ -58,6 +58,9 @@ constexpr std::uint8_t kChecksumRequest = 6;
 // Bytes past the end of the file are left as erased flash.
 constexpr std::uint8_t kErasedByte = 0xFF;
 
+// Why a run ended when its unit went: "Write error  unit gone".
+constexpr const char* kUnitGoneReason = "unit gone";
+
 constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
     return static_cast<std::uint8_t>(value >> (8 * index));
 }
@@ -98,44 +101,62 @@ DownloadResult RomDownload::stopped(std::uint32_t written) const {
 }
 
 DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesystem::path& file) {
+    link::Conversation talk(link_);
+    return run(talk, startAddress, file);
+}
+
+DownloadResult RomDownload::run(link::Conversation& talk, std::uint32_t startAddress,
+                                const std::filesystem::path& file) {
+    DownloadResult result = runOn(talk, startAddress, file);
+    result.whole = talk.whole();
+    return result;
+}
+
+DownloadResult RomDownload::runOn(link::Conversation& talk, std::uint32_t startAddress,
+                                  const std::filesystem::path& file) {
     SourceFile source(file);
     if (!source.isOpen()) return fail(Outcome::FileOpenFailed, "file open");
     const std::uint32_t length = cappedLength(source.size());
     if (length == 0) return fail(Outcome::EmptyFile, "file size 0");
+    if (!talk.live()) return fail(Outcome::UnitGone, kUnitGoneReason, length);
 
     const ErasePlan plan = erasePlan(paddedLength(length));
     std::uint32_t cursor = startAddress;
     for (std::uint32_t i = 0; i < plan.large; ++i) {
         if (stopRequested()) return stopped(0);
-        erase(kEraseLarge, cursor);
+        if (!erase(talk, kEraseLarge, cursor))
+            return fail(Outcome::UnitGone, kUnitGoneReason, length);
         show(kEraseText);
         cursor += kLargeBlockBytes;
     }
     for (std::uint32_t i = 0; i < plan.small; ++i) {
         if (stopRequested()) return stopped(0);
-        erase(kEraseSmall, cursor);
+        if (!erase(talk, kEraseSmall, cursor))
+            return fail(Outcome::UnitGone, kUnitGoneReason, length);
         cursor += kSmallBlockBytes;
     }
     if (stopRequested()) return stopped(0);
 
-    const DataWritten written = writeData(startAddress, source, length);
+    const DataWritten written = writeData(talk, startAddress, source, length);
     if (written.stopped) return stopped(written.fileBytes);
-    if (written.unitGone) return fail(Outcome::UnitGone, "unit gone", written.fileBytes);
+    if (written.unitGone) return fail(Outcome::UnitGone, kUnitGoneReason, written.fileBytes);
     if (written.refused) return fail(Outcome::WriteRefused, "write refused", written.fileBytes);
     if (!written.readOk) return fail(Outcome::FileReadFailed, "file read", length);
-    return verify(startAddress, file, length);
+    return verify(talk, startAddress, file, length);
 }
 
-void RomDownload::erase(std::uint8_t command, std::uint32_t address) {
-    link_.CommandBytes = {
-        command, 0, byteOf(address, 0), byteOf(address, 1), byteOf(address, 2), 0x55, 0xAA, 0x55};
-    link_.WriteCommand();
+bool RomDownload::erase(link::Conversation& talk, std::uint8_t command, std::uint32_t address) {
+    talk.send(
+        {command, 0, byteOf(address, 0), byteOf(address, 1), byteOf(address, 2), 0x55, 0xAA, 0x55});
     settle();
-    link_.ReadReport();  // paces the erase; its content says nothing
+    talk.read();  // paces the erase; its content says nothing
     settle();
+    // A silent unit costs the wait and the run goes on; a unit that left ends it.
+    return talk.live();
 }
 
-RomDownload::DataWritten RomDownload::writeData(std::uint32_t startAddress, SourceFile& source,
+RomDownload::DataWritten RomDownload::writeData(link::Conversation& talk,
+                                                std::uint32_t startAddress, SourceFile& source,
                                                 std::uint32_t length) {
     const std::uint32_t padded = paddedLength(length);
     show(kDownloadText);
@@ -145,10 +166,11 @@ RomDownload::DataWritten RomDownload::writeData(std::uint32_t startAddress, Sour
         // From the write start on the unit takes every report as data, until the last one is
         // answered: no other window's command may come in between. However this block is
         // left, the phase sends what it still owes as erased bytes.
-        DataPhase phase(link_, startAddress, padded, [this] { settle(); });
+        DataPhase phase(talk, startAddress, padded, [this] { settle(); });
         std::array<std::uint8_t, 8> bytes{};
         written.refused = phase.refused();
-        for (std::uint32_t offset = 0; offset < padded && !written.refused;
+        written.unitGone = phase.lost();
+        for (std::uint32_t offset = 0; offset < padded && !written.refused && !written.unitGone;
              offset += kDataReportBytes) {
             callbacks_.progress(offset);
             callbacks_.processEvents();
@@ -186,14 +208,15 @@ RomDownload::DataWritten RomDownload::writeData(std::uint32_t startAddress, Sour
         }
         source.close();
         phase.finish();
+        if (!written.refused) written.unitGone = written.unitGone || phase.lost() || !talk.live();
     }
     settle();
     if (!written.stopped && !written.unitGone && !written.refused) show(kDownloadEndText);
     return written;
 }
 
-DownloadResult RomDownload::verify(std::uint32_t startAddress, const std::filesystem::path& file,
-                                   std::uint32_t writtenLength) {
+DownloadResult RomDownload::verify(link::Conversation& talk, std::uint32_t startAddress,
+                                   const std::filesystem::path& file, std::uint32_t writtenLength) {
     SourceFile source(file);
     if (!source.isOpen()) return fail(Outcome::FileOpenFailed, "file open", writtenLength);
     const std::uint32_t length = cappedLength(source.size());
@@ -212,13 +235,18 @@ DownloadResult RomDownload::verify(std::uint32_t startAddress, const std::filesy
     }
     source.close();
 
-    link_.CommandBytes = addressAndCount(kChecksumRequest, startAddress, length);
-    link_.WriteCommand();
-    if (!pollChecksum()) {
-        if (stopRequested()) return stopped(length);
-        DownloadResult result = fail(Outcome::ChecksumTimeout, "check sum timeout", length);
-        result.fileSum = fileSum;
-        return result;
+    talk.send(addressAndCount(kChecksumRequest, startAddress, length));
+    switch (pollChecksum(talk)) {
+        case Poll::Ready:
+            break;
+        case Poll::UnitGone:
+            return fail(Outcome::UnitGone, kUnitGoneReason, length);
+        case Poll::NotReady: {
+            if (stopRequested()) return stopped(length);
+            DownloadResult result = fail(Outcome::ChecksumTimeout, "check sum timeout", length);
+            result.fileSum = fileSum;
+            return result;
+        }
     }
     const auto romSum = static_cast<std::uint16_t>(link_.ReadBuffer[3] * 256 + link_.ReadBuffer[2]);
     settle();
@@ -233,16 +261,19 @@ DownloadResult RomDownload::verify(std::uint32_t startAddress, const std::filesy
     return result;
 }
 
-bool RomDownload::pollChecksum() {
+RomDownload::Poll RomDownload::pollChecksum(link::Conversation& talk) {
     const auto deadline = std::chrono::steady_clock::now() + checksumWait_;
     for (;;) {
         settle();
-        if (stopRequested()) return false;
+        if (stopRequested()) return Poll::NotReady;
         // The poll leaves CommandBytes holding the checksum request.
-        link_.WriteReport(kStatusPoll, 0, 0, 0, 0, 0, 0, 0);
-        link_.ReadReport();
-        if (link_.ReadBuffer[1] == 1) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
+        talk.send({kStatusPoll, 0, 0, 0, 0, 0, 0, 0}, link::Meant::Command, false);
+        const bool answered = talk.read();
+        if (!talk.live()) return Poll::UnitGone;
+        // A unit that leaves a poll unanswered is not about to say that its sum is ready.
+        if (!answered) return Poll::NotReady;
+        if (link_.ReadBuffer[1] == 1) return Poll::Ready;
+        if (std::chrono::steady_clock::now() >= deadline) return Poll::NotReady;
     }
 }
 

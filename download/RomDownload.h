@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "link/DeviceLink.h"
+#include "link/Conversation.h"
 
 namespace kavo3::download {
 
@@ -43,7 +43,8 @@ enum class Outcome {
     FileChanged,      // the file's length changed between writing and verifying
     ChecksumTimeout,  // the unit never said its sum was ready
     Stopped,          // stopped on request; the flash holds `length` bytes of the file
-    UnitGone,         // the unit left during the data; nothing more was sent
+    UnitGone,         // no unit, or it left (or came back) during the run: nothing more was
+                      // sent to any unit
     WriteRefused,     // a report of the data phase was not taken; no file data followed it
 };
 
@@ -52,6 +53,9 @@ struct DownloadResult {
     std::uint32_t length = 0;  // L, the bytes written and summed; when stopped, those written
     std::uint16_t romSum = 0;
     std::uint16_t fileSum = 0;
+    // Every report of the run was taken, and every read answered, by the attachment it began
+    // with.
+    bool whole = false;
 };
 
 class RomDownload {
@@ -64,11 +68,18 @@ class RomDownload {
                 std::chrono::milliseconds checksumWait = kChecksumWait);
 
     // One whole run for `file` at flash address `startAddress` (low 24 bits on the wire).
-    // The file is opened twice, to write and to verify, always by this path.
+    // The file is opened twice, to write and to verify, always by this path. Every report
+    // goes to the attachment open when the run begins (found by a search if none is).
     DownloadResult run(std::uint32_t startAddress, const std::filesystem::path& file);
+    // The same on the attachment a longer sequence began with.
+    DownloadResult run(link::Conversation& talk, std::uint32_t startAddress,
+                       const std::filesystem::path& file);
 
   private:
-    void erase(std::uint8_t command, std::uint32_t address);
+    DownloadResult runOn(link::Conversation& talk, std::uint32_t startAddress,
+                         const std::filesystem::path& file);
+    // False when the unit left: the run ends there.
+    bool erase(link::Conversation& talk, std::uint8_t command, std::uint32_t address);
     struct DataWritten {
         std::uint32_t fileBytes = 0;  // of the file; erased bytes went in place of the rest
         bool readOk = true;
@@ -76,10 +87,12 @@ class RomDownload {
         bool unitGone = false;
         bool refused = false;
     };
-    DataWritten writeData(std::uint32_t startAddress, SourceFile& source, std::uint32_t length);
-    DownloadResult verify(std::uint32_t startAddress, const std::filesystem::path& file,
-                          std::uint32_t writtenLength);
-    bool pollChecksum();
+    DataWritten writeData(link::Conversation& talk, std::uint32_t startAddress, SourceFile& source,
+                          std::uint32_t length);
+    DownloadResult verify(link::Conversation& talk, std::uint32_t startAddress,
+                          const std::filesystem::path& file, std::uint32_t writtenLength);
+    enum class Poll { Ready, NotReady, UnitGone };
+    Poll pollChecksum(link::Conversation& talk);
     void show(const std::string& text) { callbacks_.status(text); }
     void settle() { callbacks_.settleWait(kSettleTicks); }
     bool stopRequested() const { return callbacks_.stopRequested && callbacks_.stopRequested(); }

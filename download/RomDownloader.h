@@ -8,8 +8,9 @@
 #include <functional>
 #include <optional>
 
-#include "ui/Session.h"
+#include "download/ErasePlan.h"
 #include "download/RomDownload.h"
+#include "ui/Session.h"
 
 class QWidget;
 
@@ -25,7 +26,7 @@ class RomDownloader {
     using FileChooser =
         std::function<QString(QWidget* parent, const QString& title, const QString& folder)>;
 
-    static constexpr std::int32_t kMainWindowStartAddress = 0x0E8000;
+    static constexpr std::int32_t kMainWindowStartAddress = kDownloadAddress;
     // `showStatus` replaces the text of the main window's status line; every text of the run
     // goes through it, one per data report too, so it must be cheap.
     RomDownloader(ui::Session& session, std::function<void(const QString&)> showStatus,

@@ -37,6 +37,11 @@ class Conversation {
         whole_ = whole_ && answered;
         return answered;
     }
+    // Counts a report or read made past the conversation (through a hold) with it.
+    bool counted(bool wentThrough) {
+        whole_ = whole_ && wentThrough;
+        return wentThrough;
+    }
     // send, then read; true when both went through.
     bool exchange(const Command& bytes) {
         const bool taken = send(bytes);

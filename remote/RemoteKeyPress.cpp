@@ -4,11 +4,13 @@
 
 namespace kavo3::remote {
 
-void pressRemoteKey(link::DeviceLink& link, std::uint8_t code) {
-    link.CommandBytes[0] = kRemoteKeyCommand;
-    link.CommandBytes[1] = code;
-    link.WriteReport(link.CommandBytes);
-    link.ReadReport();
+bool pressRemoteKey(link::DeviceLink& link, std::uint8_t code) {
+    link::Conversation talk(link);
+    return pressRemoteKey(talk, code);
+}
+
+bool pressRemoteKey(link::Conversation& talk, std::uint8_t code) {
+    return talk.exchange(talk.following(kRemoteKeyCommand, code));
 }
 
 }  // namespace kavo3::remote

@@ -105,7 +105,20 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
         } else if (key == "zeros") {
             if (!flag(o.zeroAnswers)) return fail("takes no value");
         } else if (key == "late") {
-            if (!flag(o.lateAnswers)) return fail("takes no value");
+            o.lateAnswers = true;
+            o.answeredBeforeLate = 0;
+            if (hasValue) {
+                const auto v = parseRanged(value, 0, 1'000'000'000);
+                if (!v)
+                    return fail("expected late or late=NUMBER of reports answered in time first");
+                o.answeredBeforeLate = static_cast<int>(*v);
+            }
+        } else if (key == "samepath") {
+            if (!flag(o.replugSamePath)) return fail("takes no value");
+        } else if (key == "hostwait") {
+            const auto v = parseRanged(value, 1, 1000);
+            if (!v) return fail("expected hostwait=MILLISECONDS, 1 to 1000");
+            o.hostReadWait = std::chrono::milliseconds(*v);
         } else if (key == "corrupt") {
             if (!flag(o.corruptFlash)) return fail("takes no value");
         } else if (key == "usb") {

@@ -24,6 +24,7 @@ struct SimOptions {
     int answeredBeforeSilence = 0;  // with noAnswer: reports answered before it falls silent
     bool zeroAnswers = false;       // answers with all-zero reports
     bool lateAnswers = false;       // each answer arrives only after the read's wait has ended
+    int answeredBeforeLate = 0;     // with lateAnswers: reports answered in time before that
     int unplugAfter = -1;           // gone after answering N output reports (-1 = never)
     int replugAfterMs = -1;         // with unplugAfter: back this long after leaving (-1 = never)
     bool replugRestarts = false;    // with replugAfterMs: back restarted, not still mid-write
@@ -33,7 +34,11 @@ struct SimOptions {
     std::uint8_t timingBaseLow = 0x20, timingBaseHigh = 0x01;
     int extraInterfaces = 0;  // other HID interfaces listed before the unit
     long busyHolder = 0;      // another program holds the unit: its PID, -1 if unknown (0: free)
-    int refuseWrite = -1;     // this output report (1 = the first) is not taken (-1 = none)
+    bool replugSamePath = false;  // a unit plugged in again comes back at the path it left
+    // The host's read wait with this unit, for tests that must not wait the product's second
+    // for every unanswered read (unset: the product's wait).
+    std::optional<std::chrono::milliseconds> hostReadWait;
+    int refuseWrite = -1;  // this output report (1 = the first) is not taken (-1 = none)
 };
 
 // A full-speed USB HID link moves one report per millisecond.

@@ -48,7 +48,9 @@ struct SimTransport::Device {
         }
     }
 
-    std::string unitPath() const { return interfacePath(unit.options().extraInterfaces + plugIns); }
+    std::string unitPath() const {
+        return interfacePath(unit.options().extraInterfaces + pathIndex);
+    }
     void unplug() {
         if (unplugged) return;
         unplugged = true;
@@ -56,11 +58,12 @@ struct SimTransport::Device {
         if (replug >= 0) backAt = Clock::now() + std::chrono::milliseconds(replug);
         if (announce) announce({link::DeviceEvent::Kind::Left, unitPath(), std::nullopt});
     }
-    void plugBackIn() {
+    void plugBackIn(bool samePath) {
         if (!unplugged) return;
         unplugged = false;
         backAt.reset();
         ++plugIns;
+        if (!samePath) pathIndex = plugIns;
         // Answers queued at the old node went with it.
         unit.discardAnswers();
         if (unit.options().replugRestarts) unit.restart();
@@ -71,7 +74,8 @@ struct SimTransport::Device {
     }
     // A unit due back is plugged in by the first look at it.
     void comeBackWhenDue() {
-        if (unplugged && backAt && Clock::now() >= *backAt) plugBackIn();
+        if (unplugged && backAt && Clock::now() >= *backAt)
+            plugBackIn(unit.options().replugSamePath);
     }
     void countWrite() {
         ++written;
@@ -87,7 +91,8 @@ struct SimTransport::Device {
     bool unplugged = false;
     bool unplugDone = false;  // unplug=N pulls it out once
     std::optional<Clock::time_point> backAt;
-    int plugIns = 0;  // how often it came back; each time at another path
+    int plugIns = 0;    // how often it came back
+    int pathIndex = 0;  // which path it is listed under: another one each time, unless asked
     long written = 0;
     long writesTried = 0;  // output reports offered to the unit, taken or not
     long read = 0;
@@ -233,7 +238,7 @@ const SimOptions& SimTransport::options() const { return device_->unit.options()
 std::string SimTransport::unitPath() const { return device_->unitPath(); }
 
 void SimTransport::unplug() { device_->unplug(); }
-void SimTransport::plugBackIn() { device_->plugBackIn(); }
+void SimTransport::plugBackIn(bool samePath) { device_->plugBackIn(samePath); }
 bool SimTransport::unplugged() const { return device_->unplugged; }
 void SimTransport::setReportDelay(std::chrono::microseconds delay) {
     device_->clock = ReportClock(delay);

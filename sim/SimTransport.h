@@ -37,8 +37,8 @@ class SimTransport : public link::Transport, public link::DeviceEvents {
     // say at once that it is gone, and the search no longer lists it. With replug=N it comes
     // back N ms later.
     void unplug();
-    // Plugs it in again now, at another path; earlier handles stay gone.
-    void plugBackIn();
+    // Plugs it in again now, at another path (or the one it left), earlier handles stay gone.
+    void plugBackIn(bool samePath = false);
     bool unplugged() const;
 
     // Link time per report from now on.

@@ -47,6 +47,7 @@ void SimulatedUnit::changeFaults(const SimOptions& faults) {
     options_.noAnswer = faults.noAnswer;
     options_.zeroAnswers = faults.zeroAnswers;
     options_.lateAnswers = faults.lateAnswers;
+    options_.answeredBeforeLate = faults.answeredBeforeLate;
     options_.corruptFlash = faults.corruptFlash;
     options_.checksumPolls = faults.checksumPolls;
 }
@@ -111,7 +112,7 @@ bool SimulatedUnit::receive(std::span<const std::uint8_t> outputReport, link::Me
         std::for_each(fresh, ready_.end(), [](Queued& a) { a.bytes.fill(0); });
     if (options_.noAnswer && reportsIn_ > options_.answeredBeforeSilence) {
         ready_.erase(fresh, ready_.end());
-    } else if (options_.lateAnswers) {
+    } else if (options_.lateAnswers && reportsIn_ > options_.answeredBeforeLate) {
         late_.insert(late_.end(), fresh, ready_.end());
         ready_.erase(fresh, ready_.end());
     }

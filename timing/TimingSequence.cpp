@@ -4,16 +4,16 @@
 
 namespace kavo3::timing {
 
-void openTiming(link::DeviceLink& link, TimingState& state, const SettleWait& settleWait) {
-    auto& cmd = link.CommandBytes;
+bool openTiming(link::Conversation& talk, TimingState& state, const SettleWait& settleWait) {
     auto& image = state.TimingRegisters;
+    const link::DeviceLink& link = talk.link();
 
-    cmd[0] = kTimingAccessCommand;
-    cmd[1] = 0x01;
-    link.Exchange();
+    state.readFromUnit.fill(false);
+    state.readFrom = talk.attachment();
+    // Without an answer the base address is not known, so nothing read at it is either.
+    const bool baseKnown = talk.exchange(talk.following(kTimingAccessCommand, 0x01));
     state.TimingBaseLow = link.ReadBuffer[1];
     state.TimingBaseHigh = link.ReadBuffer[2];
-    state.readFromUnit.fill(false);
 
     for (std::size_t i = 0; i < kTimingBlockSize; i += kTimingReadStep) {
         if (!state.inPage(i, kTimingReadStep)) {
@@ -21,39 +21,44 @@ void openTiming(link::DeviceLink& link, TimingState& state, const SettleWait& se
             std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(i), kTimingReadStep, 0);
             continue;
         }
-        cmd[0] = kBlockReadCommand;
-        cmd[1] = 0x00;
-        cmd[2] = state.addressLow(i);
-        cmd[3] = state.TimingBaseHigh;
-        link.Exchange();
+        link::Command read = talk.following(kBlockReadCommand, 0x00);
+        read[2] = state.addressLow(i);
+        read[3] = state.TimingBaseHigh;
+        const bool answered = talk.exchange(read) && baseKnown;
         for (std::size_t j = 0; j < kTimingReadStep; ++j) {
             image[i + j] = link.ReadBuffer[1 + j];
-            state.readFromUnit[i + j] = true;
+            state.readFromUnit[i + j] = answered;
         }
         settleWait(kTimingSettleTicks);
     }
+    return talk.whole();
 }
 
-BlockWrite writeTimingWindow(link::DeviceLink& link, const TimingState& state, std::size_t k) {
+bool imageFrom(const link::Conversation& talk, const TimingState& state) {
+    return talk.live() && state.readFrom == talk.attachment();
+}
+
+std::optional<BlockWrite> writeTimingWindow(link::Conversation& talk, const TimingState& state,
+                                            std::size_t k) {
+    if (!imageFrom(talk, state) || !state.windowRead(k)) return std::nullopt;
     const auto& image = state.TimingRegisters;
     const BlockWrite bytes = {kBlockWriteCommand,   0x00,        state.addressLow(k),
                               state.TimingBaseHigh, image[k],    image[k + 1],
                               image[k + 2],         image[k + 3]};
-    link.CommandBytes = bytes;
-    link.Exchange();
+    talk.exchange(bytes);
     return bytes;
 }
 
-void writeEnd(link::DeviceLink& link, const BlockWrite& blockWrite) {
+void writeEnd(link::Conversation& talk, const BlockWrite& blockWrite) {
     // Another window's exchange during a settle wait may have changed the shared bytes.
-    link.CommandBytes = blockWrite;
-    link.CommandBytes[0] = kWriteEndCommand;
-    link.Exchange();
+    BlockWrite end = blockWrite;
+    end[0] = kWriteEndCommand;
+    talk.exchange(end);
 }
 
-bool changeParameter(link::DeviceLink& link, TimingState& state, const TimingParameter& parameter,
+bool changeParameter(link::Conversation& talk, TimingState& state, const TimingParameter& parameter,
                      int value) {
-    if (!state.windowRead(parameter.lowByte)) return false;
+    if (!imageFrom(talk, state) || !state.windowRead(parameter.lowByte)) return false;
     auto& image = state.TimingRegisters;
     const auto low = static_cast<std::uint8_t>(value % 256);
     const auto high = static_cast<std::uint8_t>((value / 256) % 256);
@@ -64,28 +69,29 @@ bool changeParameter(link::DeviceLink& link, TimingState& state, const TimingPar
 
     image[parameter.lowByte] = low;
     if (parameter.wide()) image[static_cast<std::size_t>(parameter.highByte)] = high;
-    writeEnd(link, writeTimingWindow(link, state, parameter.lowByte));
+    if (const auto written = writeTimingWindow(talk, state, parameter.lowByte))
+        writeEnd(talk, *written);
     return true;
 }
 
 std::optional<BlockWrite> writeLoadedWindows(
-    link::DeviceLink& link, const TimingState& state, const SettleWait& settleWait,
+    link::Conversation& talk, const TimingState& state, const SettleWait& settleWait,
     const std::function<void(std::size_t window)>& progress) {
     std::optional<BlockWrite> last;
     for (std::size_t i = 0; i < kTimingLoadWindows * kTimingWriteStep; i += kTimingWriteStep) {
-        // Bytes the unit did not give are not known, so they are not sent back.
-        if (!state.windowRead(i)) continue;
-        last = writeTimingWindow(link, state, i);
+        // Bytes the unit did not give are not known, so they are not sent back; nor is
+        // anything once the unit has left.
+        const auto written = writeTimingWindow(talk, state, i);
+        if (!written) continue;
+        last = written;
         if (progress) progress(i);
         settleWait(kTimingSettleTicks);
     }
     return last;
 }
 
-void closeTiming(link::DeviceLink& link) {
-    link.CommandBytes[0] = kTimingAccessCommand;
-    link.CommandBytes[1] = 0x00;
-    link.Exchange();
+void closeTiming(link::Conversation& talk) {
+    talk.exchange(talk.following(kTimingAccessCommand, 0x00));
 }
 
 }  // namespace kavo3::timing

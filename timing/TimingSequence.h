@@ -1,6 +1,8 @@
 // The timing window's exchanges with the unit, without any window: the opening with its ten
 // block reads, one parameter change, the data load's window writes, Write end and the
-// closing. The timing window and the command line both run them.
+// closing. The timing window and the command line both run them, each on the attachment it
+// began with: a byte counts as read only when that attachment answered with it, and a write
+// carries only bytes read from the attachment it goes to.
 #pragma once
 
 #include <array>
@@ -9,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-#include "link/DeviceLink.h"
+#include "link/Conversation.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingState.h"
 
@@ -23,22 +25,29 @@ inline constexpr int kTimingSettleTicks = 3;
 
 using SettleWait = std::function<void(int ticks)>;
 // The eight command bytes of one Block write.
-using BlockWrite = std::array<std::uint8_t, 8>;
+using BlockWrite = link::Command;
 
 // Timing access begin, then the block read of every eight bytes that lie in the base's page,
-// each followed by a settle wait. Bytes beyond the page become 0 and are not marked as read.
-void openTiming(link::DeviceLink& link, TimingState& state, const SettleWait& settleWait);
+// each followed by a settle wait. A byte the attachment did not answer with, or one beyond
+// the page, becomes 0 and is not marked as read; without an answer to Timing access begin
+// nothing is. True when every read was answered.
+bool openTiming(link::Conversation& talk, TimingState& state, const SettleWait& settleWait);
+
+// Whether the image holds bytes read from the attachment `talk` is on, which is still open.
+bool imageFrom(const link::Conversation& talk, const TimingState& state);
 
 // Block write of image bytes k..k+3 at the unit address of block byte k; returns its bytes.
-BlockWrite writeTimingWindow(link::DeviceLink& link, const TimingState& state, std::size_t k);
+// Nothing is sent (nullopt) for a window not read whole from this attachment.
+std::optional<BlockWrite> writeTimingWindow(link::Conversation& talk, const TimingState& state,
+                                            std::size_t k);
 
 // Write end, with bytes 1..7 of the Block write it completes, whatever was sent since.
-void writeEnd(link::DeviceLink& link, const BlockWrite& blockWrite);
+void writeEnd(link::Conversation& talk, const BlockWrite& blockWrite);
 
 // A parameter set to `value`: when its bytes differ from the image they are stored, and its
 // window is written and completed by Write end. Nothing is sent for an equal value, or for a
-// parameter whose window was not read whole at the opening. True when something was sent.
-bool changeParameter(link::DeviceLink& link, TimingState& state, const TimingParameter& parameter,
+// parameter whose window was not read whole from this attachment. True when something was sent.
+bool changeParameter(link::Conversation& talk, TimingState& state, const TimingParameter& parameter,
                      int value);
 
 // The data load's writes: every window 0, 4, ..., 72 that was read whole, each followed by
@@ -46,10 +55,10 @@ bool changeParameter(link::DeviceLink& link, TimingState& state, const TimingPar
 // the caller completes with Write end once it has refreshed what it shows; nullopt when no
 // window could be written.
 std::optional<BlockWrite> writeLoadedWindows(
-    link::DeviceLink& link, const TimingState& state, const SettleWait& settleWait,
+    link::Conversation& talk, const TimingState& state, const SettleWait& settleWait,
     const std::function<void(std::size_t window)>& progress = {});
 
-// Timing access end.
-void closeTiming(link::DeviceLink& link);
+// Timing access end, to the attachment the timing access began on.
+void closeTiming(link::Conversation& talk);
 
 }  // namespace kavo3::timing

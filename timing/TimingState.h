@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/DeviceLink.h"
+
 namespace kavo3::timing {
 
 inline constexpr std::size_t kTimingImageSize = 257;  // what a data file holds
@@ -26,6 +28,8 @@ struct TimingState {
     // Which block bytes the unit gave at the latest opening. A byte it could not give is
     // not known, so it is never written back.
     std::array<bool, kTimingBlockSize> readFromUnit{};
+    // The attachment those bytes came from: nothing of them may go to another.
+    link::Attachment readFrom = link::kNoAttachment;
 
     // Whether block bytes k..k+count-1 lie in the base's 256-address page. The address
     // high byte is never carried into, so bytes beyond the page are neither read nor written.

@@ -9,13 +9,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <optional>
 
 #include "timing/TimingFileIo.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingSequence.h"
-#include "ui/DocumentsFolder.h"
 #include "ui/Design.h"
+#include "ui/DocumentsFolder.h"
 #include "ui/FilesystemPath.h"
 
 namespace kavo3::timing {
@@ -28,6 +29,11 @@ const char* const kSavePreset = "kavo3_syc*.bin";
 // A failure must not pass for a success.
 const char* const kSaveFailedText = "タイミングデータを保存できませんでした。";
 const char* const kLoadRefusedText = "タイミングデータを読み込めませんでした。";
+const char* const kCaption = "入出力映像信号調整";
+// Added to the caption while the sliders cannot write: the unit was away or silent when the
+// window opened, or it has left or come back since.
+const char* const kNotReadCaption =
+    "入出力映像信号調整 － 本体から読み込めていません。開き直してください";
 
 struct FrameDesign {
     const char* name;
@@ -73,7 +79,7 @@ TimingWindow::TimingWindow(ui::Session& session, TimingState& state, QWidget* pa
     : QWidget(parent, Qt::Window), session_(session), state_(state) {
     setObjectName("Form6");
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QString::fromUtf8("入出力映像信号調整"));
+    setWindowTitle(QString::fromUtf8(kCaption));
     setFont(ui::designFont(9));
     setFixedSize(ui::twips(8280), ui::twips(5100));
     buildControls();
@@ -141,13 +147,25 @@ void TimingWindow::buildControls() {
 
 void TimingWindow::load() {
     BusyScope busy(busy_, [this] { endOfSequence(); });
-    openTiming(session_.link, state_, [this](int ticks) { session_.clock.settleWait(ticks); });
-    for (std::size_t i = 0; i < kTimingParameters.size(); ++i)
-        parameters_[i].slider->setEnabled(state_.windowRead(kTimingParameters[i].lowByte));
+    talk_.emplace(session_.link);
+    readWhole_ =
+        openTiming(*talk_, state_, [this](int ticks) { session_.clock.settleWait(ticks); });
+    showReachability();
     RefreshTimingSliders();
 }
 
-void TimingWindow::WriteTimingWindow(std::size_t k) { writeTimingWindow(session_.link, state_, k); }
+bool TimingWindow::showReachability() {
+    const bool reachable = talk_ && imageFrom(*talk_, state_);
+    for (std::size_t i = 0; i < kTimingParameters.size(); ++i)
+        parameters_[i].slider->setEnabled(reachable &&
+                                          state_.windowRead(kTimingParameters[i].lowByte));
+    setWindowTitle(QString::fromUtf8(reachable && readWhole_ ? kCaption : kNotReadCaption));
+    return reachable;
+}
+
+void TimingWindow::WriteTimingWindow(std::size_t k) {
+    if (talk_) writeTimingWindow(*talk_, state_, k);
+}
 
 void TimingWindow::RefreshTimingSliders() {
     for (const std::size_t i : kRefreshOrder) {
@@ -181,18 +199,23 @@ void TimingWindow::showOutOfRange(std::size_t index, int value) {
 
 void TimingWindow::parameterChanged(std::size_t index, int value) {
     const auto& p = kTimingParameters[index];
-    if (!state_.windowRead(p.lowByte)) return;
+    if (!showReachability() || !state_.windowRead(p.lowByte)) {
+        // Nothing not read from the unit attached now may be written to it: the slider goes
+        // back to what the image holds, and the caption says why.
+        const QSignalBlocker block(parameters_[index].slider);
+        parameters_[index].slider->setValue(std::min(p.valueIn(state_.TimingRegisters), p.maximum));
+        return;
+    }
     parameters_[index].pinned = false;
     parameters_[index].text->setText(QString::number(value));
-    changeParameter(session_.link, state_, p, value);
+    changeParameter(*talk_, state_, p, value);
 }
 
 void TimingWindow::dataSave() {
     BusyScope busy(busy_, [this] { endOfSequence(); });
     dialogFileName_ = QString::fromUtf8(kSavePreset);
-    const QString name = chooseFile(
-        {FileDialogRequest::Kind::Save, QString::fromUtf8(kSaveTitle),
-         ui::documentsFolder(), dialogFileName_});
+    const QString name = chooseFile({FileDialogRequest::Kind::Save, QString::fromUtf8(kSaveTitle),
+                                     ui::documentsFolder(), dialogFileName_});
     session_.ChosenFileName = name;
     if (name.isEmpty()) return;
     dialogFileName_ = name;
@@ -202,9 +225,8 @@ void TimingWindow::dataSave() {
 
 void TimingWindow::dataLoad() {
     BusyScope busy(busy_, [this] { endOfSequence(); });
-    const QString name = chooseFile(
-        {FileDialogRequest::Kind::Open, QString::fromUtf8(kLoadTitle),
-         ui::documentsFolder(), dialogFileName_});
+    const QString name = chooseFile({FileDialogRequest::Kind::Open, QString::fromUtf8(kLoadTitle),
+                                     ui::documentsFolder(), dialogFileName_});
     session_.ChosenFileName = name;
     if (!name.isEmpty()) {
         dialogFileName_ = name;
@@ -217,11 +239,13 @@ void TimingWindow::dataLoad() {
         applyTimingFile(data, state_.TimingRegisters);
     }
 
+    // A unit that was not read from writes nothing; the image keeps the file for a save.
+    if (!showReachability()) return;
     // A slider moved during a settle wait writes its own window; the load ends on its own.
-    const std::optional<BlockWrite> lastWrite = writeLoadedWindows(
-        session_.link, state_, [this](int ticks) { session_.clock.settleWait(ticks); });
+    const std::optional<BlockWrite> lastWrite =
+        writeLoadedWindows(*talk_, state_, [this](int ticks) { session_.clock.settleWait(ticks); });
     RefreshTimingSliders();
-    if (lastWrite) writeEnd(session_.link, *lastWrite);
+    if (lastWrite) writeEnd(*talk_, *lastWrite);
 }
 
 void TimingWindow::endOfSequence() {
@@ -239,8 +263,9 @@ void TimingWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     // The window closes now; during a download's data phase its command waits for the end.
-    link::DeviceLink& link = session_.link;
-    link.runWhenFree([&link] { closeTiming(link); });
+    if (talk_) {
+        session_.link.runWhenFree([talk = *talk_]() mutable { closeTiming(talk); });
+    }
     event->accept();
 }
 

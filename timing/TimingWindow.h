@@ -8,9 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
-#include "ui/Session.h"
+#include "link/Conversation.h"
 #include "timing/TimingState.h"
+#include "ui/Session.h"
 
 class QCloseEvent;
 class QGroupBox;
@@ -71,9 +73,15 @@ class TimingWindow : public QWidget {
     void showOutOfRange(std::size_t index, int value);
     QString showFileDialog(const FileDialogRequest& request);
     void endOfSequence();
+    // Enables the sliders that can write to the unit, and says in the title when none can
+    // because the registers were not read from the unit attached now.
+    bool showReachability();
 
     ui::Session& session_;
     TimingState& state_;
+    // The attachment the window opened on; it writes to no other.
+    std::optional<link::Conversation> talk_;
+    bool readWhole_ = false;
 
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;

@@ -169,7 +169,16 @@ TEST(DeviceEventsInTheMainWindow, PluggedInLaterUnpluggedAndBackEveryWindowStill
     EXPECT_EQ(p.windows.remoteWindow(), remote);
     EXPECT_EQ(p.sent(0x10), blockReads) << "the timing window was opened again";
 
-    // Every window reaches the unit that came back.
+    // Every window reaches the unit that came back; the timing window, which read its registers
+    // from the unit that left, once it has read them again.
+    timing->findChild<QScrollBar*>("h2pos")->setValue(12);
+    EXPECT_EQ(p.unit.unit().timingCommits(), 0);
+    EXPECT_NE(timing->windowTitle(), QStringLiteral("入出力映像信号調整"));
+    timing->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    p.click("Command1");
+    timing = p.windows.timingWindow();
+    ASSERT_TRUE(timing);
     timing->findChild<QScrollBar*>("h2pos")->setValue(12);
     EXPECT_EQ(p.unit.unit().timingCommits(), 1);
     remote->findChild<QAbstractButton*>("Command4")->click();

@@ -5,6 +5,10 @@
 // they also land inside other sequences' settle waits and event passes, as a user's would.
 // The invariants are checked on every report and after every action.
 //
+// The unit's presence is switched too: unplugged, plugged in again (at the same path or
+// another), silent or answering late, downloads included; the simulated unit's own view of
+// every attachment must find nothing wrong.
+//
 //   KAVO3_SEED=<n>     the same choices again (the interleaving also depends on timing)
 //   KAVO3_ACTIONS=<n>  how many actions (default 3000)
 #include <QAbstractButton>
@@ -35,6 +39,7 @@
 #include "download/RomDownloader.h"
 #include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
+#include "sim/UnitView.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingWindow.h"
 
@@ -122,9 +127,10 @@ class InterferenceRun {
             "interference run: %d actions in %.1f s (deepest nesting %d); %d downloads (%d of "
             "them undisturbed, checked for Write OK), %d timing saves, %d timing loads, %d bitmap "
             "saves, %d "
-            "messages, %d windows closed, %d fault switches\n",
+            "messages, %d windows closed, %d fault switches, %d presence faults (%d of them during "
+            "a download)\n",
             done_, seconds, deepest_, downloads_, okDownloads_, timingSaves_, timingLoads_,
-            bitmapSaves_, messages_, closes_, switches_);
+            bitmapSaves_, messages_, closes_, switches_, presenceFaults_, presenceInDownload_);
         // The first failures say what went wrong; the rest mostly follow from them.
         for (std::size_t i = 0; i < failures_.size() && i < 5; ++i)
             std::printf("FAILED: %s\n", failures_[i].c_str());
@@ -262,11 +268,6 @@ class InterferenceRun {
         return out;
     }
 
-    bool answerFaultOn() const {
-        const auto& o = unit_->unit().options();
-        return o.noAnswer || o.zeroAnswers || o.lateAnswers;
-    }
-
     void clickSomething() {
         const auto windows = openWindows();
         QWidget* window = windows[std::size_t(pick(int(windows.size())))];
@@ -276,8 +277,6 @@ class InterferenceRun {
         if (buttons.empty()) return;
         QAbstractButton* button = buttons[std::size_t(pick(int(buttons.size())))];
         const bool download = window == &*mainWindow_ && button->objectName() == "Command10";
-        // A verify under a unit that does not answer polls for its full ten seconds.
-        if (download && answerFaultOn()) return;
         doing_.back().what = "click " + window->objectName().toStdString() + "." +
                              button->objectName().toStdString();
         if (!download) {
@@ -286,12 +285,13 @@ class InterferenceRun {
         }
         downloadRunning_ = true;
         downloadChosen_ = false;
+        presenceInThisDownload_ = false;
         button->click();
         downloadRunning_ = false;
-        checks_.downloadEnds();
+        checks_.downloadEnds(presenceInThisDownload_);
         if (!downloadChosen_) return;  // cancelled
         ++downloads_;
-        if (!downloadGood_ || downloadDisturbed_) return;
+        if (!downloadGood_ || downloadDisturbed_ || answersFaulty()) return;
         ++okDownloads_;
         const QString text = mainWindow_->statusLine()->text();
         if (!text.contains("Write OK"))
@@ -326,8 +326,52 @@ class InterferenceRun {
         w->close();
     }
 
+    bool answersFaulty() const {
+        const auto& o = unit_->unit().options();
+        return o.noAnswer || o.zeroAnswers || o.lateAnswers || unit_->unplugged();
+    }
+
+    // The unit leaves, comes back at the same path or another, falls silent or answers late.
+    void switchPresence() {
+        ++presenceFaults_;
+        if (downloadRunning_) {
+            ++presenceInDownload_;
+            downloadDisturbed_ = presenceInThisDownload_ = true;
+        }
+        sim::SimOptions faults = unit_->unit().options();
+        const int which = pick(5);
+        if (unit_->unplugged()) {
+            // A unit that left in the middle of a flash write would take commands as data
+            // when it comes back with its state kept; it stays away until that is settled.
+            if (unit_->unit().flashWriteRunning()) return;
+            const bool samePath = chance(0.5);
+            unit_->plugBackIn(samePath);
+            doing_.back().what = samePath ? "replug same path" : "replug other path";
+            return;
+        }
+        if (which <= 1) {
+            unit_->unplug();
+            doing_.back().what = "unplug";
+            if (which == 1 && !unit_->unit().flashWriteRunning()) {
+                unit_->plugBackIn(chance(0.5));
+                doing_.back().what = "unplug and replug";
+            }
+            return;
+        }
+        faults.noAnswer = which == 2 && !faults.noAnswer;
+        faults.lateAnswers = which == 3 && !faults.lateAnswers;
+        faults.zeroAnswers = false;
+        faults.answeredBeforeSilence = faults.answeredBeforeLate = 0;
+        doing_.back().what = faults.noAnswer ? "silent" : faults.lateAnswers ? "late" : "answers";
+        unit_->unit().changeFaults(faults);
+    }
+
     void switchFaults() {
         ++switches_;
+        if (chance(0.4)) {
+            switchPresence();
+            return;
+        }
         sim::SimOptions faults = unit_->unit().options();
         switch (pick(4)) {
             case 0: {
@@ -348,8 +392,8 @@ class InterferenceRun {
                 break;
             default: {
                 faults.noAnswer = faults.zeroAnswers = faults.lateAnswers = false;
-                // Not while a download runs: see clickSomething.
-                const int which = downloadRunning_ || !chance(0.35) ? 0 : 1 + pick(3);
+                const int which = !chance(0.35) ? 0 : 1 + pick(3);
+                if (downloadRunning_ && which != 0) downloadDisturbed_ = true;
                 if (which == 1) faults.noAnswer = true;
                 if (which == 2) faults.zeroAnswers = true;
                 if (which == 3) faults.lateAnswers = true;
@@ -404,6 +448,7 @@ class InterferenceRun {
         checkSaves();
         for (; wireFailuresSeen_ < checks_.failures().size(); ++wireFailuresSeen_)
             fail("on the wire: " + checks_.failures()[wireFailuresSeen_]);
+        for (const std::string& seen : sim::takeViolations()) fail(seen);
         doing_.pop_back();
         --depth_;
         if (depth_ == 0) {
@@ -449,9 +494,10 @@ class InterferenceRun {
     bool downloadChosen_ = false;
     bool downloadGood_ = false;
     bool downloadDisturbed_ = false;
+    bool presenceInThisDownload_ = false;
     int programEnds_ = 0;
     int downloads_ = 0, okDownloads_ = 0, timingSaves_ = 0, timingLoads_ = 0, bitmapSaves_ = 0;
-    int messages_ = 0, closes_ = 0, switches_ = 0;
+    int messages_ = 0, closes_ = 0, switches_ = 0, presenceFaults_ = 0, presenceInDownload_ = 0;
 };
 
 std::uint64_t fromEnvironment(const char* name, std::uint64_t otherwise) {

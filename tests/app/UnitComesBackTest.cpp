@@ -58,7 +58,7 @@ struct UnpluggedProgram {
     }
 };
 
-TEST(UnitComesBack, GoneTheWindowsOpenAtOnceWithZerosAndBackEveryWindowReachesIt) {
+TEST(UnitComesBack, GoneTheWindowsOpenAtOnceWithZerosAndBackEveryWindowReachesItAfresh) {
     UnpluggedProgram p;
     const QString connected = p.mainWindow.statusText();
     ASSERT_EQ(connected, QStringLiteral("ＫＡＶＯ－３  Ｃｏｎｎｅｃｔ"));
@@ -79,14 +79,30 @@ TEST(UnitComesBack, GoneTheWindowsOpenAtOnceWithZerosAndBackEveryWindowReachesIt
     EXPECT_EQ(p.mainWindow.statusText(), connected);
     EXPECT_EQ(p.enabledButtons(), "YYYY");
 
-    // Back, at another path: the next command finds it.
+    // Back, at another path. The window read nothing from it, so it writes nothing to it: the
+    // slider stays where the image is and the caption says why.
     p.unit.plugBackIn();
     const std::size_t mark = p.recorder.commands.size();
-    timing->findChild<QScrollBar*>("h2pos")->setValue(12);
+    auto* h2pos = timing->findChild<QScrollBar*>("h2pos");
+    EXPECT_FALSE(h2pos->isEnabled());
+    h2pos->setValue(12);
+    EXPECT_EQ(h2pos->value(), 0);
+    EXPECT_EQ(p.commandsWith(0x11, mark), 0);  // block write
+    EXPECT_EQ(p.commandsWith(0x12, mark), 0);  // write end
+    EXPECT_NE(timing->windowTitle(), QStringLiteral("入出力映像信号調整"));
+
+    // Opened again, it reads the unit that came back, and a slider writes to it.
+    timing->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    p.click("Command1");
+    timing = p.windows.timingWindow();
+    ASSERT_TRUE(timing);
     EXPECT_TRUE(p.link.DeviceFound());
     EXPECT_EQ(p.link.DevicePath(), p.unit.unitPath());
-    EXPECT_EQ(p.commandsWith(0x11, mark), 1);  // block write
-    EXPECT_EQ(p.commandsWith(0x12, mark), 1);  // write end
+    EXPECT_EQ(timing->windowTitle(), QStringLiteral("入出力映像信号調整"));
+    timing->findChild<QScrollBar*>("h2pos")->setValue(12);
+    EXPECT_EQ(p.commandsWith(0x11, mark), 1);
+    EXPECT_EQ(p.commandsWith(0x12, mark), 1);
     EXPECT_EQ(p.unit.unit().timingCommits(), 1);
 
     p.click("Command2");
@@ -102,7 +118,8 @@ TEST(UnitComesBack, GoneTheWindowsOpenAtOnceWithZerosAndBackEveryWindowReachesIt
         return file.fileName();
     };
     p.click("Command10");
-    EXPECT_TRUE(p.mainWindow.statusText().contains("Write OK")) << p.mainWindow.statusText().toStdString();
+    EXPECT_TRUE(p.mainWindow.statusText().contains("Write OK"))
+        << p.mainWindow.statusText().toStdString();
     EXPECT_EQ(p.unit.unit().flash()[0x0E8000], 0x3c);
     EXPECT_EQ(p.unit.unit().flash()[0x0E8FFF], 0x3c);
     EXPECT_EQ(p.recorder.timeouts, 0);

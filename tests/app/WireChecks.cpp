@@ -37,8 +37,8 @@ void WireChecks::downloadStarts(std::vector<std::uint8_t> file) {
     if (file_.size() > kMaxDownload) file_.resize(kMaxDownload);
 }
 
-void WireChecks::downloadEnds() {
-    if (inDataPhase()) failures_.push_back("a download ended inside its data phase");
+void WireChecks::downloadEnds(bool unitLeft) {
+    if (inDataPhase() && !unitLeft) failures_.push_back("a download ended inside its data phase");
     downloading_ = false;
     dataLeft_ = 0;
 }

@@ -17,7 +17,8 @@ class WireChecks {
 
     // The bytes of the file the download now running writes.
     void downloadStarts(std::vector<std::uint8_t> file);
-    void downloadEnds();
+    // A download whose unit left may end inside its data phase: it sends nothing more.
+    void downloadEnds(bool unitLeft = false);
 
     // Every output report, as it reaches the unit.
     void reportWritten(const Command& command);

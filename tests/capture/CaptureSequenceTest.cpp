@@ -16,6 +16,12 @@ struct Rig {
     sim::SimTransport unit;
     link::testing::RecordingTransport recording;
     link::DeviceLink link;
+
+    CaptureResult capture(std::int16_t freezeAfter, Frame& frame,
+                          const CaptureCallbacks& callbacks) {
+        link::Conversation talk(link);
+        return captureFrame(talk, freezeAfter, frame, callbacks);
+    }
 };
 
 sim::SimOptions sized(int width, int height) {
@@ -37,7 +43,7 @@ TEST(CaptureFrame, ReadsEveryLineAndLeavesTheUnitAsAskedWithPixelsInPlace) {
             lines.push_back(y);
             return true;
         };
-        const CaptureResult result = captureFrame(rig.link, freezeAfter, frame, callbacks);
+        const CaptureResult result = rig.capture(freezeAfter, frame, callbacks);
 
         ASSERT_TRUE(result.accepted);
         EXPECT_EQ(result.end, LinesEnd::Complete);
@@ -70,7 +76,7 @@ TEST(CaptureFrame, StopAfterALineLeavesTheRestBlackAndStillRestoresTheFreeze) {
     std::int32_t linesDone = 0;
     callbacks.lines.lineDone = [&](std::int32_t) { return ++linesDone > 0; };
     callbacks.lines.stopRequested = [&] { return linesDone == 10; };
-    const CaptureResult result = captureFrame(rig.link, 0, frame, callbacks);
+    const CaptureResult result = rig.capture(0, frame, callbacks);
 
     EXPECT_EQ(result.end, LinesEnd::Stopped);
     EXPECT_EQ(linesDone, 10);
@@ -86,7 +92,7 @@ TEST(CaptureFrame, ARejectedFrameRequestsNoLineAndKeepsThePreviousFrame) {
     Rig rig(options);
     Frame frame(4, 1);
     frame.PixelBuffer.assign(frame.PixelBuffer.size(), 7);
-    const CaptureResult result = captureFrame(rig.link, 0, frame, {});
+    const CaptureResult result = rig.capture(0, frame, {});
 
     EXPECT_FALSE(result.accepted);
     EXPECT_EQ(frame.FrameWidth, 4);
@@ -95,6 +101,27 @@ TEST(CaptureFrame, ARejectedFrameRequestsNoLineAndKeepsThePreviousFrame) {
     EXPECT_EQ(codes, (std::vector<std::uint8_t>{kFreezeCommand, kFrameInformationCommand,
                                                 kFreezeCommand}));
     EXPECT_FALSE(rig.unit.unit().frozen());
+}
+
+// A unit plugged in again during the line loop is another attachment: none of its lines
+// join the frame, and nothing of the capture goes to it.
+TEST(CaptureFrame, AUnitThatComesBackMidFrameEndsTheCaptureAsLost) {
+    sim::SimOptions options = sized(256, 120);
+    options.unplugAfter = 10;  // freeze, frame information, then eight lines
+    options.replugAfterMs = 0;
+    Rig rig(options);
+    Frame frame;
+    std::int32_t lines = 0;
+    CaptureCallbacks callbacks;
+    callbacks.lines.lineDone = [&](std::int32_t) { return ++lines > 0; };
+    const CaptureResult result = rig.capture(0, frame, callbacks);
+
+    EXPECT_EQ(result.end, LinesEnd::UnitLost);
+    EXPECT_FALSE(result.whole);
+    EXPECT_LE(lines, 9);
+    const auto& seen = rig.unit.unit().view().attachments();
+    ASSERT_EQ(seen.count(2), 0u) << "the unit that came back got " << seen.at(2).commands
+                                 << " command(s)";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "download/StatusTexts.h"
 #include "link/ConnectionCheck.h"
 #include "link/testing/RecordingTransport.h"
+#include "sim/FlashRom.h"
 #include "sim/SimTransport.h"
 
 namespace kavo3::download {
@@ -44,6 +45,7 @@ class Download {
     }
 
     const std::vector<Command>& sent() const { return recorder_.commands; }
+    sim::SimTransport& sim() { return sim_; }
     const std::vector<std::uint8_t>& flash() const { return sim_.unit().flash(); }
     const sim::SimulatedUnit& unit() const { return sim_.unit(); }
     link::DeviceLink& link() { return link_; }
@@ -447,6 +449,67 @@ TEST(RomDownload, VerifyReopensTheFileAndRefusesAChangedOne) {
     EXPECT_EQ(replaced.run(file).outcome, Outcome::SumMismatch);
     EXPECT_TRUE(replaced.texts.back().starts_with("Write error  rom="));
     EXPECT_TRUE(flashHolds(replaced.flash(), bytes, 64));
+}
+
+}  // namespace
+}  // namespace kavo3::download
+
+namespace kavo3::download {
+namespace {
+
+// A unit that leaves before or during the data phase, or does not take the write start, ends
+// the download at once: no file data, checksum request or poll reaches any unit after that,
+// not even one that comes back meanwhile, and the verdict is a failure. The file's chunks read
+// as erase commands, so a chunk taken for a command would erase flash.
+TEST(RomDownload, AUnitLostBeforeOrDuringTheDataPhaseGetsNothingMoreAndTheRunFails) {
+    struct Case {
+        const char* name;
+        int unplugAfter;       // output reports; -1: never by count
+        int refuseWrite;       // this output report is not taken; -1: none
+        std::string unplugAt;  // or at this status text
+        std::string replugAt;  // plugged in again at this text, and at the verdict
+        Outcome outcome;
+        const char* reason;
+    };
+    const std::vector<Case> cases{
+        {"gone during the erase, back during the data", 2, -1, "", "100byte", Outcome::UnitGone,
+         "unit gone"},
+        {"gone in the data phase, back at once", -1, -1, "80byte", "88byte", Outcome::UnitGone,
+         "unit gone"},
+        {"write start not taken", -1, 10, "", "", Outcome::WriteRefused, "write refused"},
+    };
+    std::vector<std::uint8_t> chunks;
+    for (int i = 0; i < 8192; ++i) chunks.insert(chunks.end(), {4, 0, 0x0E, 0x80, 0, 0, 0, 0});
+    testing::TempFolder folder;
+    const auto file = folder.write("chunks.bin", chunks);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::SimOptions options;
+        options.unplugAfter = c.unplugAfter;
+        options.refuseWrite = c.refuseWrite;
+        Download d(options);
+        std::size_t reportsAtLoss = 0;
+        d.onText = [&](const std::string& text) {
+            if (text == c.unplugAt) d.sim().unplug();
+            if (d.sim().unplugged() && reportsAtLoss == 0)
+                reportsAtLoss = d.sim().unit().reportsIn();
+            if (text == c.replugAt || text.rfind("Write error", 0) == 0) d.sim().plugBackIn();
+        };
+        const DownloadResult result = d.run(file);
+
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(d.texts.back(), writeErrorText(c.reason));
+        const auto& seen = d.sim().unit().view().attachments();
+        EXPECT_EQ(seen.count(2), 0u) << "the unit that came back was sent something";
+        for (const Command& sent : d.sent()) EXPECT_NE(sent[0], 6) << "checksum request";
+        if (reportsAtLoss > 0) EXPECT_EQ(d.sim().unit().reportsIn(), reportsAtLoss);
+        // No chunk was taken for an erase of the block it names.
+        const sim::FlashRom fresh;
+        const auto& flash = d.sim().unit().flash();
+        EXPECT_TRUE(std::equal(flash.begin() + 0x8000, flash.begin() + 0x9000,
+                               fresh.bytes().begin() + 0x8000));
+    }
 }
 
 }  // namespace

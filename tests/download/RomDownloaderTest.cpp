@@ -6,11 +6,11 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include "link/testing/RecordingTransport.h"
 #include "TestFiles.h"
 #include "download/FileSum.h"
 #include "download/RomDownloader.h"
 #include "download/StatusTexts.h"
+#include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
 
 namespace kavo3::download {
@@ -214,6 +214,34 @@ TEST(RomDownloader, ChecksumWaitComesFromTheConstructor) {
 
     EXPECT_EQ(h.Text1->text(), "Write error  check sum timeout");
     EXPECT_GE(h.transport.commands.size(), 5u);  // erase, start, data, request, a poll
+}
+
+}  // namespace
+}  // namespace kavo3::download
+
+namespace kavo3::download {
+namespace {
+
+// The main window's download loses its unit during the erase; the unit is back while the
+// data would go out. Nothing of the file reaches it, and the status line says the run failed.
+TEST(RomDownloader, AUnitLostDuringTheEraseGetsNoChunkWhenItComesBack) {
+    sim::SimOptions options;
+    options.unplugAfter = 2;
+    Harness h(options);
+    testing::TempFolder folder;
+    std::vector<std::uint8_t> chunks;
+    for (int i = 0; i < 8192; ++i) chunks.insert(chunks.end(), {4, 0, 0x0E, 0x80, 0, 0, 0, 0});
+    h.choose(qpath(folder.write("chunks.bin", chunks)));
+    h.onShown = [&h](const QString&) {
+        if (h.unit.unplugged()) h.unit.plugBackIn();
+    };
+
+    h.downloader.download();
+
+    EXPECT_EQ(h.Text1->text(), "Write error  unit gone");
+    EXPECT_FALSE(h.shown.contains("Download"));
+    EXPECT_EQ(h.unit.unit().reportsIn(), 2);
+    EXPECT_EQ(h.unit.unit().view().attachments().count(2), 0u);
 }
 
 }  // namespace
