@@ -12,7 +12,8 @@ class Conversation {
     // Begins with the open attachment, or with the one a search opens now.
     explicit Conversation(DeviceLink& link) : link_(link), attachment_(link.attach()) {}
     // Goes on with an attachment that an earlier sequence began with.
-    Conversation(DeviceLink& link, Attachment attachment) : link_(link), attachment_(attachment) {}
+    Conversation(DeviceLink& link, Attachment attachment)
+        : link_(link), attachment_(attachment), begun_(true) {}
 
     DeviceLink& link() { return link_; }
     Attachment attachment() const { return attachment_; }
@@ -27,7 +28,14 @@ class Conversation {
     // `record` is false. True when it was taken.
     bool send(const Command& bytes, Meant meant = Meant::Command, bool record = true) {
         if (record) link_.CommandBytes = bytes;
-        const bool taken = link_.WriteReport(bytes, meant, attachment_);
+        bool taken = link_.WriteReport(bytes, meant, attachment_);
+        if (!taken && !begun_ && attachment_ != kNoAttachment && !live()) {
+            // The unit left before the first report of the sequence, which nothing of it has
+            // reached: the sequence begins afresh with the unit attached now, if there is one.
+            attachment_ = link_.attach();
+            taken = link_.WriteReport(bytes, meant, attachment_);
+        }
+        begun_ = true;
         whole_ = whole_ && taken;
         return taken;
     }
@@ -39,6 +47,7 @@ class Conversation {
     }
     // Counts a report or read made past the conversation (through a hold) with it.
     bool counted(bool wentThrough) {
+        begun_ = true;
         whole_ = whole_ && wentThrough;
         return wentThrough;
     }
@@ -64,6 +73,7 @@ class Conversation {
   private:
     DeviceLink& link_;
     Attachment attachment_;
+    bool begun_ = false;  // a report of the sequence has been sent, or tried
     bool whole_ = true;
 };
 

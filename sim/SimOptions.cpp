@@ -119,6 +119,10 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             const auto v = parseRanged(value, 1, 1000);
             if (!v) return fail("expected hostwait=MILLISECONDS, 1 to 1000");
             o.hostReadWait = std::chrono::milliseconds(*v);
+        } else if (key == "unchecked") {
+            bool unchecked = false;
+            if (!flag(unchecked)) return fail("takes no value");
+            o.viewChecks = !unchecked;
         } else if (key == "corrupt") {
             if (!flag(o.corruptFlash)) return fail("takes no value");
         } else if (key == "usb") {

@@ -39,6 +39,8 @@ struct SimOptions {
     // for every unanswered read (unset: the product's wait).
     std::optional<std::chrono::milliseconds> hostReadWait;
     int refuseWrite = -1;  // this output report (1 = the first) is not taken (-1 = none)
+    // The unit's own view of the wire checks what arrives; off only to show what it catches.
+    bool viewChecks = true;
 };
 
 // A full-speed USB HID link moves one report per millisecond.

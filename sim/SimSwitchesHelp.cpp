@@ -20,6 +20,7 @@ const char* simSwitchesHelp() {
            "  refuse=N      the system does not take output report N (1 = the first)\n"
            "  units=N       N units on one bench, each with its own flash and link (1 to 64)\n"
            "  corrupt       flash writes lose a bit now and then\n"
+           "  unchecked     the unit's own view of the wire reports nothing it sees wrong\n"
            "  polls=N|never the checksum is ready after N status polls, or never\n"
            "  usb           every report takes 1 ms each way, as on full-speed USB\n"
            "  delay=US      every report takes US microseconds each way\n"

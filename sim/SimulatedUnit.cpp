@@ -41,6 +41,7 @@ SimulatedUnit::SimulatedUnit(const SimOptions& options)
     : options_(options), picture_(std::max(options.width, 1), std::max(options.height, 1)) {
     picture_.setBlack(!options_.input);
     ready_.reserve(128);
+    view_.setChecking(options.viewChecks);
 }
 
 void SimulatedUnit::changeFaults(const SimOptions& faults) {

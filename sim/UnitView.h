@@ -47,6 +47,8 @@ class UnitView {
     void answerDelivered(int attachment, const AnswerTag& tag);
 
     const std::map<int, Attachment>& attachments() const { return attachments_; }
+    // Off: the view still records, but finds nothing wrong (to show what its checks catch).
+    void setChecking(bool on) { checking_ = on; }
     // Checks that failed on this unit, the first ones in words.
     long violationCount() const { return violations_; }
     const std::vector<std::string>& violations() const { return said_; }
@@ -57,6 +59,7 @@ class UnitView {
     std::map<int, Attachment> attachments_;
     int dataOwner_ = 0;  // the attachment whose write start the unit takes data for
     long violations_ = 0;
+    bool checking_ = true;
     std::vector<std::string> said_;
 };
 

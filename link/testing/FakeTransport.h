@@ -34,6 +34,8 @@ class FakeTransport : public Transport {
     bool writesStall = false;  // the endpoint stalls: writes are not taken until a replug
     // The device has left: every handle's writes and reads say so at once.
     bool gone = false;
+    // The device left and came back: handles opened so far say it has left, new ones work.
+    void replug() { replugs_ = static_cast<int>(opened.size()); }
 
     void answer(std::vector<std::uint8_t> report) { pendingAnswers.push_back(std::move(report)); }
 
@@ -52,7 +54,7 @@ class FakeTransport : public Transport {
                 return nullptr;
             }
             opened.push_back(path);
-            return std::make_unique<Handle>(*this, i);
+            return std::make_unique<Handle>(*this, i, static_cast<int>(opened.size()));
         }
         error = OpenError::Failed;
         return nullptr;
@@ -69,7 +71,8 @@ class FakeTransport : public Transport {
   private:
     class Handle : public HidHandle {
       public:
-        Handle(FakeTransport& owner, FakeInterface info) : owner_(owner), info_(std::move(info)) {
+        Handle(FakeTransport& owner, FakeInterface info, int opening)
+            : owner_(owner), info_(std::move(info)), opening_(opening) {
             ++owner_.openHandles;
         }
         ~Handle() override { --owner_.openHandles; }
@@ -82,14 +85,14 @@ class FakeTransport : public Transport {
             return info_.caps;
         }
         WriteStatus write(std::span<const std::uint8_t> report) override {
-            if (owner_.gone) return WriteStatus::Gone;
+            if (left()) return WriteStatus::Gone;
             if (owner_.writesFail) return WriteStatus::Refused;
             if (owner_.writesStall) return WriteStatus::Stalled;
             owner_.written.emplace_back(report.begin(), report.end());
             return WriteStatus::Taken;
         }
         ReadStatus read(std::span<std::uint8_t> buffer, std::chrono::milliseconds) override {
-            if (owner_.gone) return ReadStatus::Gone;
+            if (left()) return ReadStatus::Gone;
             if (owner_.pendingAnswers.empty()) return ReadStatus::Timeout;
             const auto report = std::move(owner_.pendingAnswers.front());
             owner_.pendingAnswers.pop_front();
@@ -99,13 +102,18 @@ class FakeTransport : public Transport {
         }
         void discardQueuedInput() override { ++owner_.discards; }
         std::string failureText() const override {
-            return owner_.gone ? "the fake device has left" : "the fake refuses writes";
+            return left() ? "the fake device has left" : "the fake refuses writes";
         }
 
       private:
+        bool left() const { return owner_.gone || opening_ <= owner_.replugs_; }
+
         FakeTransport& owner_;
         FakeInterface info_;
+        int opening_;
     };
+
+    int replugs_ = 0;  // handles of openings up to this one are of a unit that left
 };
 
 }  // namespace kavo3::link::testing

@@ -334,16 +334,16 @@ class InterferenceRun {
     // The unit leaves, comes back at the same path or another, falls silent or answers late.
     void switchPresence() {
         ++presenceFaults_;
-        if (downloadRunning_) {
+        sim::SimOptions faults = unit_->unit().options();
+        const int which = pick(5);
+        // Answers coming back on time again disturb nothing that was not disturbed already.
+        if (downloadRunning_ && which != 4) {
             ++presenceInDownload_;
             downloadDisturbed_ = presenceInThisDownload_ = true;
         }
-        sim::SimOptions faults = unit_->unit().options();
-        const int which = pick(5);
         if (unit_->unplugged()) {
-            // A unit that left in the middle of a flash write would take commands as data
-            // when it comes back with its state kept; it stays away until that is settled.
-            if (unit_->unit().flashWriteRunning()) return;
+            // One that left in the middle of a flash write may come back still expecting data:
+            // the link settles that with it before anything else.
             const bool samePath = chance(0.5);
             unit_->plugBackIn(samePath);
             doing_.back().what = samePath ? "replug same path" : "replug other path";
@@ -352,10 +352,11 @@ class InterferenceRun {
         if (which <= 1) {
             unit_->unplug();
             doing_.back().what = "unplug";
-            if (which == 1 && !unit_->unit().flashWriteRunning()) {
+            if (which == 1) {
                 unit_->plugBackIn(chance(0.5));
                 doing_.back().what = "unplug and replug";
             }
+            comeBackSoon();
             return;
         }
         faults.noAnswer = which == 2 && !faults.noAnswer;
@@ -364,6 +365,23 @@ class InterferenceRun {
         faults.answeredBeforeSilence = faults.answeredBeforeLate = 0;
         doing_.back().what = faults.noAnswer ? "silent" : faults.lateAnswers ? "late" : "answers";
         unit_->unit().changeFaults(faults);
+        comeBackSoon();
+    }
+
+    // A unit away or silent for good would leave most of the run with nothing to reach: it is
+    // back, answering on time, a few actions later (should nothing else have switched it).
+    void comeBackSoon() {
+        QTimer::singleShot(5 + pick(60), &timers_, [this] {
+            if (unit_->unplugged()) {
+                unit_->plugBackIn(chance(0.5));
+            } else {
+                sim::SimOptions faults = unit_->unit().options();
+                if (!faults.noAnswer && !faults.lateAnswers) return;
+                faults.noAnswer = faults.lateAnswers = false;
+                unit_->unit().changeFaults(faults);
+            }
+            if (downloadRunning_) downloadDisturbed_ = presenceInThisDownload_ = true;
+        });
     }
 
     void switchFaults() {

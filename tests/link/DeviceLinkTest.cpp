@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "link/Conversation.h"
 #include "link/DeviceLink.h"
 #include "link/LinkHold.h"
 #include "link/ProgramName.h"
@@ -369,6 +370,28 @@ TEST(Attachment, AnswersCountOnlyFromTheirOwnOpeningAndBoundWritesNeverReachAnot
     const ReadResult r = link.ReadReport();
     EXPECT_TRUE(r.from(second));
     EXPECT_FALSE(r.from(first));
+}
+
+// A sequence whose unit went before its first report begins afresh with the unit there now;
+// one that has sent anything never moves to another attachment.
+TEST(Attachment, OnlyASequenceThatSentNothingYetMovesToTheUnitAttachedNow) {
+    FakeTransport t;
+    t.interfaces = {device("unit", 0x17A7, 1)};
+    DeviceLink link(t, 5ms);
+    Conversation before(link);
+    Conversation begun(link);
+    EXPECT_TRUE(begun.send({2, 0, 0, 0, 0, 0, 0, 0}));
+    const Attachment first = link.attachment();
+
+    // Gone and back before either sends again; the link has not noticed yet.
+    t.replug();
+    EXPECT_TRUE(before.send({4, 0, 0, 0x80, 0x0E, 0x55, 0xAA, 0x55}));
+    EXPECT_NE(before.attachment(), first);
+    EXPECT_TRUE(before.whole());
+    const std::size_t sent = t.written.size();
+    EXPECT_FALSE(begun.send({4, 0, 0, 0x80, 0x0E, 0x55, 0xAA, 0x55}));
+    EXPECT_EQ(t.written.size(), sent);
+    EXPECT_FALSE(begun.whole());
 }
 
 }  // namespace
