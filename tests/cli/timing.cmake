@@ -35,3 +35,14 @@ expect_absent(refused.txt)
 run_cli(EXIT 1 ARGS --sim timing save no-such-folder/x.bin)
 run_cli(EXIT 2 ARGS --sim=unplug=5 timing save gone.bin)
 expect_absent(gone.bin)
+
+# A block address near the end of its page leaves the last registers out of reach: set and load
+# alike say so with their own exit status, after writing what they could.
+run_cli(EXIT 8 ARGS --sim=base=0xE0 timing set pv1size=100)
+run_cli(EXIT 8 ARGS --sim=base=0xE0 --trace reach.txt timing load kavo3_syc1.bin)
+read_trace(reach.txt wire)
+string(REGEX MATCHALL "OUT 00 11 " writes "${wire}")
+list(LENGTH writes count)
+if(NOT count EQUAL 8)
+    message(FATAL_ERROR "a load at base 0xE0 wrote ${count} windows, not the 8 in reach")
+endif()
