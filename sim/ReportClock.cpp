@@ -29,7 +29,10 @@ void ReportClock::pass() {
     const auto credit = std::min<Clock::duration>(owed_, perReport_);
     owed_ -= credit;
     const auto deadline = start + perReport_ - credit;
-    waitUntil(deadline);
+    if (coarse_)
+        std::this_thread::sleep_until(deadline);
+    else
+        waitUntil(deadline);
     owed_ = std::min<Clock::duration>(owed_ + (Clock::now() - deadline), kMaxOwed);
 }
 

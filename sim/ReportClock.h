@@ -11,7 +11,10 @@ class ReportClock {
   public:
     using Clock = std::chrono::steady_clock;
 
-    explicit ReportClock(std::chrono::microseconds perReport) : perReport_(perReport) {}
+    // `coarse`: sleeps alone, without yielding through the last stretch; late wake-ups are
+    // still made up for by the following reports.
+    explicit ReportClock(std::chrono::microseconds perReport, bool coarse = false)
+        : perReport_(perReport), coarse_(coarse) {}
 
     std::chrono::microseconds perReport() const { return perReport_; }
 
@@ -20,6 +23,7 @@ class ReportClock {
 
   private:
     std::chrono::microseconds perReport_;
+    bool coarse_ = false;
     Clock::duration owed_{};
 };
 

@@ -119,6 +119,8 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             const auto v = parseRanged(value, 1, 1000);
             if (!v) return fail("expected hostwait=MILLISECONDS, 1 to 1000");
             o.hostReadWait = std::chrono::milliseconds(*v);
+        } else if (key == "coarse") {
+            if (!flag(o.coarsePace)) return fail("takes no value");
         } else if (key == "unchecked") {
             bool unchecked = false;
             if (!flag(unchecked)) return fail("takes no value");

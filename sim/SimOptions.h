@@ -31,6 +31,9 @@ struct SimOptions {
     bool corruptFlash = false;      // flash writes lose bits
     int checksumPolls = 0;          // status polls answered "not ready" first; -1 = never ready
     std::chrono::microseconds reportDelay{0};  // link time per report, each way
+    // The link's pace kept by sleeping alone: exact on average, not per report, and no CPU
+    // spent waiting (so that a benchmark's CPU is the host's).
+    bool coarsePace = false;
     std::uint8_t timingBaseLow = 0x20, timingBaseHigh = 0x01;
     int extraInterfaces = 0;  // other HID interfaces listed before the unit
     long busyHolder = 0;      // another program holds the unit: its PID, -1 if unknown (0: free)

@@ -24,6 +24,7 @@ const char* simSwitchesHelp() {
            "  polls=N|never the checksum is ready after N status polls, or never\n"
            "  usb           every report takes 1 ms each way, as on full-speed USB\n"
            "  delay=US      every report takes US microseconds each way\n"
+           "  coarse        with usb or delay: that pace kept by sleeping alone (no CPU spent)\n"
            "  base=N        low byte of the timing block address (default 0x20)\n"
            "  basehigh=N    high byte of the timing block address (default 0x01)\n"
            "  extra=N       N other HID interfaces listed before the unit\n"

@@ -40,7 +40,8 @@ std::string interfacePath(int index) {
 struct SimTransport::Device {
     using Clock = std::chrono::steady_clock;
 
-    explicit Device(const SimOptions& options) : unit(options), clock(options.reportDelay) {
+    explicit Device(const SimOptions& options)
+        : unit(options), clock(options.reportDelay, options.coarsePace) {
         // Never there: plugged in later, it stays.
         if (options.unplugAfter == 0) {
             unplugDone = true;

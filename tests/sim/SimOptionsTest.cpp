@@ -41,7 +41,7 @@ TEST(SimSwitches, NothingGivesAHealthyDefaultUnit) {
 TEST(SimSwitches, EverySwitchSetsItsOption) {
     const SimOptions o = parsed(
         "size=1920x1080, fpga=1,noinput,noanswer,zeros,late,unplug=100,corrupt,polls=3,usb,"
-        "base=0x40,basehigh=2,extra=2,id=04d8:0000,hvalue=-5,vvalue=0xFFFF");
+        "base=0x40,basehigh=2,extra=2,id=04d8:0000,hvalue=-5,vvalue=0xFFFF,coarse,unchecked");
     EXPECT_EQ(o.width, 1920);
     EXPECT_EQ(o.height, 1080);
     EXPECT_EQ(o.fpgaSelect, 1);
@@ -60,6 +60,8 @@ TEST(SimSwitches, EverySwitchSetsItsOption) {
     EXPECT_EQ(o.productId, 0x0000);
     EXPECT_EQ(o.horizontalValue, -5);
     EXPECT_EQ(o.verticalValue, 0xFFFF);
+    EXPECT_TRUE(o.coarsePace);
+    EXPECT_FALSE(o.viewChecks);
 }
 
 TEST(SimSwitches, AUnitHeldElsewhereAndAWriteNotTaken) {
