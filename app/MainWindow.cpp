@@ -96,7 +96,12 @@ void MainWindow::listenTo(ui::DeviceWatch& watch) {
 }
 
 void MainWindow::deviceArrived(const link::DeviceEvent& event) {
-    if (!loaded_ || connected_ || !link::mayBeUnit(event)) return;
+    if (!loaded_ || !link::mayBeUnit(event)) return;
+    if (connected_) {
+        // Another unit: nothing is sent, but the notice of the others is told anew.
+        refreshUnitNotice();
+        return;
+    }
     // Nothing may come between a download's reports, nor into a check that is waiting.
     if (checking_ || buttonsHeldOff_ || session_.link.held()) {
         checkOwed_ = true;
@@ -111,12 +116,22 @@ void MainWindow::deviceLeft(const link::DeviceEvent& event) {
         leftDuringCheck_.push_back(event);
         return;
     }
-    if (!connected_ || !link::sameInterface(event.path, session_.link.DevicePath())) return;
+    if (!connected_) return;
+    if (!link::sameInterface(event.path, session_.link.DevicePath())) {
+        refreshUnitNotice();
+        return;
+    }
     connected_ = false;
     setStatusText(QString::fromUtf8(kNotConnectedText));
     showButtons();
     // What the check said of the unit it found no longer holds.
     unitNotice_.clear();
+    showUnitProblem(session_.link.unitProblem());
+}
+
+void MainWindow::refreshUnitNotice() {
+    if (!unitNotice) return;
+    unitNotice_ = unitNotice();
     showUnitProblem(session_.link.unitProblem());
 }
 

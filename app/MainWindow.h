@@ -74,6 +74,8 @@ class MainWindow : public QWidget {
 
   private:
     void showButtons();
+    // Tells the notice of other units anew, without a check (the unit list only).
+    void refreshUnitNotice();
     void runOwedCheck();
     // The link's word on what keeps the unit from being used, and the notice on the choice of
     // unit, as the status line's tool tip.

@@ -86,6 +86,18 @@ TEST(UnitChoiceInTheMainWindow, DeviceTakesTheUnitItNamesTheFirstTellsOfTheOther
     EXPECT_EQ(p.toolTip(), "");
     p.bench.unit(1).unplug();
     EXPECT_EQ(p.seen(), "0 1 No Connect");
+
+    // Connected to the only unit: a second one plugged in, and gone again, is told of at once,
+    // with nothing sent to either.
+    TwoUnitProgram q(std::nullopt, true);
+    EXPECT_EQ(q.seen(), "1 0 Connect");
+    EXPECT_EQ(q.toolTip(), "");
+    q.bench.unit(1).plugBackIn();
+    EXPECT_EQ(q.seen(), "1 0 Connect");
+    EXPECT_NE(q.toolTip().find("1 other KAVO-3 is attached"), std::string::npos) << q.toolTip();
+    q.bench.unit(1).unplug();
+    EXPECT_EQ(q.seen(), "1 0 Connect");
+    EXPECT_EQ(q.toolTip(), "");
 }
 
 }  // namespace
