@@ -63,9 +63,40 @@ int main(int argc, char** argv) {
     }
     const fs::path bitmap = work / "out.bmp";
     const fs::path saved = work / "saved.bin";
+    int failures = 0;
+
+    // First the runs that once let bytes reach the unit that nobody meant to send: each ends
+    // with exit 2, and its trace never holds that report. The chunks read as erase commands.
+    const fs::path chunks = work / "chunks.bin";
+    {
+        std::ofstream out(chunks, std::ios::binary);
+        for (int i = 0; i < 8192; ++i) out.write("\x04\x00\x0e\x80\x00\x00\x00\x00", 8);
+    }
+    const struct {
+        std::vector<std::string> args;
+        const char* neverSent;
+    } scenarios[] = {
+        {{"--sim=unplug=3,replug=300,usb", "download", chunks.string()},
+         "OUT 00 04 00 0e 80 00 00 00 00"},
+        {{"--sim=noanswer=1,hostwait=20", "timing", "set", "h2pos=5"}, "OUT 00 11"},
+        {{"--sim=unplug=1,replug=0", "timing", "load", timingFile.string()}, "OUT 00 11"},
+    };
+    for (const auto& scenario : scenarios) {
+        const fs::path trace = work / "trace.txt";
+        fs::remove(trace);
+        std::vector<std::string> args{cli, "--trace", trace.string()};
+        args.insert(args.end(), scenario.args.begin(), scenario.args.end());
+        const int status = runProcess(args, work / "out", work / "err");
+        if (status == 2 && contentsOf(trace).find(scenario.neverSent) == std::string::npos)
+            continue;
+        ++failures;
+        std::printf("FAILED: kavo3cli %s %s: exit %d (expected 2), or it sent %s\n%s",
+                    scenario.args[0].c_str(), scenario.args[1].c_str(), status, scenario.neverSent,
+                    contentsOf(work / "err").c_str());
+    }
 
     std::map<int, int> exits;
-    int downloads = 0, downloadsHit = 0, faultsHit = 0, failures = 0;
+    int downloads = 0, downloadsHit = 0, faultsHit = 0;
     const auto start = std::chrono::steady_clock::now();
     for (int run = 0; run < runs; ++run) {
         const std::uint32_t romSize = romSizes[static_cast<std::size_t>(pick(5))];
