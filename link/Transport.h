@@ -47,6 +47,15 @@ enum class WriteStatus {
     Gone,     // the platform says that the device has left
 };
 
+// What the USB device behind an interface says of itself, learnt without opening the interface
+// for reports; each part unset or empty where the platform does not say.
+struct UsbDescription {
+    std::optional<std::uint16_t> version;  // the device's release number (bcdDevice)
+    std::string manufacturer;
+    std::string product;
+    std::string serial;
+};
+
 // One opened interface. Closing is the destructor.
 class HidHandle {
   public:
@@ -112,6 +121,13 @@ class Transport {
 
     // What a user has to do when a unit cannot be opened for lack of permission.
     virtual std::string permissionHint() const { return {}; }
+
+    // The USB device's release number and strings; no report moves and no hold is taken, so
+    // that a unit another program holds can be described too.
+    virtual UsbDescription describe(const std::string& path) {
+        (void)path;
+        return {};
+    }
 
     // Where the interface sits on the USB, by its hub ports, so that a unit keeps its name on a
     // given port whatever node it gets; empty where the platform does not say.

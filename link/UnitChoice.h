@@ -38,6 +38,7 @@ class ChosenUnit : public Transport {
     std::optional<long> holderOf(const std::string& path) override { return all_.holderOf(path); }
     std::string permissionHint() const override { return all_.permissionHint(); }
     std::string portPathOf(const std::string& path) override { return all_.portPathOf(path); }
+    UsbDescription describe(const std::string& path) override { return all_.describe(path); }
 
   private:
     Transport& all_;

@@ -18,7 +18,8 @@ class SimBench::Slot : public link::Transport {
         : unit_(options),
           pathPrefix_(alone ? std::string(kRoot)
                             : std::string(kRoot) + "unit" + std::to_string(number) + "/"),
-          hubPort_(alone ? "" : "." + std::to_string(number)) {}
+          hubPort_(alone ? "" : "." + std::to_string(number)),
+          number_(number) {}
 
     SimTransport& unit() { return unit_; }
 
@@ -49,6 +50,13 @@ class SimBench::Slot : public link::Transport {
             port.insert(slash, hubPort_);
         return port;
     }
+    link::UsbDescription describe(const std::string& path) override {
+        const std::string own = inner(path);
+        link::UsbDescription description = own.empty() ? link::UsbDescription{}
+                                                       : unit_.describe(own);
+        if (!description.serial.empty()) description.serial = "SIM-" + std::to_string(number_);
+        return description;
+    }
 
   private:
     std::string outer(const std::string& path) const {
@@ -65,6 +73,7 @@ class SimBench::Slot : public link::Transport {
     SimTransport unit_;
     std::string pathPrefix_;
     std::string hubPort_;
+    int number_;
 };
 
 SimBench::SimBench(const SimOptions& options) {
@@ -116,6 +125,14 @@ std::string SimBench::portPathOf(const std::string& path) {
     for (const auto& s : slots_) {
         std::string port = s->portPathOf(path);
         if (!port.empty()) return port;
+    }
+    return {};
+}
+
+link::UsbDescription SimBench::describe(const std::string& path) {
+    for (const auto& s : slots_) {
+        link::UsbDescription description = s->describe(path);
+        if (!description.product.empty()) return description;
     }
     return {};
 }

@@ -12,7 +12,6 @@ const char* simSwitchesHelp() {
            "  zeros         every answer is 64 zero bytes\n"
            "  late[=N]      every answer (after the first N) arrives just after the read's wait\n"
            "  samepath      a unit plugged in again comes back at the path it left\n"
-           "  hostwait=MS   the host's read wait with the simulated unit (default 1000)\n"
            "  unplug=N      gone after N output reports (0: not present at start)\n"
            "  replug=MS     with unplug: back MS milliseconds after leaving, at another path\n"
            "  restart       with replug: back restarted, not still expecting a download's data\n"
@@ -20,15 +19,19 @@ const char* simSwitchesHelp() {
            "  refuse=N      the system does not take output report N (1 = the first)\n"
            "  units=N       N units on one bench, each with its own flash and link (1 to 64)\n"
            "  corrupt       flash writes lose a bit now and then\n"
-           "  unchecked     the unit's own view of the wire reports nothing it sees wrong\n"
            "  polls=N|never the checksum is ready after N status polls, or never\n"
            "  usb           every report takes 1 ms each way, as on full-speed USB\n"
            "  delay=US      every report takes US microseconds each way\n"
-           "  coarse        with usb or delay: that pace kept by sleeping alone (no CPU spent)\n"
            "  base=N        low byte of the timing block address (default 0x20)\n"
            "  basehigh=N    high byte of the timing block address (default 0x01)\n"
            "  extra=N       N other HID interfaces listed before the unit\n"
            "  id=VVVV:PPPP  the unit's vendor and product identifier (default 17a7:0001)\n";
+}
+
+const char* simTestSwitchesHelp() {
+    return "  hostwait=MS   the host's read wait with the simulated unit (default 1000)\n"
+           "  unchecked     the unit's own view of the wire reports nothing it sees wrong\n"
+           "  coarse        with usb or delay: that pace kept by sleeping alone (no CPU spent)\n";
 }
 
 }  // namespace kavo3::sim

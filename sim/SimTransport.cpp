@@ -300,4 +300,14 @@ std::string SimTransport::portPathOf(const std::string& path) {
     return {};
 }
 
+link::UsbDescription SimTransport::describe(const std::string& path) {
+    if (path != unitPath() || device_->unplugged) return {};
+    link::UsbDescription description;
+    description.version = 0x0111;
+    description.manufacturer = "kavo3tool simulation";
+    description.product = "KAVO-3 (simulated)";
+    description.serial = "SIM-1";
+    return description;
+}
+
 }  // namespace kavo3::sim

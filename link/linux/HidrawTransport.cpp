@@ -415,4 +415,32 @@ std::string HidrawTransport::portPathOf(const std::string& path) {
     return {};
 }
 
+UsbDescription HidrawTransport::describe(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path dir = fs::canonical(fs::path(sysfsDirOf(path)) / "device", error);
+    if (error) return {};
+    // hidrawN/device is the HID device; the USB interface is above it, the USB device above
+    // that: the first folder up that has idVendor.
+    for (int up = 0; up < 4 && !fs::exists(dir / "idVendor", error); ++up) {
+        if (!dir.has_relative_path()) return {};
+        dir = dir.parent_path();
+    }
+    if (!fs::exists(dir / "idVendor", error)) return {};
+    const auto line = [&dir](const char* name) -> std::string {
+        const auto bytes = readSmallFile((dir / name).string(), 512);
+        if (!bytes) return {};
+        std::string text(bytes->begin(), bytes->end());
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+        return text;
+    };
+    UsbDescription description;
+    if (const auto version = parseHex(line("bcdDevice")); version && *version <= 0xFFFF)
+        description.version = static_cast<std::uint16_t>(*version);
+    description.manufacturer = line("manufacturer");
+    description.product = line("product");
+    description.serial = line("serial");
+    return description;
+}
+
 }  // namespace kavo3::link

@@ -22,6 +22,9 @@ class HidrawTransport : public Transport {
     std::string permissionHint() const override;
     // HID_PHYS of the node's device in sysfs, e.g. usb-0000:00:14.0-1.2/input0.
     std::string portPathOf(const std::string& path) override;
+    // From the USB device above the node's HID device in sysfs: bcdDevice, manufacturer,
+    // product, serial.
+    UsbDescription describe(const std::string& path) override;
 
   protected:
     // Opens the device node for reading and writing: a descriptor, or -errno.

@@ -459,4 +459,33 @@ std::string WinHidTransport::permissionHint() const {
 
 std::string WinHidTransport::portPathOf(const std::string& path) { return usbLocationOf(path); }
 
+namespace {
+
+// One of the device's strings as UTF-8; empty when it has none.
+std::string deviceString(HANDLE file, decltype(&::HidD_GetProductString) get) {
+    wchar_t wide[127] = {};  // USB strings hold at most 126 characters
+    if (!get(file, wide, sizeof wide - sizeof(wchar_t))) return {};
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return {};
+    std::string text(static_cast<std::size_t>(length - 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
+    return text;
+}
+
+}  // namespace
+
+UsbDescription WinHidTransport::describe(const std::string& path) {
+    UniqueHandle file(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    if (!file) return {};
+    UsbDescription description;
+    HIDD_ATTRIBUTES a{};
+    a.Size = sizeof a;
+    if (::HidD_GetAttributes(file.get(), &a)) description.version = a.VersionNumber;
+    description.manufacturer = deviceString(file.get(), &::HidD_GetManufacturerString);
+    description.product = deviceString(file.get(), &::HidD_GetProductString);
+    description.serial = deviceString(file.get(), &::HidD_GetSerialNumberString);
+    return description;
+}
+
 }  // namespace kavo3::link::windows

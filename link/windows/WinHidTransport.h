@@ -40,6 +40,9 @@ class WinHidTransport : public Transport {
     std::string permissionHint() const override;
     // The USB device's location path (link/windows/UsbLocation.h).
     std::string portPathOf(const std::string& path) override;
+    // HidD_GetAttributes' VersionNumber and the device's strings, through an open for neither
+    // reading nor writing, which a program that holds the interface does not refuse.
+    UsbDescription describe(const std::string& path) override;
 
   private:
     const SetupApi& api_;

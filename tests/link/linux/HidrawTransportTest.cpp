@@ -389,5 +389,31 @@ TEST_F(HidrawTest, HandleClosesItsDescriptor) {
     EXPECT_EQ(testing::openDescriptorCount(), before);
 }
 
+// The USB device's strings come from the folder above the HID device that has idVendor, as
+// the kernel lays out a USB HID interface; a node without one describes nothing.
+TEST_F(HidrawTest, DescribesTheUsbDeviceAboveTheHidDevice) {
+    namespace fs = std::filesystem;
+    const fs::path usb = fs::path(sysfs.sys()) / "devices" / "usb1" / "1-2";
+    const fs::path hid = usb / "1-2:1.0" / "0003:17A7:0001.0004";
+    fs::create_directories(hid);
+    std::ofstream(usb / "idVendor") << "17a7\n";
+    std::ofstream(usb / "bcdDevice") << "0203\n";
+    std::ofstream(usb / "manufacturer") << "Maker\n";
+    std::ofstream(usb / "product") << "KAVO-3\n";
+    const fs::path entry = fs::path(sysfs.sys()) / "class" / "hidraw" / "hidraw3";
+    fs::create_directories(entry);
+    fs::create_directory_symlink(hid, entry / "device");
+    sysfs.addUnit("hidraw4", 0x17A7, 1);
+
+    const UsbDescription described = transport.describe(sysfs.node("hidraw3"));
+    EXPECT_EQ(described.version, 0x0203);
+    EXPECT_EQ(described.manufacturer, "Maker");
+    EXPECT_EQ(described.product, "KAVO-3");
+    EXPECT_EQ(described.serial, "");  // no serial file: the device has none
+    const UsbDescription bare = transport.describe(sysfs.node("hidraw4"));
+    EXPECT_FALSE(bare.version);
+    EXPECT_EQ(bare.product, "");
+}
+
 }  // namespace
 }  // namespace kavo3::link
