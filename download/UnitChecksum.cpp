@@ -1,0 +1,77 @@
+#include "download/UnitChecksum.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <span>
+
+#include "download/FileSum.h"
+
+namespace kavo3::download {
+
+namespace {
+
+constexpr std::uint8_t kStatusPoll = 0;
+constexpr std::uint8_t kChecksumRequest = 6;
+// The download's settle wait between polls.
+constexpr int kSettleTicks = 2;
+
+constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
+    return static_cast<std::uint8_t>(value >> (8 * index));
+}
+
+}  // namespace
+
+UnitChecksum askUnitChecksum(link::Conversation& talk, std::uint32_t address,
+                             std::uint32_t length, const ChecksumPacing& pacing) {
+    UnitChecksum out;
+    talk.send({kChecksumRequest, 0, byteOf(address, 0), byteOf(address, 1), byteOf(address, 2),
+               byteOf(length, 0), byteOf(length, 1), byteOf(length, 2)});
+    if (!talk.live()) {
+        out.answer = UnitChecksum::Answer::UnitGone;
+        return out;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + pacing.wait;
+    for (;;) {
+        pacing.settleWait(kSettleTicks);
+        if (pacing.stopRequested && pacing.stopRequested()) {
+            out.answer = UnitChecksum::Answer::Stopped;
+            return out;
+        }
+        // The poll leaves CommandBytes holding the checksum request.
+        talk.send({kStatusPoll, 0, 0, 0, 0, 0, 0, 0}, link::Meant::Command, false);
+        const bool answered = talk.read();
+        if (!talk.live()) {
+            out.answer = UnitChecksum::Answer::UnitGone;
+            return out;
+        }
+        // A unit that leaves a poll unanswered is not about to say that its sum is ready.
+        if (!answered) return out;
+        const auto& answer = talk.link().ReadBuffer;
+        if (answer[1] == 1) {
+            out.answer = UnitChecksum::Answer::Ready;
+            out.sum = static_cast<std::uint16_t>(answer[3] * 256 + answer[2]);
+            pacing.settleWait(kSettleTicks);
+            return out;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return out;
+    }
+}
+
+std::optional<std::uint16_t> fileChecksum(const std::filesystem::path& file, std::uint32_t length) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::uint16_t sum = 0;
+    std::array<char, 4096> chunk{};
+    for (std::uint32_t left = length; left > 0;) {
+        const auto want = static_cast<std::streamsize>(std::min<std::uint32_t>(left, chunk.size()));
+        in.read(chunk.data(), want);
+        if (in.gcount() != want) return std::nullopt;
+        sum = addToSum(sum, std::span(reinterpret_cast<const std::uint8_t*>(chunk.data()),
+                                      static_cast<std::size_t>(want)));
+        left -= static_cast<std::uint32_t>(want);
+    }
+    return sum;
+}
+
+}  // namespace kavo3::download
