@@ -12,6 +12,8 @@
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/Output.h"
 #include "cli/OutputFile.h"
 #include "cli/Progress.h"
 
@@ -52,7 +54,8 @@ int runFreeze(const UnitOptions& unitOptions, bool on) {
     if (!unit->connect()) return kExitNoUnit;
     capture::sendFreeze(unit->talk(), on ? 1 : 0);
     if (!unit->stayedConnected()) return kExitNoUnit;
-    std::printf("%s\n", on ? "picture frozen" : "picture live");
+    result("%s\n", on ? "picture frozen" : "picture live");
+    report()["frozen"] = on;
     return kExitOk;
 }
 
@@ -82,9 +85,9 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     std::unique_ptr<Progress> progress;
     capture::CaptureCallbacks callbacks;
     callbacks.frameInformation = [&](const capture::FrameSizes& sizes) {
-        printText(stdout, "%s\n",
-                  sizes.accepted() ? capture::sizeText(sizes).c_str() : capture::kRejectedText);
-        std::fflush(stdout);
+        result("%s\n", sizes.accepted() ? capture::sizeText(sizes).c_str() : capture::kRejectedText);
+        report()["width"] = sizes.ActiveWidth;
+        report()["height"] = sizes.FrameHeight;
         if (sizes.accepted())
             progress = std::make_unique<Progress>(
                 "capture", static_cast<std::uint64_t>(sizes.FrameHeight), Progress::Unit::Lines);
@@ -124,7 +127,8 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
                      finalName.c_str());
         return kExitFailure;
     }
-    std::printf("wrote %s\n", finalName.c_str());
+    cli::result("wrote %s\n", finalName.c_str());
+    report()["file"] = finalName;
     return kExitOk;
 }
 

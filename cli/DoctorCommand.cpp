@@ -3,6 +3,8 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/Output.h"
 #include "cli/UnitSource.h"
 #include "link/Diagnosis.h"
 
@@ -24,15 +26,24 @@ int runDoctor(const UnitOptions& options) {
 #endif
     setup.settleWait = settleWait;
     const std::vector<link::Finding> findings = link::diagnose(source->all(), setup);
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const link::Finding& finding : findings) {
         const char* mark = finding.kind == link::Finding::Kind::Problem ? "problem"
                            : finding.kind == link::Finding::Kind::Note  ? "note"
                                                                         : "ok";
-        std::printf("%-7s %-10s %s\n", mark, finding.topic.c_str(), finding.text.c_str());
-        if (!finding.remedy.empty()) std::printf("%18s-> %s\n", "", finding.remedy.c_str());
+        result("%-7s %-10s %s\n", mark, finding.topic.c_str(), finding.text.c_str());
+        if (!finding.remedy.empty()) result("%18s-> %s\n", "", finding.remedy.c_str());
+        list.push_back({{"kind", mark},
+                        {"topic", finding.topic},
+                        {"text", finding.text},
+                        {"remedy", finding.remedy.empty() ? nlohmann::ordered_json(nullptr)
+                                                          : nlohmann::ordered_json(finding.remedy)}});
     }
-    if (link::unitWouldWork(findings)) {
-        std::printf("The unit would work.\n");
+    const bool works = link::unitWouldWork(findings);
+    report()["findings"] = std::move(list);
+    report()["would_work"] = works;
+    if (works) {
+        result("The unit would work.\n");
         return kExitOk;
     }
     return kExitNoUnit;

@@ -85,10 +85,10 @@ std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode) {
 }
 
 std::string checkFlashSize(const std::string& text) {
-    const auto value = parseNumber(text);
+    const auto value = parseSize(text);
     if (!value || *value < download::kSmallBlockBytes || *value > kLargestFlashSize ||
         (*value & (*value - 1)) != 0)
-        return "not a flash size: a power of two from 0x1000 to 0x1000000 (16 MiB): " + text;
+        return "not a flash size: a power of two from 4K to 16M (0x1000 to 0x1000000): " + text;
     return {};
 }
 

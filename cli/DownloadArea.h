@@ -26,7 +26,8 @@ struct DownloadRequest {
 // outside the flash or off the erase blocks' boundaries.
 std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode);
 
-// "" when `text` is a flash size kavo3cli takes (a power of two up to 16 MiB), else why not.
+// "" when `text` is a flash size kavo3cli takes (a power of two up to 16 MiB, 64K or 2M
+// written either way), else why not.
 std::string checkFlashSize(const std::string& text);
 
 }  // namespace kavo3::cli

@@ -8,6 +8,8 @@
 #include "cli/ConsoleText.h"
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/Output.h"
 #include "cli/Progress.h"
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
@@ -44,6 +46,26 @@ void sayStopped(const char* file, std::uint32_t address, std::uint32_t written,
     }
 }
 
+// The outcome in the words of the summary of several units.
+const char* verdictWord(download::Outcome outcome) {
+    switch (outcome) {
+        case download::Outcome::WriteOk:
+            return "Write OK";
+        case download::Outcome::SumMismatch:
+            return "Write error";
+        case download::Outcome::Stopped:
+            return "stopped, padded";
+        case download::Outcome::ChecksumTimeout:
+            return "checksum never ready";
+        case download::Outcome::UnitGone:
+            return "unit gone";
+        case download::Outcome::WriteRefused:
+            return "write refused";
+        default:
+            return "file not read to the end";
+    }
+}
+
 }  // namespace
 
 int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) {
@@ -68,12 +90,16 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     std::string lastStatus;
     download::DownloadCallbacks callbacks;
     // The texts of the main window's status line, each once; a bar stands in for the offsets.
+    // The phases are progress; the verdict at the end is the result.
     callbacks.status = [&](const std::string& text) {
         if (text == lastStatus) return;
         lastStatus = text;
         if (dataStarted) progress.finish();
-        printText(stdout, "%s\n", text.c_str());
-        std::fflush(stdout);
+        const bool verdict = text.starts_with("Chack sum=") || text.starts_with("Write error");
+        if (verdict)
+            result("%s\n", text.c_str());
+        else
+            note("%s\n", text.c_str());
     };
     callbacks.progress = [&](std::uint32_t offset) {
         if (!dataStarted) dataStart = std::chrono::steady_clock::now();
@@ -99,8 +125,24 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     download::RomDownload run(unit->link(), std::move(callbacks));
     const download::DownloadResult result = run.run(unit->talk(), address, path);
     progress.finish();
+    nlohmann::ordered_json& doc = report();
+    doc["file"] = file;
+    doc["address"] = address;
+    doc["length"] = length;
     // Whatever the verdict, it stands only when the one unit took and answered everything.
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!unit->stayedConnected()) {
+        doc["verdict"] = verdictWord(download::Outcome::UnitGone);
+        return kExitNoUnit;
+    }
+    const bool summed = result.outcome == download::Outcome::WriteOk ||
+                        result.outcome == download::Outcome::SumMismatch;
+    doc["verdict"] = verdictWord(result.outcome);
+    doc["file_sum"] = summed ? nlohmann::ordered_json(result.fileSum) : nullptr;
+    doc["results"] = nlohmann::ordered_json::array(
+        {{{"unit", unit->link().DevicePath()},
+          {"verdict", verdictWord(result.outcome)},
+          {"rom_sum", summed ? nlohmann::ordered_json(result.romSum) : nullptr},
+          {"file_sum", summed ? nlohmann::ordered_json(result.fileSum) : nullptr}}});
 
     switch (result.outcome) {
         case download::Outcome::Stopped:

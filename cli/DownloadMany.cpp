@@ -13,6 +13,8 @@
 #include "cli/Commands.h"
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/Output.h"
 #include "cli/Progress.h"
 #include "cli/UnitSource.h"
 #include "download/ErasePlan.h"
@@ -121,15 +123,15 @@ class ProgressLines {
         : runs_(runs), total_(total) {}
 
     void draw(bool again) {
-        if (again) std::printf("\x1b[%zuA", runs_.size());
+        if (again) std::fprintf(stderr, "\x1b[%zuA", runs_.size());
         for (const auto& run : runs_) {
             const std::uint32_t sent = run->sent.load(std::memory_order_relaxed);
             const int percent = static_cast<int>(std::uint64_t{sent} * 100 / total_);
             const bool done = run->done.load(std::memory_order_acquire);
-            std::printf("\x1b[2K%-32s %3d %%  %s\n", run->name.c_str(), percent,
-                        done ? run->verdict.c_str() : "");
+            std::fprintf(stderr, "\x1b[2K%-32s %3d %%  %s\n", run->name.c_str(), percent,
+                         done ? run->verdict.c_str() : "");
         }
-        std::fflush(stdout);
+        std::fflush(stderr);
     }
 
   private:
@@ -150,45 +152,34 @@ void printTable(const std::vector<std::unique_ptr<UnitRun>>& runs) {
     }
 }
 
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-            continue;
-        }
-        out += c;
+// The summary in the run's JSON document: one result per unit.
+void addToReport(const std::vector<std::unique_ptr<UnitRun>>& runs) {
+    nlohmann::ordered_json results = nlohmann::ordered_json::array();
+    bool alike = true;
+    for (const auto& run : runs) {
+        const bool summed = run->exitCode == kExitOk || run->exitCode == kExitChecksumMismatch;
+        results.push_back(
+            {{"unit", run->name},
+             {"verdict", run->verdict},
+             {"exit", run->exitCode},
+             {"rom_sum", summed ? nlohmann::ordered_json(run->result.romSum) : nullptr},
+             {"file_sum", summed ? nlohmann::ordered_json(run->result.fileSum) : nullptr},
+             {"seconds", run->seconds}});
+        alike = alike && run->verdict == runs.front()->verdict;
     }
-    return out + "\"";
-}
-
-void printJson(const std::vector<std::unique_ptr<UnitRun>>& runs, int exitCode) {
-    std::printf("{\"exit\": %d, \"units\": [", exitCode);
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        const UnitRun& run = *runs[i];
-        const bool summed = run.exitCode == kExitOk || run.exitCode == kExitChecksumMismatch;
-        std::printf("%s\n  {\"unit\": %s, \"verdict\": %s, \"exit\": %d, ", i ? "," : "",
-                    jsonText(run.name).c_str(), jsonText(run.verdict).c_str(), run.exitCode);
-        if (summed)
-            std::printf("\"rom\": \"%s\", \"file\": \"%s\", ", hex(run.result.romSum).c_str(),
-                        hex(run.result.fileSum).c_str());
-        else
-            std::printf("\"rom\": null, \"file\": null, ");
-        std::printf("\"seconds\": %.3f}", run.seconds);
-    }
-    std::printf("\n]}\n");
+    report()["verdict"] = runs.empty() ? "no unit" : alike ? runs.front()->verdict : "mixed";
+    report()["results"] = std::move(results);
 }
 
 }  // namespace
 
-int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, bool allUnits,
-                    bool json) {
+int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, bool allUnits) {
     int exitCode = kExitOk;
     const std::uint32_t length = checkDownload(request, exitCode);
     if (length == 0) return exitCode;
+    report()["file"] = request.file;
+    report()["address"] = request.address;
+    report()["length"] = length;
     auto source = UnitSource::create(options, exitCode);
     if (!source) return exitCode;
 
@@ -229,7 +220,7 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
     const download::StopSignals stop(
         "\nkavo3cli: download abandoned: units in their data phase still expect data and take "
         "every command as flash data. Switch them off and on before using them again.\n");
-    const bool terminal = !json && stdoutIsTerminal();
+    const bool terminal = progressShown();
     ProgressLines lines(runs, download::paddedLength(length));
     if (terminal) lines.draw(false);
     std::vector<std::thread> threads;
@@ -255,10 +246,8 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
         if (run->exitCode == kExitInterrupted) run->exitCode = stop.exitStatus();
         worst = std::max(worst, run->exitCode);
     }
-    if (json)
-        printJson(runs, worst);
-    else
-        printTable(runs);
+    addToReport(runs);
+    if (!outputMode().json) printTable(runs);
     return worst;
 }
 

@@ -5,6 +5,8 @@
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/Output.h"
 #include "cli/Numbers.h"
 #include "remote/RemoteKeyPress.h"
 #include "remote/RemoteKeys.h"
@@ -21,19 +23,29 @@ const remote::RemoteKey* keyNamed(const std::string& name) {
     return nullptr;
 }
 
+nlohmann::ordered_json keyJson(const remote::RemoteKey& key) {
+    return {{"name", std::string(key.shortName)},
+            {"code", key.code ? nlohmann::ordered_json(*key.code) : nullptr},
+            {"design", std::string(key.name)},
+            {"legend", std::string(key.legend)}};
+}
+
 }  // namespace
 
 int listKeys() {
-    printText(stdout, "%-16s %-5s %-10s %s\n", "name", "code", "design", "legend");
+    result("%-16s %-5s %-10s %s\n", "name", "code", "design", "legend");
+    nlohmann::ordered_json keys = nlohmann::ordered_json::array();
     for (const remote::RemoteKey& key : remote::remoteKeys()) {
         const std::string code = key.code ? std::to_string(*key.code) : "-";
-        printText(stdout, "%-16.*s %-5s %-10.*s %.*s%s%.*s\n",
+        keys.push_back(keyJson(key));
+        result("%-16.*s %-5s %-10.*s %.*s%s%.*s\n",
                   static_cast<int>(key.shortName.size()), key.shortName.data(), code.c_str(),
                   static_cast<int>(key.name.size()), key.name.data(),
                   static_cast<int>(key.legend.size()), key.legend.data(),
                   key.context.empty() ? "" : " / ", static_cast<int>(key.context.size()),
                   key.context.data());
     }
+    report()["keys"] = std::move(keys);
     return kExitOk;
 }
 
@@ -59,9 +71,10 @@ int runKey(const UnitOptions& unitOptions, const std::string& name) {
     if (!unit->connect()) return kExitNoUnit;
     remote::pressRemoteKey(unit->talk(), *key->code);
     if (!unit->stayedConnected()) return kExitNoUnit;
-    printText(stdout, "pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
-              key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),
-              static_cast<unsigned>(*key->code));
+    result("pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
+           key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),
+           static_cast<unsigned>(*key->code));
+    report()["key"] = keyJson(*key);
     return kExitOk;
 }
 

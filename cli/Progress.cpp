@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cli/Output.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -23,6 +25,8 @@ bool stdoutIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
 #endif
 }
+
+bool progressShown() { return stderrIsTerminal() && !outputMode().quiet; }
 
 Progress::Progress(std::string label, std::uint64_t total, Unit unit, bool terminal)
     : label_(std::move(label)),
@@ -49,22 +53,11 @@ void Progress::show(std::uint64_t done) {
         start_ = now;
     }
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    if (terminal_) {
-        // Ask the clock again only after a few more steps; a step can be a single report.
-        nextCheck_ = done + std::max<std::uint64_t>(total_ / 1000, 1);
-        if (drawn_ && now - lastDrawn_ < kRedrawInterval && done < total_) return;
-        lastDrawn_ = now;
-        drawBar(done, seconds);
-        return;
-    }
-    const int tenth = static_cast<int>(done * 10 / total_);
-    nextCheck_ = (static_cast<std::uint64_t>(tenth) + 1) * total_ / 10;
-    while (nextCheck_ * 10 / total_ <= static_cast<std::uint64_t>(tenth)) ++nextCheck_;
-    if (tenth == lastTenth_) return;
-    lastTenth_ = tenth;
-    std::printf("%s: %3d %%  %s\n", label_.c_str(), tenth * 10,
-                rateText(seconds > 0 ? static_cast<double>(done) / seconds : 0).c_str());
-    std::fflush(stdout);
+    // Ask the clock again only after a few more steps; a step can be a single report.
+    nextCheck_ = done + std::max<std::uint64_t>(total_ / 1000, 1);
+    if (drawn_ && now - lastDrawn_ < kRedrawInterval && done < total_) return;
+    lastDrawn_ = now;
+    drawBar(done, seconds);
 }
 
 void Progress::drawBar(std::uint64_t done, double seconds) {
@@ -78,17 +71,24 @@ void Progress::drawBar(std::uint64_t done, double seconds) {
         const auto remaining = static_cast<long>(static_cast<double>(total_ - done) / rate + 0.5);
         std::snprintf(left, sizeof left, "%ld:%02ld left", remaining / 60, remaining % 60);
     }
-    std::printf("\r%s [%s] %3d %%  %s  %-12s", label_.c_str(), bar.c_str(),
-                static_cast<int>(fraction * 100), rateText(rate).c_str(), left);
-    std::fflush(stdout);
+    std::fprintf(stderr, "\r%s [%s] %3d %%  %s  %-12s", label_.c_str(), bar.c_str(),
+                 static_cast<int>(fraction * 100), rateText(rate).c_str(), left);
+    std::fflush(stderr);
     drawn_ = true;
+    drawnDone_ = done;
 }
 
 void Progress::finish() {
     if (finished_) return;
     if (terminal_ && drawn_) {
-        std::printf("\n");
-        std::fflush(stdout);
+        // The last steps may have come faster than the redraws: the bar ends where the work
+        // did, at 100 % when it is all done.
+        const std::uint64_t done = std::min(done_, total_);
+        if (done != drawnDone_)
+            drawBar(done, std::chrono::duration<double>(std::chrono::steady_clock::now() - start_)
+                              .count());
+        std::fprintf(stderr, "\n");
+        std::fflush(stderr);
     }
     finished_ = true;
 }

@@ -6,6 +6,8 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/Output.h"
 #include "cli/UnitSource.h"
 #include "link/ConnectionCheck.h"
 
@@ -20,21 +22,25 @@ int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
         auto source = UnitSource::create(unitOptions, exitCode);
         if (!source) return exitCode;
         const std::vector<link::UnitEntry> units = source->units();
-        std::printf("units: %zu\n", units.size());
+        result("units: %zu\n", units.size());
         for (const link::UnitEntry& entry : units)
-            std::printf("  %04x:%04x  port %s  node %s\n", entry.identity.VendorID,
+            result("  %04x:%04x  port %s  node %s\n", entry.identity.VendorID,
                         entry.identity.ProductID,
                         entry.portPath.empty() ? "-" : entry.portPath.c_str(), entry.path.c_str());
         // What the search examined and what it made of each interface, as the trace says it.
         unit->trace().setNoteListener([](std::string_view text) {
-            std::printf("  %.*s\n", static_cast<int>(text.size()), text.data());
+            result("  %.*s\n", static_cast<int>(text.size()), text.data());
         });
-        std::printf("search:\n");
+        result("search:\n");
     }
     link::DeviceLink& link = unit->link();
     const link::Connection connection = link::checkConnection(link, settleWait);
     unit->trace().setNoteListener({});
 
+    nlohmann::ordered_json& doc = report();
+    doc["connection"] = connection == link::Connection::Ready    ? "answered"
+                        : connection == link::Connection::Silent ? "no answer"
+                                                                 : "not found";
     if (connection == link::Connection::NotFound) {
         if (link.unitProblem().empty())
             std::fprintf(stderr,
@@ -42,19 +48,27 @@ int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
                          listInterfaces ? "" : "; --list shows every HID interface examined");
         return kExitNoUnit;
     }
-    std::printf("unit: %04x:%04x at %s\n", link.DeviceAttributes.VendorID,
-                link.DeviceAttributes.ProductID, link.DevicePath().c_str());
-    std::printf("reports: output %u bytes, input %u bytes\n",
-                static_cast<unsigned>(link.DeviceCaps.OutputReportByteLength),
-                static_cast<unsigned>(link.DeviceCaps.InputReportByteLength));
+    result("unit: %04x:%04x at %s\n", link.DeviceAttributes.VendorID,
+           link.DeviceAttributes.ProductID, link.DevicePath().c_str());
+    result("reports: output %u bytes, input %u bytes\n",
+           static_cast<unsigned>(link.DeviceCaps.OutputReportByteLength),
+           static_cast<unsigned>(link.DeviceCaps.InputReportByteLength));
+    char identity[16];
+    std::snprintf(identity, sizeof identity, "%04x:%04x", link.DeviceAttributes.VendorID,
+                  link.DeviceAttributes.ProductID);
+    doc["unit"] = {{"node", link.DevicePath()},
+                   {"vid", std::string(identity, 4)},
+                   {"pid", std::string(identity + 5, 4)},
+                   {"output_report_bytes", link.DeviceCaps.OutputReportByteLength},
+                   {"input_report_bytes", link.DeviceCaps.InputReportByteLength}};
     if (connection == link::Connection::Silent) {
-        std::printf("connection check: no answer\n");
+        result("connection check: no answer\n");
         std::fprintf(stderr,
                      "kavo3cli: the unit does not answer. Check that it is switched on, then "
                      "unplug it and plug it in again.\n");
         return kExitNoUnit;
     }
-    std::printf("connection check: answered\n");
+    result("connection check: answered\n");
     return kExitOk;
 }
 

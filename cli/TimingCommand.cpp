@@ -9,6 +9,8 @@
 #include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/Output.h"
 #include "cli/Numbers.h"
 #include "cli/OutputFile.h"
 #include "timing/TimingFileIo.h"
@@ -62,13 +64,19 @@ std::unique_ptr<UnitSession> connectedUnit(const UnitOptions& options, int& exit
     return unit;
 }
 
+// The fourteen values, for people and in the JSON document (null where not readable).
 void printParameters(const timing::TimingState& state) {
+    nlohmann::ordered_json parameters = nlohmann::ordered_json::object();
     for (const auto& p : kTimingParameters) {
-        if (state.windowRead(p.lowByte))
-            std::printf("%-12s %d\n", p.name, p.valueIn(state.TimingRegisters));
-        else
-            std::printf("%-12s -   (not readable at this base address)\n", p.name);
+        if (state.windowRead(p.lowByte)) {
+            result("%-12s %d\n", p.name, p.valueIn(state.TimingRegisters));
+            parameters[p.name] = p.valueIn(state.TimingRegisters);
+        } else {
+            result("%-12s -   (not readable at this base address)\n", p.name);
+            parameters[p.name] = nullptr;
+        }
     }
+    report()["parameters"] = std::move(parameters);
 }
 
 }  // namespace
@@ -112,6 +120,7 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
     OpenTiming timing(*unit);
     // Nothing is written from a block that was not read whole from this unit.
     if (!unit->stayedConnected()) return kExitNoUnit;
+    report()["changes"] = nlohmann::ordered_json::array();
     for (const auto& [parameter, value] : changes) {
         if (!timing.state.windowRead(parameter->lowByte)) {
             outOfReach(parameter->name);
@@ -122,7 +131,8 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
         const int before = parameter->valueIn(timing.state.TimingRegisters);
         timing::changeParameter(timing.talk(), timing.state, *parameter, value);
         if (!unit->stayedConnected()) return kExitNoUnit;
-        std::printf("%-12s %d (was %d)\n", parameter->name, value, before);
+        result("%-12s %d (was %d)\n", parameter->name, value, before);
+        report()["changes"].push_back({{"name", parameter->name}, {"value", value}, {"was", before}});
     }
     return exitCode;
 }
@@ -142,7 +152,9 @@ int runTimingSave(const UnitOptions& options, const std::string& file) {
                      file.c_str());
         return kExitFailure;
     }
-    std::printf("saved %s (%zu bytes)\n", file.c_str(), timing::kTimingFileSize);
+    result("saved %s (%zu bytes)\n", file.c_str(), timing::kTimingFileSize);
+    report()["file"] = file;
+    report()["length"] = timing::kTimingFileSize;
     return kExitOk;
 }
 
@@ -181,8 +193,10 @@ int runTimingLoad(const UnitOptions& options, const std::string& file) {
     if (!last) return outOfReach("nothing was written");
     timing::writeEnd(timing.talk(), *last);
     if (!unit->stayedConnected()) return kExitNoUnit;
-    std::printf("loaded %s: %d of %zu windows written\n", file.c_str(), written,
-                timing::kTimingLoadWindows);
+    result("loaded %s: %d of %zu windows written\n", file.c_str(), written,
+           timing::kTimingLoadWindows);
+    report()["file"] = file;
+    report()["windows_written"] = written;
     printParameters(timing.state);
     // A load that reached only part of the registers did not load the file.
     return static_cast<std::size_t>(written) == timing::kTimingLoadWindows

@@ -22,7 +22,7 @@ std::unique_ptr<UnitSession> UnitSession::create(const UnitOptions& options, int
     if (!session->source_) return nullptr;
     UnitSource& source = *session->source_;
     if (options.devices.size() > 1) {
-        std::fprintf(stderr, "kavo3cli: only 'download' takes --device more than once\n");
+        std::fprintf(stderr, "kavo3cli: only 'download' and 'verify' take --device more than once\n");
         exitCode = kExitUsage;
         return nullptr;
     }
@@ -106,8 +106,8 @@ bool UnitSession::connect() {
     }
     if (!chosen_.empty() && link_->unitProblem().empty()) {
         std::fprintf(stderr,
-                     "kavo3cli: no KAVO-3 at %s. 'kavo3cli status --list' lists the units "
-                     "attached, by port path and node path.\n",
+                     "kavo3cli: no KAVO-3 at %s. 'kavo3cli list' lists the units attached, "
+                     "by port path and node path.\n",
                      chosen_.c_str());
         return false;
     }

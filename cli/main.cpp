@@ -8,7 +8,11 @@
 #include "cli/ConsoleText.h"
 #include "cli/DownloadArea.h"
 #include "cli/ExitCodes.h"
+#include "cli/Help.h"
+#include "cli/JsonReport.h"
 #include "cli/Numbers.h"
+#include "cli/Output.h"
+#include "cli/Suggestions.h"
 #include "download/ErasePlan.h"
 #include "link/ProgramName.h"
 #include "link/TickPeriod.h"
@@ -22,8 +26,8 @@ namespace {
 using namespace kavo3::cli;
 
 constexpr const char* kCommonOptions =
-    "Every subcommand also takes --sim[=SWITCHES], --trace FILE and --tick-ms N (see kavo3cli\n"
-    "--help).\n";
+    "Every subcommand also takes --device ID, --json, --quiet, --sim[=SWITCHES], --trace FILE\n"
+    "and --tick-ms N (see kavo3cli --help).\n";
 
 // A 24-bit flash address, decimal or 0x hexadecimal.
 std::string checkAddress(const std::string& text) {
@@ -88,6 +92,8 @@ int main(int argc, char** argv) {
     kavo3::link::setProgramName("kavo3cli");
     useUtf8Console();
     CLI::App app{"kavo3cli: the KAVO-3 tool from the command line", "kavo3cli"};
+    // Before any subcommand: each takes the layout its parent has when it is made.
+    useReadableHelp(app);
     app.footer(
         "Nothing is sent to the unit for a download area outside its flash (2 MiB unless\n"
         "--flash-size says more; exit 64), a download file over 1 MiB (unless --first-mib;\n"
@@ -96,7 +102,8 @@ int main(int argc, char** argv) {
         downloadAddressRule() +
         "Exit status: 0 success, 1 output or trace file not written, 2 no unit (not found, in\n"
         "use by another program, no answer, or gone, silent or plugged in again at any point\n"
-        "of the run; no file is written), 3 input file refused, 4 checksum mismatch,\n"
+        "of the run; no file is written), 3 input file refused, 4 checksum mismatch (download,\n"
+        "verify) or timing files that differ (timing diff),\n"
         "5 checksum never ready, 6 frame rejected, 7 unit not in the capture setting (FPGA\n"
         "SELECT B2), 8 timing registers out of reach at the unit's block address, 64 bad\n"
         "usage, 70 (--sim only) the simulated unit saw a report where it does not belong,\n"
@@ -104,7 +111,9 @@ int main(int argc, char** argv) {
         "rest of its data as 0xFF).\n"
         "One program at a time holds the unit; a second one is refused before it sends "
         "anything.\n\n" +
-        timingNamesHelp() + "\n--sim switches, comma-separated:\n" + kavo3::sim::simSwitchesHelp());
+        "--sim switches, comma-separated:\n" + kavo3::sim::simSwitchesHelp() +
+        "\nSwitches for the tests of the tool itself, not for trying it:\n" +
+        kavo3::sim::simTestSwitchesHelp());
     app.require_subcommand(1);
     app.set_version_flag("--version", kavo3::version::versionLine("kavo3cli"),
                          "Print the program, its version and the commit it was built from");
@@ -120,7 +129,7 @@ int main(int argc, char** argv) {
         ->type_name("FILE");
     app.add_option("--device", unit.devices,
                    "Which unit, by its port path (stays with the hub port) or node path, as "
-                   "'status --list' names them; download takes it more than once")
+                   "'list' names them; download and verify take it more than once")
         ->type_name("ID")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -130,6 +139,17 @@ int main(int argc, char** argv) {
                    "for a unit that answers but fails erases or timing loads")
         ->type_name("N");
 
+    OutputMode outputs;
+    app.add_flag("--json", outputs.json,
+                 "Results as one JSON document on standard output (docs/kavo3cli.md has its "
+                 "schema)");
+    app.add_flag("--quiet,-q", outputs.quiet,
+                 "No progress and no notes on standard error; results and failures only");
+
+    bool listCheck = false;
+    CLI::App* list = subcommand(app, "list", "Every unit attached, one line each");
+    list->add_flag("--check", listCheck, "Ask each unit that is free to answer the connection check");
+
     bool listInterfaces = false;
     CLI::App* status = subcommand(app, "status", "Search for the unit and check that it answers");
     status->add_flag("--list", listInterfaces,
@@ -138,48 +158,73 @@ int main(int argc, char** argv) {
 
     DownloadRequest downloadRequest;
     std::string address = hexAddress(kavo3::download::kDownloadAddress);
-    std::string flashSize = "0x200000";
+    std::string flashSize = "2M";
     CLI::App* download = subcommand(
         app, "download", "Write FILE into the unit's flash ROM and verify it by checksum");
     download->add_option("FILE", downloadRequest.file, "The file to write, at most 1 MiB")
-        ->required()
-        ->type_name("FILE");
+        ->required();
     download
         ->add_option("--address", address,
                      "Flash address; the area up to the file's end must lie inside the flash")
         ->capture_default_str()
-        ->check(CLI::Validator(checkAddress, "ADDR"));
+        ->check(CLI::Validator(checkAddress, ""))
+        ->type_name("ADDR");
     download
         ->add_option("--flash-size", flashSize,
-                     "The unit's flash size, for a unit known to have more than 2 MiB")
+                     "The unit's flash size (64K, 2M, ...), for a unit known to have more than 2 MiB")
         ->capture_default_str()
-        ->check(CLI::Validator(checkFlashSize, "SIZE"));
+        ->check(CLI::Validator(checkFlashSize, ""))
+        ->type_name("SIZE");
     bool allUnits = false;
-    bool json = false;
     download->add_flag("--all", allUnits,
                        "Every unit attached, in parallel; a summary table at the end");
-    download->add_flag("--json", json,
-                       "With --all or several --device: the summary as JSON on standard output");
     download->add_flag("--first-mib", downloadRequest.firstMib,
                        "Take a file over 1 MiB and write and verify only its first 1 MiB, as the "
                        "main window does (otherwise it is refused)");
 
+    CLI::App* verify = subcommand(
+        app, "verify",
+        "Whether FILE is in the unit's flash, by the unit's checksum; nothing is erased or written");
+    verify->add_option("FILE", downloadRequest.file, "The file that should be there")
+        ->required();
+    verify
+        ->add_option("--address", address, "Flash address the file was downloaded to")
+        ->capture_default_str()
+        ->check(CLI::Validator(checkAddress, ""))
+        ->type_name("ADDR");
+    verify
+        ->add_option("--flash-size", flashSize,
+                     "The unit's flash size (64K, 2M, ...), for a unit known to have more than 2 MiB")
+        ->capture_default_str()
+        ->check(CLI::Validator(checkFlashSize, ""))
+        ->type_name("SIZE");
+    verify->add_flag("--all", allUnits, "Every unit attached, one after the other");
+    verify->add_flag("--first-mib", downloadRequest.firstMib,
+                     "Take a file over 1 MiB and compare only its first 1 MiB, as a download "
+                     "writes it");
+
     CLI::App* timing = subcommand(app, "timing", "The unit's video timing registers");
     timing->require_subcommand(1);
-    CLI::App* timingShow = subcommand(*timing, "show", "Print the fourteen timing parameters");
+    std::string timingFile;
+    CLI::App* timingShow = subcommand(
+        *timing, "show", "Print the fourteen timing parameters, of the unit or of a saved FILE");
+    timingShow->add_option("FILE", timingFile, "A timing data file to show instead; no unit needed");
     std::vector<std::string> assignments;
     CLI::App* timingSet = subcommand(*timing, "set", "Change parameters, e.g. h2pos=120 vsw=6");
+    timingSet->footer(timingNamesHelp() + "\n" + kCommonOptions);
     timingSet->add_option("NAME=VALUE", assignments, "Parameter names as 'timing show' prints them")
         ->required();
-    std::string timingFile;
     CLI::App* timingSave =
         subcommand(*timing, "save", "Save the register image as a 257-byte timing data file");
     timingSave->add_option("FILE", timingFile, "The file to write, in a folder that exists")
-        ->required()
-        ->type_name("FILE");
+        ->required();
     CLI::App* timingLoad =
         subcommand(*timing, "load", "Load a timing data file and write it to the unit");
-    timingLoad->add_option("FILE", timingFile, "The file to read")->required()->type_name("FILE");
+    timingLoad->add_option("FILE", timingFile, "The file to read")->required();
+    std::vector<std::string> diffFiles;
+    CLI::App* timingDiff = subcommand(
+        *timing, "diff", "The parameters two timing data files differ in; no unit needed");
+    timingDiff->add_option("A B", diffFiles, "The two files")->required()->expected(2);
 
     std::string captureFile;
     bool leaveFrozen = false;
@@ -189,8 +234,7 @@ int main(int argc, char** argv) {
         ->add_option("FILE", captureFile,
                      "Where to save, in a folder that exists; the extension becomes .bmp, as in "
                      "the capture window")
-        ->required()
-        ->type_name("FILE");
+        ->required();
     capture->add_flag("--leave-frozen", leaveFrozen,
                       "Leave the picture frozen afterwards (default: live, as before a capture "
                       "from a freshly opened capture window)");
@@ -210,13 +254,23 @@ int main(int argc, char** argv) {
     CLI::App* doctor = subcommand(
         app, "doctor", "Say why the unit is not found or does not work, and what to do about it");
 
+    std::vector<std::string> helpTopic;
+    CLI::App* help = app.add_subcommand("help", "Help for kavo3cli, or for one subcommand");
+    help->add_option("SUBCOMMAND", helpTopic, "e.g. download, or timing set");
+
     try {
         app.parse(argc, argv);
         if (*key && keyName.empty() && !listKeyTable) throw CLI::RequiredError("KEY (or --list)");
     } catch (const CLI::ParseError& error) {
+        if (const std::string meant = didYouMean(app, argc, argv); !meant.empty()) {
+            std::fprintf(stderr, "%s\n", meant.c_str());
+            return kExitUsage;
+        }
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitUsage;
     }
+    if (*help) return printHelp(app, helpTopic);
+    setOutputMode(outputs);
     if (const std::string bad =
             kavo3::link::setTickPeriodFrom(tickMs.empty() ? nullptr : tickMs.c_str());
         !bad.empty()) {
@@ -228,22 +282,26 @@ int main(int argc, char** argv) {
     if (unit.simSwitches == "true") unit.simSwitches.clear();
 
     // Reading commands take the first unit where several are attached; the others must be told.
-    unit.writes = !*status && !*timingShow && !*doctor;
+    unit.writes = !*status && !*timingShow && !*doctor && !*list && !*verify;
+    beginReport(commandPath(app));
     const auto run = [&]() -> int {
+        if (*list) return runList(unit, listCheck);
         if (*status) return runStatus(unit, listInterfaces);
         if (*doctor) return runDoctor(unit);
         if (*download) {
             downloadRequest.address = *parseNumber(address);
-            downloadRequest.flashSize = *parseNumber(flashSize);
+            downloadRequest.flashSize = *parseSize(flashSize);
             if (allUnits || unit.devices.size() > 1)
-                return runDownloadMany(unit, downloadRequest, allUnits, json);
-            if (json) {
-                std::fprintf(stderr, "kavo3cli: --json goes with --all or several --device\n");
-                return kExitUsage;
-            }
+                return runDownloadMany(unit, downloadRequest, allUnits);
             return runDownload(unit, downloadRequest);
         }
-        if (*timingShow) return runTimingShow(unit);
+        if (*verify) {
+            downloadRequest.address = *parseNumber(address);
+            downloadRequest.flashSize = *parseSize(flashSize);
+            return runVerify(unit, downloadRequest, allUnits);
+        }
+        if (*timingShow) return timingFile.empty() ? runTimingShow(unit) : showTimingFile(timingFile);
+        if (*timingDiff) return diffTimingFiles(diffFiles[0], diffFiles[1]);
         if (*timingSet) return runTimingSet(unit, assignments);
         if (*timingSave) return runTimingSave(unit, timingFile);
         if (*timingLoad) return runTimingLoad(unit, timingFile);
@@ -252,5 +310,7 @@ int main(int argc, char** argv) {
         if (*freeze) return runFreeze(unit, freezeState == "on");
         return kExitUsage;
     };
-    return withSimulatedUnitsView(unit.simulated, run());
+    const int exitCode = withSimulatedUnitsView(unit.simulated, run());
+    printReport(exitCode);
+    return exitCode;
 }

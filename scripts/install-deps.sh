@@ -6,7 +6,7 @@ set -euo pipefail
 packages=("$@")
 [ ${#packages[@]} -gt 0 ] || packages=(
     cmake ninja-build g++ pkg-config
-    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libstb-dev
     qt6-base-dev qt6-translations-l10n libgl-dev libudev-dev
     fonts-ipafont-gothic
     xvfb xauth

@@ -1,0 +1,32 @@
+// Where kavo3cli's words go: results on standard output, progress and notes on standard error.
+// --quiet keeps the notes back; --json puts the results into one JSON document instead
+// (JsonReport.h), so that standard output holds nothing else.
+#pragma once
+
+namespace kavo3::cli {
+
+struct OutputMode {
+    bool json = false;
+    bool quiet = false;
+};
+
+void setOutputMode(OutputMode mode);
+const OutputMode& outputMode();
+
+// A result for people, printf-style; under --json the document says it instead.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void result(const char* format, ...);
+
+// Progress, phases and notes, printf-style: standard error, unless --quiet. Failures are not
+// notes: they go to standard error whatever the mode.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void note(const char* format, ...);
+
+// Whether standard error is a terminal, where progress is drawn as a bar.
+bool stderrIsTerminal();
+
+}  // namespace kavo3::cli
