@@ -15,6 +15,7 @@
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
 #include "cli/OutputFile.h"
+#include "cli/PngFile.h"
 #include "cli/Progress.h"
 
 namespace kavo3::cli {
@@ -60,8 +61,12 @@ int runFreeze(const UnitOptions& unitOptions, bool on) {
 }
 
 int runCapture(const UnitOptions& unitOptions, const std::string& file, bool leaveFrozen) {
-    // The name as the window's save makes it: the extension replaced by, or added as, ".bmp".
-    const std::string finalName = capture::finalBitmapPath(file);
+    // A name ending in .png gets a PNG; any other the BMP, named as the window's save names
+    // it (the extension replaced by, or added as, ".bmp"), and the user is told of a change.
+    const bool png = wantsPng(file);
+    const std::string finalName = png ? file : capture::finalBitmapPath(file);
+    if (finalName != file)
+        note("kavo3cli: writing a BMP as %s; name the file .png for a PNG\n", finalName.c_str());
     // Found out now, not after the unit was frozen and its whole frame read.
     int exitCode = checkOutputFile(file, finalName, "frame.bmp");
     if (exitCode != kExitOk) return exitCode;
@@ -120,7 +125,9 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
         return kExitInterrupted;
     }
 
-    if (!capture::WriteBitmapFile(argumentPath(finalName), frame)) {
+    const bool written = png ? writePngFile(argumentPath(finalName), frame)
+                             : capture::WriteBitmapFile(argumentPath(finalName), frame);
+    if (!written) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s; nothing was written. Check that the folder "
                      "exists and can be written to.\n",
@@ -129,6 +136,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     }
     cli::result("wrote %s\n", finalName.c_str());
     report()["file"] = finalName;
+    report()["format"] = png ? "png" : "bmp";
     return kExitOk;
 }
 

@@ -229,11 +229,11 @@ int main(int argc, char** argv) {
     std::string captureFile;
     bool leaveFrozen = false;
     CLI::App* capture = subcommand(
-        app, "capture", "Freeze the picture, read one frame and save it as a 24-bit BMP");
+        app, "capture", "Freeze the picture, read one frame and save it as a 24-bit BMP or a PNG");
     capture
         ->add_option("FILE", captureFile,
-                     "Where to save, in a folder that exists; the extension becomes .bmp, as in "
-                     "the capture window")
+                     "Where to save, in a folder that exists: a name ending in .png gets a PNG; "
+                     "any other a BMP, its extension made .bmp as in the capture window")
         ->required();
     capture->add_flag("--leave-frozen", leaveFrozen,
                       "Leave the picture frozen afterwards (default: live, as before a capture "

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix googletest \
-    libcli11-dev qt6-base-dev qt6-translations-l10n wine wine64 xz-utils
+    libcli11-dev nlohmann-json3-dev libstb-dev qt6-base-dev qt6-translations-l10n wine wine64 xz-utils
 
 source scripts/qt6-mingw.sh
 kavo3_find_qt6_mingw

@@ -1,7 +1,7 @@
 # capture: a frame saved as the window saves it; the frame or the unit's setting refused.
 include(${CMAKE_CURRENT_LIST_DIR}/CliTest.cmake)
 
-run_cli(EXIT 0 ARGS --sim=size=718x480 --trace wire.txt capture frame.png)
+run_cli(EXIT 0 ARGS --sim=size=718x480 --trace wire.txt capture frame.bmp)
 expect_match("${cli_out}" "画面情報：水平SIZE= 720dot , 垂直SIZE= 480dot , RGB　24bit" "size text")
 expect_size(frame.bmp 1036854)
 file(READ "${WORK}/frame.bmp" header LIMIT 26 HEX)
@@ -14,6 +14,7 @@ expect_match("${wire}" "OUT 00 16 00[^\n]*\nIN [^\n]*$" "freeze restored")
 
 run_cli(EXIT 0 ARGS --sim=size=128x101 capture frame --leave-frozen --trace frozen.txt)
 expect_size(frame.bmp 38838)
+expect_match("${cli_err}" "writing a BMP as frame.bmp" "the BMP's name told")
 read_trace(frozen.txt wire)
 expect_match("${wire}" "OUT 00 16 01[^\n]*\nIN [^\n]*$" "left frozen")
 
