@@ -52,10 +52,13 @@ int printHelp(const CLI::App& app, const std::vector<std::string>& topic) {
         }
         current = next;
     }
-    std::string prefix;
-    for (const CLI::App* parent = current->get_parent(); parent; parent = parent->get_parent())
-        prefix = parent->get_name() + (prefix.empty() ? "" : " ") + prefix;
-    std::fputs(current->help(prefix).c_str(), stdout);
+    std::string name;
+    for (const CLI::App* a = current; a; a = a->get_parent())
+        name = a->get_name() + (name.empty() ? "" : " ") + name;
+    // Through the formatter: App::help() of a parsed app shows the subcommand given, which
+    // here is "help" itself.
+    std::fputs(current->get_formatter()->make_help(current, name, CLI::AppFormatMode::Normal).c_str(),
+               stdout);
     return kExitOk;
 }
 

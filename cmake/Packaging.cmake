@@ -33,9 +33,15 @@ foreach(page IN LISTS kavo3_man_pages)
     kavo3_gzip(${page} ${CMAKE_BINARY_DIR}/man/${name}.gz)
     install(FILES ${CMAKE_BINARY_DIR}/man/${name}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
+# Completion of kavo3cli, where bash-completion and zsh look for it.
+install(FILES ${kavo3_linux}/completion/kavo3cli.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kavo3cli)
+install(FILES ${kavo3_linux}/completion/_kavo3cli
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 kavo3_gzip(${kavo3_linux}/changelog ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)
 add_custom_target(kavo3_compressed_docs ALL DEPENDS ${kavo3_compressed})
 install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz ${kavo3_linux}/copyright
+              ${PROJECT_SOURCE_DIR}/docs/kavo3cli.schema.json
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kavo3tool)
 
 set(CPACK_GENERATOR DEB)
