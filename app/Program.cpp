@@ -23,7 +23,7 @@
 namespace kavo3::app {
 
 int runProgram(int argc, char** argv, link::Transport& transport,
-               const DeviceEventsSource& deviceEvents) {
+               const DeviceEventsSource& deviceEvents, const UnitWords& words) {
     QApplication application(argc, argv);
     setUpProgramLook(application);
     QTranslator qtTranslator;
@@ -46,7 +46,11 @@ int runProgram(int argc, char** argv, link::Transport& transport,
 
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);
-    mainWindow.unitNotice = [&unitChoice, &link] { return unitChoice.noticeAfterCheck(link); };
+    mainWindow.unitNotice = [&unitChoice, &link, &words] {
+        const std::string notice = unitChoice.noticeAfterCheck(link);
+        if (words.toolTip.empty()) return notice;
+        return notice.empty() ? words.toolTip : words.toolTip + "\n" + notice;
+    };
     const std::shared_ptr<link::DeviceEvents> events =
         deviceEvents ? deviceEvents(mainWindow) : nullptr;
     std::unique_ptr<ui::DeviceWatch> watch;

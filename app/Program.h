@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "link/DeviceEvents.h"
 #include "link/Transport.h"
@@ -19,7 +20,13 @@ inline constexpr int kBadUsage = 64;
 // window is the one registered for the notifications); null for none.
 using DeviceEventsSource = std::function<std::shared_ptr<link::DeviceEvents>(QWidget& mainWindow)>;
 
+// What a program says of its unit where the window texts cannot: the demo, that it is
+// simulated (in the status box's tool tip); empty for the real unit.
+struct UnitWords {
+    std::string toolTip;
+};
+
 int runProgram(int argc, char** argv, link::Transport& transport,
-               const DeviceEventsSource& deviceEvents = {});
+               const DeviceEventsSource& deviceEvents = {}, const UnitWords& words = {});
 
 }  // namespace kavo3::app

@@ -31,14 +31,16 @@ bool askedForVersion(int argc, char** argv) {
     return false;
 }
 
-void printVersion(std::string_view program) {
+void printVersion(std::string_view program) { printToConsole(versionLine(program) + "\n"); }
+
+void printToConsole(std::string_view text) {
 #ifdef _WIN32
     // A window program has no console of its own; typed into one, it answers there.
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS))
         std::freopen("CONOUT$", "w", stdout);
 #endif
-    std::printf("%s\n", versionLine(program).c_str());
+    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
 

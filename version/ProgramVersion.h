@@ -19,4 +19,7 @@ bool askedForVersion(int argc, char** argv);
 // Windows console writes it to that console.
 void printVersion(std::string_view program);
 
+// Writes `text` to standard output as printVersion does (a window program's --help).
+void printToConsole(std::string_view text);
+
 }  // namespace kavo3::version
