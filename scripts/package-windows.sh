@@ -73,7 +73,7 @@ They link Qt 6.4.2 (qtbase, Debian's source package qt6-base
 6.4.2+dfsg-10) statically. Qt is licensed under the GNU Lesser General Public License v3
 (Qt-LGPL-3.0.txt, which adds to GPL-3.0.txt). You may replace Qt with a modified version:
 source/ holds the complete source of these programs and scripts/build-qt6-mingw.sh, the
-recipe that builds the Qt they link, and README.md says how to build them for Windows.
+recipe that builds the Qt they link, and docs/building.md says how to build them for Windows.
 
 Bundled in Qt and linked in: zlib, libpng, libjpeg, FreeType, HarfBuzz, PCRE2
 (THIRD-PARTY-NOTICES.txt). The C and C++ runtime of mingw-w64 and GCC are linked in too
