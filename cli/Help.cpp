@@ -57,8 +57,9 @@ int printHelp(const CLI::App& app, const std::vector<std::string>& topic) {
         name = a->get_name() + (name.empty() ? "" : " ") + name;
     // Through the formatter: App::help() of a parsed app shows the subcommand given, which
     // here is "help" itself.
-    std::fputs(current->get_formatter()->make_help(current, name, CLI::AppFormatMode::Normal).c_str(),
-               stdout);
+    std::fputs(
+        current->get_formatter()->make_help(current, name, CLI::AppFormatMode::Normal).c_str(),
+        stdout);
     return kExitOk;
 }
 

@@ -63,7 +63,8 @@ void printReport(int exitCode) {
     doc["exit"] = exitCode;
     // Unit names and file names may hold bytes that are not UTF-8; they are replaced rather
     // than lose the whole document.
-    const std::string text = doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    const std::string text =
+        doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

@@ -78,10 +78,10 @@ nlohmann::ordered_json json(const Listed& unit) {
     out["access"] = accessWord(unit.access);
     out["in_use"] = unit.access == link::OpenError::Busy;
     if (unit.access == link::OpenError::Busy)
-        out["holder"] = {{"pid", unit.holder ? nlohmann::ordered_json(*unit.holder) : nullptr},
-                         {"program", unit.holderProgram.empty()
-                                         ? nlohmann::ordered_json(nullptr)
-                                         : nlohmann::ordered_json(unit.holderProgram)}};
+        out["holder"] = {
+            {"pid", unit.holder ? nlohmann::ordered_json(*unit.holder) : nullptr},
+            {"program", unit.holderProgram.empty() ? nlohmann::ordered_json(nullptr)
+                                                   : nlohmann::ordered_json(unit.holderProgram)}};
     else
         out["holder"] = nullptr;
     out["check"] = unit.check ? nlohmann::ordered_json(checkWord(*unit.check)) : nullptr;

@@ -4,12 +4,6 @@
 
 #include "cli/Output.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace kavo3::cli {
 
 namespace {
@@ -17,14 +11,6 @@ namespace {
 constexpr std::chrono::milliseconds kRedrawInterval{100};
 constexpr int kBarWidth = 30;
 }  // namespace
-
-bool stdoutIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return isatty(STDOUT_FILENO) != 0;
-#endif
-}
 
 bool progressShown() { return stderrIsTerminal() && !outputMode().quiet; }
 

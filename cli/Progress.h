@@ -10,8 +10,6 @@
 
 namespace kavo3::cli {
 
-// Whether standard output is a terminal.
-bool stdoutIsTerminal();
 // Whether a bar is drawn: standard error is a terminal and --quiet was not given.
 bool progressShown();
 

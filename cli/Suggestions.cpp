@@ -15,8 +15,8 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
     for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
     for (std::size_t i = 1; i <= a.size(); ++i) {
         for (std::size_t j = 1; j <= b.size(); ++j) {
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
-                                d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+            d[i][j] = std::min(
+                {d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
             if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
                 d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
         }
@@ -27,13 +27,13 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
 // The words of other device tools for what kavo3cli calls otherwise.
 const std::map<std::string, std::string>& synonyms() {
     static const std::map<std::string, std::string> words{
-        {"flash", "download"},   {"write", "download"},   {"program", "download"},
-        {"upload", "download"},  {"load", "download"},    {"burn", "download"},
-        {"check", "verify"},     {"compare", "verify"},   {"checksum", "verify"},
-        {"ls", "list"},          {"devices", "list"},     {"scan", "list"},
-        {"info", "status"},      {"diag", "doctor"},      {"diagnose", "doctor"},
+        {"flash", "download"},   {"write", "download"},     {"program", "download"},
+        {"upload", "download"},  {"load", "download"},      {"burn", "download"},
+        {"check", "verify"},     {"compare", "verify"},     {"checksum", "verify"},
+        {"ls", "list"},          {"devices", "list"},       {"scan", "list"},
+        {"info", "status"},      {"diag", "doctor"},        {"diagnose", "doctor"},
         {"snapshot", "capture"}, {"screenshot", "capture"}, {"grab", "capture"},
-        {"press", "key"},        {"remote", "key"},       {"pause", "freeze"},
+        {"press", "key"},        {"remote", "key"},         {"pause", "freeze"},
     };
     return words;
 }
@@ -53,7 +53,8 @@ std::vector<std::string> optionNames(const CLI::App* app) {
     std::vector<std::string> names;
     for (; app; app = app->get_parent())
         for (const CLI::Option* option : app->get_options())
-            for (const std::string& longName : option->get_lnames()) names.push_back("--" + longName);
+            for (const std::string& longName : option->get_lnames())
+                names.push_back("--" + longName);
     return names;
 }
 
@@ -111,8 +112,7 @@ std::string didYouMean(const CLI::App& app, int argc, char** argv) {
             const auto synonym = synonyms().find(word);
             if (synonym != synonyms().end()) meant = synonym->second;
         }
-        const std::string where =
-            current == &app ? "kavo3cli" : "kavo3cli " + current->get_name();
+        const std::string where = current == &app ? "kavo3cli" : "kavo3cli " + current->get_name();
         return "kavo3cli: " + word + " is not a subcommand of " + where +
                (meant.empty() ? "; 'kavo3cli help' lists them" : "; did you mean " + meant + "?");
     }

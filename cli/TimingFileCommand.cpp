@@ -69,7 +69,8 @@ int diffTimingFiles(const std::string& first, const std::string& second) {
         differences.push_back({{"name", p.name}, {"a", before}, {"b", after}});
     }
     const bool same = differences.empty();
-    if (same) note("the fourteen values of %s and %s are the same\n", first.c_str(), second.c_str());
+    if (same)
+        note("the fourteen values of %s and %s are the same\n", first.c_str(), second.c_str());
     report()["files"] = {first, second};
     report()["differences"] = std::move(differences);
     report()["verdict"] = same ? "same" : "differ";

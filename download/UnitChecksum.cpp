@@ -22,8 +22,8 @@ constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
 
 }  // namespace
 
-UnitChecksum askUnitChecksum(link::Conversation& talk, std::uint32_t address,
-                             std::uint32_t length, const ChecksumPacing& pacing) {
+UnitChecksum askUnitChecksum(link::Conversation& talk, std::uint32_t address, std::uint32_t length,
+                             const ChecksumPacing& pacing) {
     UnitChecksum out;
     talk.send({kChecksumRequest, 0, byteOf(address, 0), byteOf(address, 1), byteOf(address, 2),
                byteOf(length, 0), byteOf(length, 1), byteOf(length, 2)});

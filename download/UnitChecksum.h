@@ -26,12 +26,12 @@ struct UnitChecksum {
 
 struct ChecksumPacing {
     std::function<void(int ticks)> settleWait;
-    std::function<bool()> stopRequested;  // may be empty
+    std::function<bool()> stopRequested;    // may be empty
     std::chrono::milliseconds wait{10000};  // how long the unit may say "not ready"
 };
 
-UnitChecksum askUnitChecksum(link::Conversation& talk, std::uint32_t address,
-                             std::uint32_t length, const ChecksumPacing& pacing);
+UnitChecksum askUnitChecksum(link::Conversation& talk, std::uint32_t address, std::uint32_t length,
+                             const ChecksumPacing& pacing);
 
 // The sum of the first `length` bytes of `file`; nullopt when they cannot all be read.
 std::optional<std::uint16_t> fileChecksum(const std::filesystem::path& file, std::uint32_t length);

@@ -42,9 +42,8 @@ class UserTools : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("kavo3cli-user-" + std::string(::testing::UnitTest::GetInstance()
-                                                   ->current_test_info()
-                                                   ->name()));
+               ("kavo3cli-user-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -99,15 +98,16 @@ std::string violation(const json& value, const json& schema, const json& root,
         return where + ": " + value.dump() + " is not one of " + schema["enum"].dump();
     }
     if (schema.contains("type")) {
-        const json types = schema["type"].is_array() ? schema["type"] : json::array({schema["type"]});
+        const json types =
+            schema["type"].is_array() ? schema["type"] : json::array({schema["type"]});
         bool fits = false;
         for (const std::string type : types)
             fits = fits || (type == "string" && value.is_string()) ||
                    (type == "integer" && value.is_number_integer()) ||
                    (type == "number" && value.is_number()) ||
                    (type == "boolean" && value.is_boolean()) ||
-                   (type == "null" && value.is_null()) ||
-                   (type == "object" && value.is_object()) || (type == "array" && value.is_array());
+                   (type == "null" && value.is_null()) || (type == "object" && value.is_object()) ||
+                   (type == "array" && value.is_array());
         if (!fits) return where + ": " + value.dump() + " is not of type " + types.dump();
     }
     if (value.is_object()) {
@@ -165,7 +165,9 @@ TEST_F(UserTools, EverySubcommandsJsonFitsTheSchema) {
         {{"--sim", "timing", "load", timingA}, 0, "timing load", {"parameters", "windows_written"}},
         {{"timing", "show", timingA}, 0, "timing show", {"file", "parameters"}},
         {{"timing", "diff", timingA, timingA}, 0, "timing diff", {"differences", "verdict"}},
-        {{"--sim=size=128x101", "capture", (dir_ / "f.png").string()}, 0, "capture",
+        {{"--sim=size=128x101", "capture", (dir_ / "f.png").string()},
+         0,
+         "capture",
          {"file", "format", "width", "height"}},
         {{"--sim", "key", "video1"}, 0, "key", {"key"}},
         {{"key", "--list"}, 0, "key", {"keys"}},
@@ -320,7 +322,8 @@ TEST_F(UserTools, PngCaptureReadsBackAsTheBitmap) {
     ASSERT_TRUE(png && bmp);
     EXPECT_EQ(w, 300);
     EXPECT_EQ(h, 200);
-    EXPECT_EQ(std::vector<stbi_uc>(png, png + w * h * 3), std::vector<stbi_uc>(bmp, bmp + bw * bh * 3));
+    EXPECT_EQ(std::vector<stbi_uc>(png, png + w * h * 3),
+              std::vector<stbi_uc>(bmp, bmp + bw * bh * 3));
     stbi_image_free(png);
     stbi_image_free(bmp);
 }
