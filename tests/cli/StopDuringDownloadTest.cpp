@@ -5,117 +5,22 @@
 // the first signal is ignored; only a second Ctrl-C abandons at once, and says what then
 // settles the unit. The simulated unit holds on to the chosen report until the signal has
 // come, so that the point of the stop never depends on the machine's speed.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
+
+#include "CliProcess.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-using Bytes = std::vector<int>;
+using namespace kavo3::cli::testing;
 
 constexpr int kReports = 2048;
-
-struct Line {
-    std::string kind;  // OUT, IN or NONE
-    Bytes bytes;       // after the report ID
-};
-
-std::vector<Line> readTrace(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::vector<Line> lines;
-    for (std::string text; std::getline(in, text);) {
-        std::istringstream words(text);
-        std::string ms;
-        Line line;
-        words >> ms >> line.kind;
-        if (line.kind != "OUT" && line.kind != "IN" && line.kind != "NONE") continue;
-        for (std::string hex; words >> hex;) line.bytes.push_back(std::stoi(hex, nullptr, 16));
-        if (!line.bytes.empty()) line.bytes.erase(line.bytes.begin());
-        lines.push_back(std::move(line));
-    }
-    return lines;
-}
-
-bool isWriteStart(const Line& line) {
-    return line.kind == "OUT" && line.bytes.size() >= 8 && line.bytes[0] == 1;
-}
-
-// Data reports in the trace so far, counted from the write start on.
-int dataReportsSoFar(const std::filesystem::path& path) {
-    const auto lines = readTrace(path);
-    const auto start = std::find_if(lines.begin(), lines.end(), isWriteStart);
-    if (start == lines.end()) return -1;
-    return static_cast<int>(
-        std::count_if(start + 1, lines.end(), [](const Line& l) { return l.kind == "OUT"; }));
-}
-
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-class Folder {
-  public:
-    Folder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kavo3-stop-XXXXXX");
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~Folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
-
-pid_t startCli(const Folder& folder, const std::vector<std::string>& args) {
-    // What an earlier run said must not pass for this one's.
-    std::filesystem::remove(folder.path() / "stderr.txt");
-    const pid_t pid = ::fork();
-    if (pid != 0) return pid;
-    if (::chdir(folder.path().c_str()) != 0) _exit(126);
-    const int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    std::vector<char*> argv{const_cast<char*>(KAVO3CLI)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(KAVO3CLI, argv.data());
-    _exit(127);
-}
 
 struct Case {
     int signal;
     int second;  // a second signal right after the first, 0 for none
 };
-
-// Waits until the simulated unit says it holds on to `report` (a generous guard, not a pace).
-bool heldAtItsReport(const Folder& folder, int report) {
-    const std::string said = "holding at output report " + std::to_string(report) + " ";
-    const auto deadline = std::chrono::steady_clock::now() + 120s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (readText(folder.path() / "stderr.txt").find(said) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return false;
-}
 
 TEST(KavoCliStop, ASignalInTheDataPhaseLeavesTheUnitTakingCommands) {
     const unsigned seed = std::random_device{}();
