@@ -14,6 +14,7 @@
 #include "cli/Output.h"
 #include "cli/UnitSource.h"
 #include "download/UnitChecksum.h"
+#include "link/StopSignals.h"
 
 namespace kavo3::cli {
 
@@ -35,8 +36,15 @@ Verdict verifyOn(UnitSession& session, const std::string& name, std::uint32_t ad
         return verdict;
     }
     const download::UnitChecksum answer = download::askUnitChecksum(
-        session.talk(), address, length, download::ChecksumPacing{settleWait, {}});
-    // A sum from a unit that left or fell silent on the way says nothing of its flash.
+        session.talk(), address, length,
+        download::ChecksumPacing{settleWait, [] { return link::stopRequested(); }});
+    if (answer.answer == download::UnitChecksum::Answer::Stopped) {
+        verdict.exitCode = kExitInterrupted;
+        verdict.word = "stopped";
+        return verdict;
+    }
+    // A sum from a unit that left, fell silent or did not take the request on the way says
+    // nothing of its flash.
     if (!session.stayedConnected() || answer.answer == download::UnitChecksum::Answer::UnitGone) {
         verdict.word = "gone";
         return verdict;
@@ -95,6 +103,7 @@ int runVerify(const UnitOptions& options, const DownloadRequest& request, bool a
             auto session = UnitSession::createFor(*source, names[i], tracePath, exitCode);
             if (!session) return exitCode;
             verdicts.push_back(verifyOn(*session, names[i], request.address, length, *fileSum));
+            if (verdicts.back().exitCode == kExitInterrupted) break;
         }
     } else {
         auto session = UnitSession::create(options, exitCode);

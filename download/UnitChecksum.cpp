@@ -6,13 +6,14 @@
 #include <span>
 
 #include "download/FileSum.h"
+#include "link/Protocol.h"
 
 namespace kavo3::download {
 
 namespace {
 
-constexpr std::uint8_t kStatusPoll = 0;
-constexpr std::uint8_t kChecksumRequest = 6;
+using link::protocol::kChecksumRequest;
+using link::protocol::kStatusPoll;
 // The download's settle wait between polls.
 constexpr int kSettleTicks = 2;
 
@@ -20,15 +21,13 @@ constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
     return static_cast<std::uint8_t>(value >> (8 * index));
 }
 
-}  // namespace
-
-UnitChecksum askUnitChecksum(link::Conversation& talk, std::uint32_t address, std::uint32_t length,
-                             const ChecksumPacing& pacing) {
+UnitChecksum requestAndPoll(link::Conversation& talk, std::uint32_t address,
+                            std::uint32_t length, const ChecksumPacing& pacing) {
     UnitChecksum out;
-    talk.send({kChecksumRequest, 0, byteOf(address, 0), byteOf(address, 1), byteOf(address, 2),
-               byteOf(length, 0), byteOf(length, 1), byteOf(length, 2)});
-    if (!talk.live()) {
-        out.answer = UnitChecksum::Answer::UnitGone;
+    if (!talk.send({kChecksumRequest, 0, byteOf(address, 0), byteOf(address, 1),
+                    byteOf(address, 2), byteOf(length, 0), byteOf(length, 1),
+                    byteOf(length, 2)})) {
+        out.answer = talk.live() ? UnitChecksum::Answer::NotTaken : UnitChecksum::Answer::UnitGone;
         return out;
     }
     const auto deadline = std::chrono::steady_clock::now() + pacing.wait;
@@ -56,6 +55,19 @@ UnitChecksum askUnitChecksum(link::Conversation& talk, std::uint32_t address, st
         }
         if (std::chrono::steady_clock::now() >= deadline) return out;
     }
+}
+
+}  // namespace
+
+UnitChecksum askUnitChecksum(link::Conversation& talk, std::uint32_t address, std::uint32_t length,
+                             const ChecksumPacing& pacing) {
+    // In the unit's ledger from before it goes out until the answer, so that every ending
+    // settles it; a request the unit did not take leaves the ready flag and the sum of an
+    // earlier one, which must not pass for this area's.
+    talk.ledger().setChecksumRequested(talk.unit(), true);
+    const UnitChecksum out = requestAndPoll(talk, address, length, pacing);
+    talk.ledger().setChecksumRequested(talk.unit(), false);
+    return out;
 }
 
 std::optional<std::uint16_t> fileChecksum(const std::filesystem::path& file, std::uint32_t length) {

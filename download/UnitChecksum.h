@@ -17,6 +17,7 @@ struct UnitChecksum {
     enum class Answer {
         Ready,       // `sum` is the unit's
         NeverReady,  // the unit kept saying it was not ready, or left a poll unanswered
+        NotTaken,    // the unit is there but did not take the request: no sum of its is this area's
         UnitGone,    // the unit left (or came back) during the request
         Stopped,     // stopped on request between polls
     };

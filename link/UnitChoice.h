@@ -39,6 +39,8 @@ class ChosenUnit : public Transport {
     std::string permissionHint() const override { return all_.permissionHint(); }
     std::string portPathOf(const std::string& path) override { return all_.portPathOf(path); }
     UsbDescription describe(const std::string& path) override { return all_.describe(path); }
+    std::string serialOf(const std::string& path) override { return all_.serialOf(path); }
+    bool unitsOutliveProgram() const override { return all_.unitsOutliveProgram(); }
 
   private:
     Transport& all_;

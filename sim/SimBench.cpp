@@ -18,8 +18,7 @@ class SimBench::Slot : public link::Transport {
         : unit_(options),
           pathPrefix_(alone ? std::string(kRoot)
                             : std::string(kRoot) + "unit" + std::to_string(number) + "/"),
-          hubPort_(alone ? "" : "." + std::to_string(number)),
-          number_(number) {}
+          hubPort_(alone ? "" : "." + std::to_string(number)) {}
 
     SimTransport& unit() { return unit_; }
 
@@ -41,6 +40,11 @@ class SimBench::Slot : public link::Transport {
         const std::string own = inner(path);
         return own.empty() ? std::nullopt : unit_.holderOf(own);
     }
+    bool unitsOutliveProgram() const override { return unit_.unitsOutliveProgram(); }
+    std::string serialOf(const std::string& path) override {
+        const std::string own = inner(path);
+        return own.empty() ? std::string() : unit_.serialOf(own);
+    }
     std::string portPathOf(const std::string& path) override {
         const std::string own = inner(path);
         std::string port = own.empty() ? std::string() : unit_.portPathOf(own);
@@ -52,10 +56,7 @@ class SimBench::Slot : public link::Transport {
     }
     link::UsbDescription describe(const std::string& path) override {
         const std::string own = inner(path);
-        link::UsbDescription description = own.empty() ? link::UsbDescription{}
-                                                       : unit_.describe(own);
-        if (!description.serial.empty()) description.serial = "SIM-" + std::to_string(number_);
-        return description;
+        return own.empty() ? link::UsbDescription{} : unit_.describe(own);
     }
 
   private:
@@ -73,7 +74,6 @@ class SimBench::Slot : public link::Transport {
     SimTransport unit_;
     std::string pathPrefix_;
     std::string hubPort_;
-    int number_;
 };
 
 SimBench::SimBench(const SimOptions& options) {
@@ -135,6 +135,20 @@ link::UsbDescription SimBench::describe(const std::string& path) {
         if (!description.product.empty()) return description;
     }
     return {};
+}
+
+std::string SimBench::serialOf(const std::string& path) {
+    for (const auto& s : slots_) {
+        std::string serial = s->serialOf(path);
+        if (!serial.empty()) return serial;
+    }
+    return {};
+}
+
+bool SimBench::unitsOutliveProgram() const {
+    for (const auto& s : slots_)
+        if (s->unitsOutliveProgram()) return true;
+    return false;
 }
 
 }  // namespace kavo3::sim

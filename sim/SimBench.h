@@ -32,6 +32,8 @@ class SimBench : public link::Transport {
     std::optional<long> holderOf(const std::string& path) override;
     std::string portPathOf(const std::string& path) override;
     link::UsbDescription describe(const std::string& path) override;
+    bool unitsOutliveProgram() const override;
+    std::string serialOf(const std::string& path) override;
 
     class Slot;
 

@@ -25,6 +25,8 @@ class HidrawTransport : public Transport {
     // From the USB device above the node's HID device in sysfs: bcdDevice, manufacturer,
     // product, serial.
     UsbDescription describe(const std::string& path) override;
+    // Units of the system's own tree; a test's tree lives only as long as the test.
+    bool unitsOutliveProgram() const override { return sysfsRoot_ == "/sys"; }
 
   protected:
     // Opens the device node for reading and writing: a descriptor, or -errno.

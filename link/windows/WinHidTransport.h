@@ -43,6 +43,8 @@ class WinHidTransport : public Transport {
     // HidD_GetAttributes' VersionNumber and the device's strings, through an open for neither
     // reading nor writing, which a program that holds the interface does not refuse.
     UsbDescription describe(const std::string& path) override;
+    // Only the platform's own calls reach units that outlive the program.
+    bool unitsOutliveProgram() const override;
 
   private:
     const SetupApi& api_;
