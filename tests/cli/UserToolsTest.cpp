@@ -235,7 +235,7 @@ TEST_F(UserTools, ListNamesEveryUnitAndWhoHoldsIt) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
     EXPECT_NE(r.out.find("usb-sim-1.2/input0  sim/unit2/hidraw"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("17a7:0001  v1.11  \"kavo3tool simulation\" \"KAVO-3 (simulated)\" "
-                         "serial SIM-2  free, check answered"),
+                         "serial SIM2  free, check answered"),
               std::string::npos)
         << r.out;
 
