@@ -177,6 +177,14 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             const auto v = parseRanged(value, 1, 1'000'000'000);
             if (!v) return fail("expected refuse=NUMBER of the output report not taken");
             o.refuseWrite = static_cast<int>(*v);
+        } else if (key == "refuserun") {
+            const auto v = parseRanged(value, 1, 1'000'000'000);
+            if (!v) return fail("expected refuserun=NUMBER of output reports in a row not taken");
+            o.refuseRun = static_cast<int>(*v);
+        } else if (key == "stall") {
+            const auto v = parseRanged(value, 1, 1'000'000'000);
+            if (!v) return fail("expected stall=NUMBER of the output report that stalls first");
+            o.stallFrom = static_cast<int>(*v);
         } else if (key == "id") {
             const std::size_t colon = value.find(':');
             const auto vid =

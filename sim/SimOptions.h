@@ -42,6 +42,10 @@ struct SimOptions {
     // for every unanswered read (unset: the product's wait).
     std::optional<std::chrono::milliseconds> hostReadWait;
     int refuseWrite = -1;  // this output report (1 = the first) is not taken (-1 = none)
+    int refuseRun = 1;     // with refuseWrite: so many output reports in a row from it
+    // From this output report on (1 = the first) every write stalls, until the unit is plugged
+    // in again (-1 = never).
+    int stallFrom = -1;
     // The unit's own view of the wire checks what arrives; off only to show what it catches.
     bool viewChecks = true;
 };

@@ -18,6 +18,8 @@ const char* simSwitchesHelp() {
            "  restart       with replug: back restarted, not still expecting a download's data\n"
            "  busy[=PID]    another program holds the unit (its process number, if known)\n"
            "  refuse=N      the system does not take output report N (1 = the first)\n"
+           "  refuserun=K   with refuse: nor the K-1 output reports after it\n"
+           "  stall=N       from output report N on the endpoint stalls, until replugged\n"
            "  units=N       N units on one bench, each with its own flash and link (1 to 64)\n"
            "  corrupt       flash writes lose a bit now and then\n"
            "  unchecked     the unit's own view of the wire reports nothing it sees wrong\n"

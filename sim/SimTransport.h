@@ -40,6 +40,8 @@ class SimTransport : public link::Transport, public link::DeviceEvents {
     // Plugs it in again now, at another path (or the one it left), earlier handles stay gone.
     void plugBackIn(bool samePath = false);
     bool unplugged() const;
+    // Its endpoint stalls (stall=N struck) until it is plugged in again.
+    bool stalls() const;
 
     // Link time per report from now on.
     void setReportDelay(std::chrono::microseconds delay);
