@@ -98,6 +98,7 @@ struct SimTransport::Device {
     long written = 0;
     long writesTried = 0;  // output reports offered to the unit, taken or not
     bool stalling = false;  // stall=N has struck since the unit was last plugged in
+    bool faultsEnded = false;  // no refusal or stall from now on
     long read = 0;
     int handles = 0;
     // Raises the device events of the transport, while it exists.
@@ -165,13 +166,13 @@ class UnitHandle : public link::HidHandle {
         meant_ = link::Meant::Command;
         const SimOptions& o = d.unit.options();
         ++d.writesTried;
-        if (o.refuseWrite > 0 && d.writesTried >= o.refuseWrite &&
+        if (!d.faultsEnded && o.refuseWrite > 0 && d.writesTried >= o.refuseWrite &&
             d.writesTried - o.refuseWrite < o.refuseRun) {
             failure_ = "the unit did not take output report " + std::to_string(d.writesTried) +
                        " (refuse=" + std::to_string(o.refuseWrite) + ")";
             return link::WriteStatus::Refused;
         }
-        if (o.stallFrom > 0 && d.writesTried == o.stallFrom) d.stalling = true;
+        if (!d.faultsEnded && o.stallFrom > 0 && d.writesTried == o.stallFrom) d.stalling = true;
         if (d.stalling) {
             failure_ = "the unit's endpoint stalls (EPIPE, stall=" + std::to_string(o.stallFrom) +
                        ")";
@@ -253,6 +254,11 @@ void SimTransport::unplug() { device_->unplug(); }
 void SimTransport::plugBackIn(bool samePath) { device_->plugBackIn(samePath); }
 bool SimTransport::unplugged() const { return device_->unplugged; }
 bool SimTransport::stalls() const { return device_->stalling; }
+void SimTransport::endFaults() {
+    device_->faultsEnded = true;
+    device_->unplugDone = true;
+    device_->unit.changeFaults(SimOptions{});
+}
 void SimTransport::setReportDelay(std::chrono::microseconds delay) {
     device_->clock = ReportClock(delay);
 }

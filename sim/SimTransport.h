@@ -43,6 +43,11 @@ class SimTransport : public link::Transport, public link::DeviceEvents {
     // Its endpoint stalls (stall=N struck) until it is plugged in again.
     bool stalls() const;
 
+    // The fault switches have had their say: from now on the unit answers in time, takes every
+    // report and stays plugged in, whatever it is in the middle of (a test's "and then the
+    // user saw to it").
+    void endFaults();
+
     // Link time per report from now on.
     void setReportDelay(std::chrono::microseconds delay);
 
