@@ -79,6 +79,8 @@ std::vector<Fault> faults() {
         {"second unit present", nothing, false, true},
         {"second unit, first unplugged, back after", unplug<false, false, false>, true, true},
         {"second unit, first unplugged, back at once", unplug<true, false, false>, true, true},
+        {"second unit, first unplugged, back after the next sequence", unplug<false, false, false>,
+         true, true, true},
     };
 }
 
@@ -114,13 +116,14 @@ CaseEnd runCase(const Case& c, const Files& files) {
 
     // The fault is over: the user plugs in again what is away and replugs a unit whose
     // endpoint stalls; then the program goes on with its next sequence.
+    program.stopRequested = [] { return false; };
+    for (int u = 0; u < bench.size(); ++u) bench.unit(u).endFaults();
+    if (c.fault && c.fault->backLate) followUp(program);
     for (int u = 0; u < bench.size(); ++u) {
         sim::SimTransport& unit = bench.unit(u);
-        unit.endFaults();
         if (unit.stalls()) unit.unplug();
         if (unit.unplugged()) unit.plugBackIn(unit.options().replugSamePath);
     }
-    program.stopRequested = [] { return false; };
     followUp(program);
 
     end.found = oracle(sequence, program);
@@ -129,7 +132,7 @@ CaseEnd runCase(const Case& c, const Files& files) {
 
 std::vector<int> stopIndexes(const Case& toTheEnd, long reports) {
     std::vector<int> out;
-    constexpr int kEdge = 3, kNear = 2, kEvery = 25;
+    constexpr int kEdge = 3, kNear = 2, kEvery = 4;
     for (int k = 0; k <= reports; ++k) {
         const bool edge = k <= kEdge || k >= reports - kEdge;
         const bool nearFault = toTheEnd.fault && std::abs(k - toTheEnd.index) <= kNear;

@@ -18,6 +18,7 @@ struct Fault {
     void (*apply)(std::vector<sim::SimOptions>& units, int unit, int index);
     bool indexed;   // struck at every report index; else one case
     bool addsUnit;  // brings a second unit to a one-unit sequence
+    bool backLate = false;  // a unit away comes back only after the program's next sequence
 };
 
 std::vector<Fault> faults();
