@@ -1,7 +1,7 @@
 // Runs every case of the exploration and prints how many ran, and every class of case that
 // failed: sequence, fault, ending and the report indexes, with what the oracle found.
-// --every K (or KAVO3_EXPLORE_EVERY=K) runs only every K-th case that stops early, for the
-// sanitizer build; --sequence NAME runs one sequence.
+// --every K (or KAVO3_EXPLORE_EVERY=K) runs only every K-th case, for the sanitizer build;
+// --sequence NAME runs one sequence.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     const Files files = makeFiles();
     const std::vector<Fault> allFaults = faults();
     std::map<ClassKey, ClassCases> failures;
-    long cases = 0, failed = 0, stopCase = 0;
+    long cases = 0, failed = 0, sampleCount = 0;
 
     const auto run = [&](int seq, int fault, const Case& c) {
         const CaseEnd end = runCase(c, files);
@@ -128,28 +128,36 @@ int main(int argc, char** argv) {
         }
         return end;
     };
-    // A run to the end, then a stop at each of its report indexes (or every K-th such case).
-    const auto withEndings = [&](int seq, int fault, const Case& toTheEnd) {
-        const CaseEnd end = run(seq, fault, toTheEnd);
-        for (const int k : stopIndexes(toTheEnd, end.reports)) {
-            if (stopCase++ % every != 0) continue;
+    const auto sampled = [&] { return sampleCount++ % every == 0; };
+    // A run to the end, then a stop at each of its report indexes. A sample runs every K-th of
+    // these cases, with the stop indexes of the fault-free run (`reports`).
+    const auto withEndings = [&](int seq, int fault, const Case& toTheEnd, long reports,
+                                 bool ranToTheEnd = false) {
+        if (!ranToTheEnd) {
+            if (every == 1)
+                reports = run(seq, fault, toTheEnd).reports;
+            else if (sampled())
+                run(seq, fault, toTheEnd);
+        }
+        for (const int k : stopIndexes(toTheEnd, reports)) {
+            if (every > 1 && !sampled()) continue;
             Case stopped = toTheEnd;
             stopped.stopAt = k;
             run(seq, fault, stopped);
         }
-        return end;
     };
 
     const auto seqs = sequences();
     for (int s = 0; s < static_cast<int>(seqs.size()); ++s) {
         const Sequence& sequence = seqs[static_cast<std::size_t>(s)];
         if (!only.empty() && only != sequence.name) continue;
-        const CaseEnd clean = withEndings(s, -1, Case{&sequence, nullptr});
+        const CaseEnd clean = run(s, -1, Case{&sequence, nullptr});
+        withEndings(s, -1, Case{&sequence, nullptr}, clean.reports, true);
         for (int f = 0; f < static_cast<int>(allFaults.size()); ++f) {
             const Fault& fault = allFaults[static_cast<std::size_t>(f)];
             if (fault.addsUnit && sequence.units > 1) continue;
             if (!fault.indexed) {
-                withEndings(s, f, Case{&sequence, &fault});
+                withEndings(s, f, Case{&sequence, &fault}, clean.reports);
                 continue;
             }
             // Report index n of the fault-free run falls on the unit whose reports it is in:
@@ -160,7 +168,7 @@ int main(int argc, char** argv) {
                 while (c.unit + 1 < static_cast<int>(clean.reportsPerUnit.size()) &&
                        c.unitIndex > clean.reportsPerUnit[static_cast<std::size_t>(c.unit)])
                     c.unitIndex -= static_cast<int>(clean.reportsPerUnit[static_cast<std::size_t>(c.unit++)]);
-                withEndings(s, f, c);
+                withEndings(s, f, c, clean.reports);
             }
         }
     }
@@ -189,7 +197,7 @@ int main(int argc, char** argv) {
         std::printf("standard error, %ld times: %s\n", times, line.c_str());
     std::printf("exploration: %ld cases, %ld failed, %zu failing classes", cases, failed,
                 failures.size());
-    if (every > 1) std::printf(" (every %ld-th case that stops early)", every);
+    if (every > 1) std::printf(" (a sample: every %ld-th case)", every);
     std::printf("\n");
 
     std::error_code ignored;
