@@ -180,6 +180,13 @@ TEST(SimFaults, RefusalsInARowAndAStallThatOnlyAReplugClears) {
         EXPECT_FALSE(parseSimSwitches(bad, error).has_value()) << bad;
 }
 
+TEST(SimFaults, EndFaultsLeavesAUnitThatTakesAndAnswersEveryReport) {
+    SimRig rig(with("unplug=2,refuse=1,refuserun=99,stall=5,noanswer"));
+    rig.transport.endFaults();
+    for (int i = 0; i < 8; ++i) EXPECT_FALSE(allZero(rig.exchange({2, 0, 0, 0, 0, 0, 0, 0}))) << i;
+    EXPECT_FALSE(rig.transport.unplugged());
+}
+
 TEST(SimFaults, UnplugAfterZeroMeansNeverThere) {
     SimRig rig(with("unplug=0"));
     EXPECT_FALSE(rig.link.OpenDevice());
