@@ -112,7 +112,8 @@ CaseEnd runCase(const Case& c, const Files& files) {
 
     CaseEnd end;
     end.reports = taken(bench);
-    for (int u = 0; u < bench.size(); ++u) end.reportsPerUnit.push_back(bench.unit(u).reportsWritten());
+    for (int u = 0; u < bench.size(); ++u)
+        end.reportsPerUnit.push_back(bench.unit(u).reportsWritten());
 
     // The fault is over: the user plugs in again what is away and replugs a unit whose
     // endpoint stalls; then the program goes on with its next sequence.

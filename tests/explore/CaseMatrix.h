@@ -16,8 +16,8 @@ struct Fault {
     // The bench's options with the fault striking first at output report `index` (from 1) of
     // unit `unit`; index 0 for a fault that has none.
     void (*apply)(std::vector<sim::SimOptions>& units, int unit, int index);
-    bool indexed;   // struck at every report index; else one case
-    bool addsUnit;  // brings a second unit to a one-unit sequence
+    bool indexed;           // struck at every report index; else one case
+    bool addsUnit;          // brings a second unit to a one-unit sequence
     bool backLate = false;  // a unit away comes back only after the program's next sequence
 };
 
@@ -28,8 +28,8 @@ inline constexpr int kToTheEnd = -1;
 struct Case {
     const Sequence* sequence;
     const Fault* fault;  // nullptr: none
-    int index = 0;           // report index the fault strikes at first, over the bench
-    int unit = 0;            // the unit that index falls on, and its own index there
+    int index = 0;       // report index the fault strikes at first, over the bench
+    int unit = 0;        // the unit that index falls on, and its own index there
     int unitIndex = 0;
     int stopAt = kToTheEnd;  // a stop requested once the units took this many reports
 };

@@ -36,8 +36,7 @@ std::pair<std::size_t, std::size_t> downloadArea(const Files& files) {
     return {kDownloadAddress, kDownloadAddress + blocks * sim::FlashRom::kSmallBlock};
 }
 
-bool flashChangedOutside(const std::vector<std::uint8_t>& flash, std::size_t from,
-                         std::size_t to) {
+bool flashChangedOutside(const std::vector<std::uint8_t>& flash, std::size_t from, std::size_t to) {
     const auto& before = untouchedFlash();
     return !std::equal(flash.begin(), flash.begin() + static_cast<std::ptrdiff_t>(from),
                        before.begin()) ||

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
-#include <random>
 #include <tuple>
 
 #if defined(__GLIBC__)
@@ -167,26 +167,30 @@ int main(int argc, char** argv) {
                 c.unitIndex = n;
                 while (c.unit + 1 < static_cast<int>(clean.reportsPerUnit.size()) &&
                        c.unitIndex > clean.reportsPerUnit[static_cast<std::size_t>(c.unit)])
-                    c.unitIndex -= static_cast<int>(clean.reportsPerUnit[static_cast<std::size_t>(c.unit++)]);
+                    c.unitIndex -=
+                        static_cast<int>(clean.reportsPerUnit[static_cast<std::size_t>(c.unit++)]);
                 withEndings(s, f, c, clean.reports);
             }
         }
     }
 
-    if (!failures.empty()) std::printf("failing classes: sequence | fault | ending | indexes | cases: found\n");
+    if (!failures.empty())
+        std::printf("failing classes: sequence | fault | ending | indexes | cases: found\n");
     for (const auto& [key, k] : failures) {
-        const char* fault = key.fault < 0 ? "none" : allFaults[static_cast<std::size_t>(key.fault)].name;
+        const char* fault =
+            key.fault < 0 ? "none" : allFaults[static_cast<std::size_t>(key.fault)].name;
         std::string where;
         if (!k.indexes.empty()) where += "fault at " + ranges(k.indexes);
-        if (!k.stops.empty()) where += std::string(where.empty() ? "" : ", ") + "stop at " + ranges(k.stops);
+        if (!k.stops.empty())
+            where += std::string(where.empty() ? "" : ", ") + "stop at " + ranges(k.stops);
         // Few offsets say that the fault strikes a report the stop's own ending sends.
-        if (!k.offsets.empty() && k.offsets.size() <= 3)
-        {
+        if (!k.offsets.empty() && k.offsets.size() <= 3) {
             where += ", fault - stop =";
             for (const int d : k.offsets) where += " " + std::to_string(d);
         }
-        std::printf("  %s | %s | %s | %s | %ld: %s\n", seqs[static_cast<std::size_t>(key.sequence)].name,
-                    fault, key.stopped ? "stop" : "to the end", where.empty() ? "-" : where.c_str(),
+        std::printf("  %s | %s | %s | %s | %ld: %s\n",
+                    seqs[static_cast<std::size_t>(key.sequence)].name, fault,
+                    key.stopped ? "stop" : "to the end", where.empty() ? "-" : where.c_str(),
                     k.count, key.found.c_str());
     }
     std::fflush(stderr);
