@@ -96,8 +96,8 @@ struct SimTransport::Device {
     int plugIns = 0;    // how often it came back
     int pathIndex = 0;  // which path it is listed under: another one each time, unless asked
     long written = 0;
-    long writesTried = 0;  // output reports offered to the unit, taken or not
-    bool stalling = false;  // stall=N has struck since the unit was last plugged in
+    long writesTried = 0;      // output reports offered to the unit, taken or not
+    bool stalling = false;     // stall=N has struck since the unit was last plugged in
     bool faultsEnded = false;  // no refusal or stall from now on
     long read = 0;
     int handles = 0;
@@ -174,8 +174,8 @@ class UnitHandle : public link::HidHandle {
         }
         if (!d.faultsEnded && o.stallFrom > 0 && d.writesTried == o.stallFrom) d.stalling = true;
         if (d.stalling) {
-            failure_ = "the unit's endpoint stalls (EPIPE, stall=" + std::to_string(o.stallFrom) +
-                       ")";
+            failure_ =
+                "the unit's endpoint stalls (EPIPE, stall=" + std::to_string(o.stallFrom) + ")";
             return link::WriteStatus::Stalled;
         }
         if (!d.unit.receive(report, meant, plugIn_ + 1)) {

@@ -164,7 +164,9 @@ TEST(SimFaults, RefusalsInARowAndAStallThatOnlyAReplugClears) {
         std::string out;
         for (int i = 0; i < writes; ++i) {
             const auto s = handle->write(report);
-            out += s == link::WriteStatus::Taken ? 'T' : s == link::WriteStatus::Refused ? 'R' : 'S';
+            out += s == link::WriteStatus::Taken     ? 'T'
+                   : s == link::WriteStatus::Refused ? 'R'
+                                                     : 'S';
         }
         return out;
     };
