@@ -38,7 +38,7 @@ template <int inARow>
 void refused(std::vector<sim::SimOptions>& units, int unit, int index) {
     auto& o = units[static_cast<std::size_t>(unit)];
     o.refuseWrite = index;
-    o.refuseRun = inARow;
+    o.refusals = inARow;
 }
 
 void late(std::vector<sim::SimOptions>& units, int unit, int index) {
@@ -96,12 +96,16 @@ CaseEnd runCase(const Case& c, const Files& files) {
     if (c.fault) c.fault->apply(options, c.unit, c.unitIndex);
     sim::SimBench bench(options);
 
-    Program program{bench, {}, {}, files, {}};
+    // No state file: these units do not outlive the program.
+    link::UnitLedger ledger{std::filesystem::path{}};
+    Program program{bench, ledger, {}, {}, files, {}};
     if (sequence.linkPerUnit) {
         for (int u = 0; u < bench.size(); ++u)
-            program.links.push_back(std::make_unique<link::DeviceLink>(bench.slot(u), kReadWait));
+            program.links.push_back(
+                std::make_unique<link::DeviceLink>(bench.slot(u), kReadWait, nullptr, &ledger));
     } else {
-        program.links.push_back(std::make_unique<link::DeviceLink>(bench, kReadWait));
+        program.links.push_back(
+            std::make_unique<link::DeviceLink>(bench, kReadWait, nullptr, &ledger));
     }
     program.downloads.resize(program.links.size());
     program.stopRequested = [&] { return c.stopAt != kToTheEnd && taken(bench) >= c.stopAt; };

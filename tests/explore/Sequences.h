@@ -32,6 +32,7 @@ inline constexpr std::uint32_t kDownloadAddress = 0x0E8000;
 // One run of the program: its links to the bench and what its sequence left for the oracle.
 struct Program {
     sim::SimBench& bench;
+    link::UnitLedger& ledger;  // the case's own: what each unit is in the middle of
     std::vector<std::unique_ptr<link::DeviceLink>> links;  // one, or one per unit
     std::function<bool()> stopRequested;
     const Files& files;

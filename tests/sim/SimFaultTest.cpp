@@ -170,7 +170,7 @@ TEST(SimFaults, RefusalsInARowAndAStallThatOnlyAReplugClears) {
         }
         return out;
     };
-    SimTransport refusing(with("refuse=2,refuserun=4"));
+    SimTransport refusing(with("refuse=2,refusals=4"));
     EXPECT_EQ(statuses(refusing, 7), "TRRRRTT");
     SimTransport stalling(with("stall=3"));
     EXPECT_EQ(statuses(stalling, 5), "TTSSS");
@@ -178,12 +178,12 @@ TEST(SimFaults, RefusalsInARowAndAStallThatOnlyAReplugClears) {
     stalling.plugBackIn();
     EXPECT_EQ(statuses(stalling, 2), "TT");
     std::string error;
-    for (const char* bad : {"refuserun=0", "stall", "stall=0"})
+    for (const char* bad : {"refusals=0", "stall", "stall=0"})
         EXPECT_FALSE(parseSimSwitches(bad, error).has_value()) << bad;
 }
 
 TEST(SimFaults, EndFaultsLeavesAUnitThatTakesAndAnswersEveryReport) {
-    SimRig rig(with("unplug=2,refuse=1,refuserun=99,stall=5,noanswer"));
+    SimRig rig(with("unplug=2,refuse=1,refusals=99,stall=5,noanswer"));
     rig.transport.endFaults();
     for (int i = 0; i < 8; ++i) EXPECT_FALSE(allZero(rig.exchange({2, 0, 0, 0, 0, 0, 0, 0}))) << i;
     EXPECT_FALSE(rig.transport.unplugged());
