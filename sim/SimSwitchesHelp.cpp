@@ -23,6 +23,7 @@ const char* simSwitchesHelp() {
            "                between programs, as a unit stays powered when its program dies\n"
            "  hold=N[/M..]  holds on to output report N until the program hears a stop signal\n"
            "                (and on to report M until it hears a second one)\n"
+           "  stall=N       from output report N on the endpoint stalls, until replugged\n"
            "  units=N       N units on one bench, each with its own flash and link (1 to 64)\n"
            "  corrupt       flash writes lose a bit now and then\n"
            "  unchecked     the unit's own view of the wire reports nothing it sees wrong\n"

@@ -1,0 +1,111 @@
+#include "Oracle.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "sim/FlashRom.h"
+#include "sim/UnitView.h"
+
+namespace kavo3::explore {
+
+namespace {
+
+// "simulated unit, attachment 2: command while the unit takes data [13 01 ...]" becomes
+// "view: command while the unit takes data (13)": the attachment and the rest of the bytes
+// differ from case to case, the complaint and the command code do not.
+std::string viewFinding(const std::string& said) {
+    std::string what = said;
+    if (const auto colon = what.find(": "); colon != std::string::npos)
+        what = what.substr(colon + 2);
+    if (const auto open = what.find(" ["); open != std::string::npos)
+        what = what.substr(0, open) + " (" + what.substr(open + 2, 2) + ")";
+    return "view: " + what;
+}
+
+const std::vector<std::uint8_t>& untouchedFlash() {
+    static const sim::FlashRom flash;
+    return flash.bytes();
+}
+
+// The flash area a download erases and writes.
+std::pair<std::size_t, std::size_t> downloadArea(const Files& files) {
+    const std::size_t blocks =
+        (files.downloadBytes.size() + sim::FlashRom::kSmallBlock - 1) / sim::FlashRom::kSmallBlock;
+    return {kDownloadAddress, kDownloadAddress + blocks * sim::FlashRom::kSmallBlock};
+}
+
+bool flashChangedOutside(const std::vector<std::uint8_t>& flash, std::size_t from, std::size_t to) {
+    const auto& before = untouchedFlash();
+    return !std::equal(flash.begin(), flash.begin() + static_cast<std::ptrdiff_t>(from),
+                       before.begin()) ||
+           !std::equal(flash.begin() + static_cast<std::ptrdiff_t>(to), flash.end(),
+                       before.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+// Once every unit is back and the next sequence has run, the ledger owes nothing, or only what
+// it wrote into the state file. No simulated unit here outlives the program, so none may be
+// written down there: any debt left is one.
+void ledgerClause(const Program& program, std::set<std::string>& found) {
+    if (program.ledger.anyDebt()) found.insert("the ledger still holds a debt");
+}
+
+}  // namespace
+
+std::vector<std::string> oracle(const Sequence& sequence, const Program& program) {
+    std::set<std::string> found;
+    for (const std::string& said : sim::takeViolations())
+        if (!said.starts_with("...")) found.insert(viewFinding(said));  // not "... and N more"
+
+    for (int u = 0; u < program.bench.size(); ++u) {
+        const sim::SimTransport& transport = program.bench.unit(u);
+        const sim::SimulatedUnit& unit = transport.unit();
+        if (transport.unplugged()) {
+            found.insert("unit away at the end");
+            continue;
+        }
+        if (unit.frozen()) found.insert("unit left frozen");
+        if (unit.timingAccessOpen()) found.insert("timing access left open");
+        if (unit.flashWriteRunning()) found.insert("unit left expecting flash data");
+        if (unit.timingBlock() != unit.activeTimingBlock()) found.insert("Write end owed");
+
+        // Only a taken write start lets reports into the flash, and only a download sends one.
+        if (sequence.downloads) {
+            const auto [from, to] = downloadArea(program.files);
+            if (flashChangedOutside(unit.flash(), from, to))
+                found.insert("flash changed outside the download area");
+        }
+    }
+
+    // A verdict of Write OK means that the unit holds the file: the link's own unit, or for a
+    // link over the whole bench, the one it found.
+    const auto holdsFile = [&](int u) {
+        const auto& flash = program.bench.unit(u).unit().flash();
+        const auto& file = program.files.downloadBytes;
+        return std::equal(file.begin(), file.end(),
+                          flash.begin() + static_cast<std::ptrdiff_t>(kDownloadAddress));
+    };
+    for (std::size_t i = 0; i < program.downloads.size(); ++i) {
+        const auto& result = program.downloads[i];
+        if (!result || result->outcome != download::Outcome::WriteOk) continue;
+        bool held = false;
+        for (int u = 0; u < program.bench.size(); ++u)
+            if (!sequence.linkPerUnit || u == static_cast<int>(i)) held = held || holdsFile(u);
+        if (!held) found.insert("Write OK but the flash does not hold the file");
+    }
+
+    // A saved timing file holds the registers of the unit it was read from.
+    std::ifstream saved(program.files.timingSave, std::ios::binary);
+    if (saved) {
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(saved), {}};
+        const auto& block = program.bench.unit(0).unit().timingBlock();
+        if (bytes.size() < block.size() || !std::equal(block.begin(), block.end(), bytes.begin()))
+            found.insert("saved timing file does not hold the unit's registers");
+    }
+
+    ledgerClause(program, found);
+    return {found.begin(), found.end()};
+}
+
+}  // namespace kavo3::explore
