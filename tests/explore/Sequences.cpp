@@ -60,8 +60,10 @@ void timingLoad(Program& p) {
     OpenTiming timing(*p.links[0]);
     if (stopped(p) || !timing.talk.whole()) return;
     timing::applyTimingFile(p.files.timingData, timing.state.TimingRegisters);
-    const auto last = timing::writeLoadedWindows(timing.talk, timing.state, noWait);
-    if (stopped(p) || !last) return;
+    // As kavo3cli does: a stop ends the window writes, and what was written is completed.
+    const auto last =
+        timing::writeLoadedWindows(timing.talk, timing.state, noWait, {}, [&p] { return stopped(p); });
+    if (!last) return;
     timing::writeEnd(timing.talk, *last);
 }
 
