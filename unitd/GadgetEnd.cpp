@@ -14,8 +14,10 @@ namespace {
 
 class GadgetEnd : public BusEnd {
   public:
-    GadgetEnd(link::UniqueFd fd, std::string gadgetDir, std::string controller)
-        : fd_(std::move(fd)), udcFile_(gadgetDir + "/UDC"), controller_(std::move(controller)) {}
+    GadgetEnd(link::UniqueFd fd, std::string node, std::string gadgetDir)
+        : fd_(std::move(fd)),
+          node_(std::move(node)),
+          udcFile_(gadgetDir.empty() ? "" : gadgetDir + "/UDC") {}
 
     int fd() const override { return fd_.get(); }
     bool sendsWait() const override { return true; }
@@ -42,8 +44,29 @@ class GadgetEnd : public BusEnd {
         return Sent::Lost;
     }
 
-    bool unplug() override { return !controller_.empty() && writeUdc("\n"); }
-    bool plugIn() override { return !controller_.empty() && writeUdc(controller_ + "\n"); }
+    // The controller it is bound to now is the one it comes back to.
+    bool unplug() override {
+        if (udcFile_.empty()) return false;
+        std::ifstream udc(udcFile_);
+        std::getline(udc, controller_);
+        if (controller_.empty()) {
+            failure_ = udcFile_ + ": the gadget is not bound to a controller";
+            return false;
+        }
+        // The node goes with the binding; a new one comes with the next.
+        fd_.reset();
+        return writeUdc("\n");
+    }
+    bool plugIn() override {
+        if (controller_.empty() || !writeUdc(controller_ + "\n")) return false;
+        // devtmpfs makes the node just after the bind; a guard of a few seconds.
+        for (int tries = 0; tries < 500 && !fd_; ++tries) {
+            fd_ = link::UniqueFd(::open(node_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+            if (!fd_) ::usleep(10000);
+        }
+        if (!fd_) failure_ = node_ + ": " + std::strerror(errno);
+        return static_cast<bool>(fd_);
+    }
 
   private:
     bool writeUdc(const std::string& text) {
@@ -54,6 +77,7 @@ class GadgetEnd : public BusEnd {
     }
 
     link::UniqueFd fd_;
+    std::string node_;
     std::string udcFile_;
     std::string controller_;  // the UDC the gadget was bound to
 };
@@ -62,21 +86,12 @@ class GadgetEnd : public BusEnd {
 
 std::unique_ptr<BusEnd> openGadget(const std::string& node, const std::string& gadgetDir,
                                    std::string& error) {
-    std::string controller;
-    if (!gadgetDir.empty()) {
-        std::ifstream udc(gadgetDir + "/UDC");
-        std::getline(udc, controller);
-        if (controller.empty()) {
-            error = gadgetDir + ": the gadget is not bound to a controller";
-            return nullptr;
-        }
-    }
     link::UniqueFd fd(::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
     if (!fd) {
         error = node + ": " + std::strerror(errno);
         return nullptr;
     }
-    return std::make_unique<GadgetEnd>(std::move(fd), gadgetDir, std::move(controller));
+    return std::make_unique<GadgetEnd>(std::move(fd), node, gadgetDir);
 }
 
 }  // namespace kavo3::unitd

@@ -33,6 +33,7 @@ void UnitServer::reportFromHost(std::span<const std::uint8_t> report, bool withI
 
 void UnitServer::unplugged() {
     unplugDue_ = false;
+    present_ = false;
     dropAnswers();
     unit_.discardAnswers();
     lateDue_.reset();
@@ -43,6 +44,7 @@ void UnitServer::unplugged() {
 
 void UnitServer::pluggedBackIn() {
     replugDue_.reset();
+    present_ = true;
     if (unit_.options().replugRestarts) unit_.restart();
     // Whatever the host opens now is another attachment.
     ++attachment_;

@@ -47,6 +47,7 @@ class UnitServer {
     void unplugged();
     std::optional<Clock::time_point> replugDue() const { return replugDue_; }
     void pluggedBackIn();
+    bool present() const { return present_; }
 
     // Answers the late switch holds back come after the host's wait; when that is.
     std::optional<Clock::time_point> lateAnswersDue() const { return lateDue_; }
@@ -69,6 +70,7 @@ class UnitServer {
     int attachment_ = 1;
     int opens_ = 0;
     bool unplugDue_ = false;
+    bool present_ = true;
     std::optional<Clock::time_point> replugDue_;
     int unplugs_ = 0;
     long reportsIn_ = 0, answersOut_ = 0, ignored_ = 0;

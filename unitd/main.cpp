@@ -1,7 +1,7 @@
 // kavo3unitd: one simulated unit served on a real bus, so that the programs reach it through
 // the kernel's HID stack: on a USB HID gadget's node (/dev/hidgN) or on /dev/uhid. Ends on
 // SIGINT, SIGTERM or SIGHUP with what the unit received and what its view found; SIGUSR1
-// prints the same and goes on.
+// prints the same and goes on; SIGUSR2 pulls the unit out or plugs it back in, as a cable.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -59,10 +59,19 @@ bool serve(BusEnd& bus, UnitServer& server, int signals) {
         if (p[1].revents & POLLIN) {
             signalfd_siginfo info{};
             if (::read(signals, &info, sizeof info) == sizeof info) {
-                if (info.ssi_signo == SIGUSR1)
+                if (info.ssi_signo == SIGUSR1) {
                     printSummary(server);
-                else
+                } else if (info.ssi_signo == SIGUSR2) {
+                    if (!(server.present() ? bus.unplug() : bus.plugIn())) return false;
+                    if (server.present())
+                        server.unplugged();
+                    else
+                        server.pluggedBackIn();
+                    std::fprintf(stderr, "kavo3unitd: %s\n",
+                                 server.present() ? "plugged back in" : "unplugged");
+                } else {
                     return true;
+                }
             }
         }
         if (const auto due = server.lateAnswersDue(); due && Clock::now() >= *due)
@@ -117,7 +126,8 @@ int main(int argc, char** argv) {
         ->type_name("DIR")
         ->needs(g);
     app.add_option("--sim", switches, "The simulated unit's switches, as kavo3cli --sim=")
-        ->type_name("SWITCHES");
+        ->type_name("SWITCHES")
+        ->expected(0, 1);
     app.add_option("--record", recordPath,
                    "Append every report that crosses the bus, as KAVO3_TRACE writes them")
         ->type_name("FILE");
@@ -170,7 +180,7 @@ int main(int argc, char** argv) {
     // Signals are read from a descriptor, between reports.
     sigset_t set;
     sigemptyset(&set);
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&set, s);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) sigaddset(&set, s);
     sigprocmask(SIG_BLOCK, &set, nullptr);
     link::UniqueFd signals(::signalfd(-1, &set, SFD_CLOEXEC));
 
