@@ -90,7 +90,6 @@ void UnitServer::writeRecord(const char* direction, std::span<const std::uint8_t
     std::fprintf(record_, "%lld %s", static_cast<long long>(ms), direction);
     for (std::uint8_t b : bytes) std::fprintf(record_, " %02x", b);
     std::fputc('\n', record_);
-    std::fflush(record_);
 }
 
 std::string UnitServer::summary() const {

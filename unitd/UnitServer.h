@@ -19,8 +19,8 @@ using Clock = std::chrono::steady_clock;
 
 class UnitServer {
   public:
-    // `record`, when given, gets one line per report that went over the bus, as the host's
-    // trace writes it: "<ms> OUT <ID byte and 8 bytes>", "<ms> IN <ID byte and 64 bytes>".
+    // `record`, when given, gets one line per report that went over the bus (the caller flushes
+    // it), as the host's trace writes them: "<ms> OUT <ID byte and 8 bytes>", "<ms> IN <ID byte and 64 bytes>".
     explicit UnitServer(const sim::SimOptions& options, std::FILE* record = nullptr);
 
     // One output report from the host; `withIdByte` says whether the bus kept the report ID

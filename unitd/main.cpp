@@ -3,12 +3,14 @@
 // SIGINT, SIGTERM or SIGHUP with what the unit received and what its view found; SIGUSR1
 // prints the same and goes on; SIGUSR2 pulls the unit out or plugs it back in, as a cable.
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -31,9 +33,10 @@ int millisecondsUntil(std::optional<Clock::time_point> due) {
     return static_cast<int>(std::max<long long>(left, 0));
 }
 
-void printSummary(const UnitServer& server) {
+void printSummary(const UnitServer& server, std::FILE* record) {
     std::fputs(server.summary().c_str(), stdout);
     std::fflush(stdout);
+    if (record) std::fflush(record);
 }
 
 bool writeFlash(const UnitServer& server, const std::string& path) {
@@ -44,7 +47,7 @@ bool writeFlash(const UnitServer& server, const std::string& path) {
 }
 
 // Serves until a signal that ends it; false when the bus end failed.
-bool serve(BusEnd& bus, UnitServer& server, int signals) {
+bool serve(BusEnd& bus, UnitServer& server, int signals, std::FILE* record) {
     for (;;) {
         const bool answerWaits = server.nextAnswer() != nullptr;
         pollfd p[2] = {{bus.fd(), 0, 0}, {signals, POLLIN, 0}};
@@ -60,7 +63,7 @@ bool serve(BusEnd& bus, UnitServer& server, int signals) {
             signalfd_siginfo info{};
             if (::read(signals, &info, sizeof info) == sizeof info) {
                 if (info.ssi_signo == SIGUSR1) {
-                    printSummary(server);
+                    printSummary(server, record);
                 } else if (info.ssi_signo == SIGUSR2) {
                     if (!(server.present() ? bus.unplug() : bus.plugIn())) return false;
                     if (server.present())
@@ -175,6 +178,8 @@ int main(int argc, char** argv) {
             std::perror(recordPath.c_str());
             return 1;
         }
+        // Written in blocks, so that the record never slows the bus; flushed with each summary.
+        std::setvbuf(record.get(), nullptr, _IOFBF, 1 << 16);
     }
 
     // Signals are read from a descriptor, between reports.
@@ -201,12 +206,24 @@ int main(int argc, char** argv) {
         }
         server.unplugged();
     }
+    // uhid keeps at most 32 events for this end and drops what comes while they are full,
+    // silently: a writer in a loop (a download's data reports) must never get ahead of the
+    // unit. Run before any writer whenever a report is there for the unit.
+    if (gadget.empty()) {
+        sched_param priority{};
+        priority.sched_priority = 10;
+        if (::sched_setscheduler(0, SCHED_FIFO, &priority) != 0)
+            std::fprintf(stderr,
+                         "kavo3unitd: no real-time priority (%s): a download can lose data "
+                         "reports in uhid's queue\n",
+                         std::strerror(errno));
+    }
     std::fprintf(stderr, "kavo3unitd: serving on %s\n", gadget.empty() ? uhid.c_str() : gadget.c_str());
 
-    const bool ended = serve(*bus, server, signals.get());
+    const bool ended = serve(*bus, server, signals.get(), record.get());
     if (!ended) std::fprintf(stderr, "kavo3unitd: the bus failed: %s\n", bus->failure().c_str());
     bus.reset();
-    printSummary(server);
+    printSummary(server, record.get());
     if (!flashPath.empty() && !writeFlash(server, flashPath)) {
         std::perror(flashPath.c_str());
         return 1;
