@@ -193,6 +193,20 @@ units() {
 
 # --- udev: the window program hears units come and go; the package's rule ------------------
 udev() {
+    # Before udevd runs: the window program hears the kernel's own events.
+    start_unit 0
+    cable 0 out
+    KAVO3_TRACE=$tmp/trace-kernel "$tool" > "$tmp/tool.out" 2>&1 &
+    tool_pid=$!
+    wait_for 60 grep -qs 'device events: heard from kernel' "$tmp/trace-kernel"
+    cable 0 in
+    wait_for 30 grep -qs ' IN 00 02 4b 56 33 ' "$tmp/trace-kernel"
+    verdict "without udevd, kavo3tool hears the kernel's events: a unit plugged in gets the check" \
+        $? "$(grep '^#' "$tmp/trace-kernel" | tail -n 3 | tr '\n' ' ')"
+    kill -TERM "$tool_pid"
+    wait "$tool_pid"
+    stop_unit 0
+
     mkdir -p /run/udev/rules.d
     cp "$repo/packaging/linux/70-kavo3.rules" /run/udev/rules.d/
     /lib/systemd/systemd-udevd --daemon 2> "$tmp/udevd"
@@ -209,7 +223,7 @@ udev() {
     n=$(answers_in_trace)
     [ "${n:-0}" -ge "$1" ]
 }
-    wait_for 60 grep -qs 'device events: heard' "$tmp/trace"
+    wait_for 60 grep -qs 'device events: heard from udev' "$tmp/trace"
     verdict "kavo3tool hears udev's device events" $? "$(cat "$tmp/trace" "$tmp/tool.out" 2> /dev/null | tail -n 3)"
     before=$(checks_in_trace)
     cable 0 in
