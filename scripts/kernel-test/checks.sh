@@ -298,6 +298,39 @@ uhid() {
     verdict "the uhid unit's view found nothing wrong" $? "$(tail -n 3 "$tmp/summary-uhid")"
 }
 
+# --- the Windows build under Wine's HID stack --------------------------------------------
+# Wine's udev bus makes a HID device of the hidraw node once its SDL bus is off (the prefix
+# test-kernel.sh prepares). The prefix is read-only here; its changes go to memory.
+windows() {
+    local exe=$repo/build-windows/cli/kavo3cli.exe prefix=$build/kernel-test/wineprefix rc
+    if [ ! -f "$exe" ] || [ ! -d "$prefix" ] || ! command -v wine > /dev/null; then
+        say "NOTE Wine: not tried, no Windows build of kavo3cli or no Wine prefix"
+        return
+    fi
+    mkdir -p /tmp/wine/upper /tmp/wine/work /tmp/wine/prefix
+    mount -t overlay overlay \
+        -o "lowerdir=$prefix,upperdir=/tmp/wine/upper,workdir=/tmp/wine/work" /tmp/wine/prefix
+    start_unit 0
+    local started=$(date +%s)
+    WINEPREFIX=/tmp/wine/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" \
+        timeout 300 wine "$exe" status --list > "$tmp/wine.out" 2>&1
+    rc=$?
+    [ "$rc" = 0 ] && grep -q '17a7:0001' "$tmp/wine.out"
+    verdict "kavo3cli.exe under Wine lists the gadget unit through Wine's HID class driver" $? \
+        "exit $rc: $(tail -n 4 "$tmp/wine.out" | tr '\n' ' ')"
+    say "NOTE Wine: the first program took $(( $(date +%s) - started )) s"
+    WINEPREFIX=/tmp/wine/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" \
+        timeout 300 wine "$exe" --trace 'Z:\tmp\wine.trace' status > "$tmp/wine.out" 2>&1
+    rc=$?
+    cp /tmp/wine.trace "$tmp/wine.trace" 2> /dev/null
+    [ "$rc" = 0 ]
+    verdict "kavo3cli.exe under Wine: the unit answers the connection check" $? \
+        "exit $rc: $(tail -n 3 "$tmp/wine.out" | tr '\n' ' ')"
+    WINEPREFIX=/tmp/wine/prefix wineserver -k 2> /dev/null
+    stop_unit 0
+    umount /tmp/wine/prefix
+}
+
 # --- the round trip through the kernel -----------------------------------------------------
 bench() {
     if [ -x "$bench" ]; then
@@ -309,7 +342,7 @@ bench() {
     fi
 }
 
-for section in ${3:-cli unplug units udev ledger uhid bench}; do
+for section in ${3:-cli unplug units udev ledger uhid windows bench}; do
     "$section"
 done
 say END
