@@ -87,9 +87,9 @@ start_unit() {
 # The unit's cable: kavo3unitd unbinds its gadget or binds it again.
 cable() {
     local n=$1 want=$2 before
-    before=$(grep -c -e unplugged -e 'plugged back' "$tmp/unitd$n")
+    before=$(grep -cs plugged "$tmp/unitd$n")
     kill -USR2 "${unit_pid[$n]}"
-    wait_for 30 test "$(grep -c -e unplugged -e 'plugged back' "$tmp/unitd$n")" -gt "$before"
+    wait_for 30 lines_above "$tmp/unitd$n" plugged "${before:-0}"
     if [ "$want" = out ]; then wait_for 30 node_gone "$n"; else wait_for 30 node_there "$n"; fi
 }
 # Ends unit N's server; its summary is in $tmp/summaryN; status 0 when its view found nothing.
@@ -104,7 +104,20 @@ stop_unit() {
 summary_has() { grep -q "$2" "$tmp/summary$1"; }
 # The unit's flash at the download address holds FILE.
 flash_holds() { cmp -s -n "$(stat -c %s "$2")" -i "$address:0" "$tmp/flash$1" "$2"; }
-out_lines() { grep -c ' OUT ' "$tmp/record$1"; }
+# More than N lines of FILE match PATTERN.
+lines_above() {
+    local n
+    n=$(grep -cs -e "$2" "$1")
+    [ "${n:-0}" -gt "$3" ]
+}
+# What unit N is left in now, from the summary it prints on SIGUSR1.
+unit_left_in() {
+    local before
+    before=$(grep -cs '^left in:' "$tmp/summary$1")
+    kill -USR1 "${unit_pid[$1]}"
+    wait_for 30 lines_above "$tmp/summary$1" '^left in:' "${before:-0}"
+    grep '^left in:' "$tmp/summary$1" | tail -n 1 | cut -d' ' -f3-
+}
 
 address=$(( $("$cli" --help | sed -n 's/^Download address: \(0x[0-9A-Fa-f]*\).*/\1/p') ))
 head -c 4096 /dev/urandom > "$tmp/file4k"
@@ -131,8 +144,9 @@ cli() {
     verdict "timing save (257 bytes) and load" $? "$(tail -n 3 "$tmp/out")"
     "$cli" key video1 > "$tmp/out" 2>&1
     verdict "key video1" $? "$(tail -n 3 "$tmp/out")"
-    "$cli" freeze on > "$tmp/out" 2>&1 && "$cli" freeze off >> "$tmp/out" 2>&1
-    verdict "freeze on and off" $? "$(tail -n 3 "$tmp/out")"
+    "$cli" freeze on > "$tmp/out" 2>&1 && [ "$(unit_left_in 0)" = freeze ] &&
+        "$cli" freeze off >> "$tmp/out" 2>&1 && [ "$(unit_left_in 0)" = idle ]
+    verdict "freeze on and off, as the unit saw it" $? "$(tail -n 3 "$tmp/out")"
     "$cli" capture "$tmp/frame" > "$tmp/out" 2>&1 && [ "$(stat -c %s "$tmp/frame.bmp")" = 38838 ]
     verdict "capture of a 128x101 frame" $? "$(tail -n 3 "$tmp/out")"
     "$cli" download "$tmp/file4k" > "$tmp/out" 2>&1 && grep -q 'Write OK' "$tmp/out"
