@@ -2,17 +2,18 @@
 
 #include <QSocketNotifier>
 
-#include "download/StopSignals.h"
+#include "link/StopSignals.h"
 #include "link/ProgramName.h"
 
 namespace kavo3::app {
 
 EndOnSignals::EndOnSignals(ui::Session& session, int& exitStatus) {
 #ifndef _WIN32
-    stopSignals_ = std::make_unique<download::StopSignals>(
+    stopSignals_ = std::make_unique<link::StopSignals>(
         "\n" + link::programName() +
-        ": ended at once by a second signal. If a download was running, the unit still expects "
-        "data and takes every command as flash data: switch it off and on.\n");
+        ": ended at once by a second Ctrl-C. If a download was running, the unit still expects "
+        "data and takes every command as flash data; the next kavo3tool or kavo3cli that finds "
+        "it sends the rest first.\n");
     notifier_ = new QSocketNotifier(stopSignals_->wakeUpDescriptor(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this, &session, &exitStatus] {
         stopSignals_->drainWakeUp();

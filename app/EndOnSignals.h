@@ -1,4 +1,4 @@
-// SIGTERM, SIGHUP and Ctrl-C in the window program (a logout, a terminal closed, a service
+// SIGTERM, SIGHUP, SIGPIPE and Ctrl-C in the window program (a logout, a terminal closed, a service
 // manager): each ends the run as closing the main window does, so that a download's data phase
 // is finished first. The signal only wakes the event loop; the ending runs on its thread.
 #pragma once
@@ -10,7 +10,7 @@
 
 class QSocketNotifier;
 
-namespace kavo3::download {
+namespace kavo3::link {
 class StopSignals;
 }
 
@@ -23,7 +23,7 @@ class EndOnSignals : public QObject {
     ~EndOnSignals() override;
 
   private:
-    std::unique_ptr<download::StopSignals> stopSignals_;
+    std::unique_ptr<link::StopSignals> stopSignals_;
     QSocketNotifier* notifier_ = nullptr;
 };
 

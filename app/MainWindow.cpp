@@ -54,9 +54,17 @@ MainWindow::MainWindow(ui::Session& session, QWidget* parent) : QWidget(parent),
     // A problem met later (a unit that stalls) shows as soon as the link meets it.
     session_.link.setProblemListener(
         [this](const std::string& problem) { showUnitProblem(problem); });
+    // A unit that an earlier program left halfway is settled by the first search that finds it.
+    session_.link.setNoticeListener([this](const std::string& notice) {
+        settledNotice_ = notice;
+        showUnitProblem(session_.link.unitProblem());
+    });
 }
 
-MainWindow::~MainWindow() { session_.link.setProblemListener({}); }
+MainWindow::~MainWindow() {
+    session_.link.setProblemListener({});
+    session_.link.setNoticeListener({});
+}
 
 void MainWindow::load() {
     if (loaded_) return;
@@ -81,8 +89,10 @@ void MainWindow::connectUnit() {
 }
 
 void MainWindow::showUnitProblem(const std::string& problem) {
-    const std::string tip = problem.empty() || unitNotice_.empty() ? problem + unitNotice_
-                                                                   : problem + "\n" + unitNotice_;
+    std::string tip;
+    for (const std::string* part : {&problem, static_cast<const std::string*>(&unitNotice_),
+                                    static_cast<const std::string*>(&settledNotice_)})
+        if (!part->empty()) tip += (tip.empty() ? "" : "\n") + *part;
     Text1->setToolTip(QString::fromStdString(tip));
 }
 

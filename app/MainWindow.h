@@ -89,6 +89,7 @@ class MainWindow : public QWidget {
     bool checkOwed_ = false;  // a unit arrived while the check could not run
     std::vector<link::DeviceEvent> leftDuringCheck_;
     std::string unitNotice_;  // of the latest check
+    std::string settledNotice_;  // a unit an earlier program left halfway, settled since
     QString pendingProgress_;
     QTimer progressPacer_;
     QElapsedTimer sinceProgressShown_;

@@ -29,8 +29,13 @@ LinesEnd readFrameLines(link::Conversation& talk, const FrameSizes& sizes, Frame
 
         LineAssembler line(frame.row(y), sizes.ActiveWidth);
         for (int r = 0; r < reports; ++r) {
-            talk.read();
+            // A unit that gave no answer will not give the rest of the line either: asking
+            // for it would cost the whole wait for every report of the frame.
+            // (A unit that left answers nothing at once; the line ends as UnitLost below.)
+            if (!talk.read() && talk.live()) return LinesEnd::Silent;
             line.add(std::span<const std::uint8_t>(readBuffer).subspan(1, 64));
+            if (r + 1 < reports && callbacks.stopNow && callbacks.stopNow())
+                return LinesEnd::Stopped;
         }
         line.finish();
 
@@ -44,9 +49,36 @@ LinesEnd readFrameLines(link::Conversation& talk, const FrameSizes& sizes, Frame
     return LinesEnd::Complete;
 }
 
+namespace {
+
+// The unit frozen by a capture that means to let it go again: noted in its ledger until the
+// freeze goes back, so that a capture ended any other way still leaves the unit live.
+class FreezeNoted {
+  public:
+    FreezeNoted(link::Conversation& talk, bool noted) : talk_(talk), noted_(noted) {
+        if (noted_) talk_.ledger().setFrozen(talk_.unit(), true);
+    }
+    ~FreezeNoted() {
+        // Ended without its restore (an exception): released here, or once the unit is back.
+        if (noted_ && talk_.live()) sendFreeze(talk_, 0);
+        if (noted_ && talk_.whole()) talk_.ledger().setFrozen(talk_.unit(), false);
+    }
+    void released() {
+        if (noted_ && talk_.whole()) talk_.ledger().setFrozen(talk_.unit(), false);
+        noted_ = false;
+    }
+
+  private:
+    link::Conversation& talk_;
+    bool noted_;
+};
+
+}  // namespace
+
 CaptureResult captureFrame(link::Conversation& talk, std::int16_t freezeAfter, Frame& frame,
                            const CaptureCallbacks& callbacks) {
     // The picture must stand still while it is read out.
+    FreezeNoted noted(talk, freezeAfter == 0 && !talk.unit().empty());
     sendFreeze(talk, 1);
     CaptureResult result;
     result.sizes = requestFrameInformation(talk);
@@ -60,6 +92,7 @@ CaptureResult captureFrame(link::Conversation& talk, std::int16_t freezeAfter, F
     if (result.end != LinesEnd::Abandoned && callbacks.beforeRestore)
         callbacks.beforeRestore(result);
     sendFreeze(talk, freezeAfter);
+    noted.released();
     return result;
 }
 

@@ -34,6 +34,8 @@ struct LineLoopCallbacks {
     std::function<bool(std::int32_t y)> lineDone;
     // Asked after each line; true ends the loop after that line.
     std::function<bool()> stopRequested;
+    // Asked between the reports of a line (a signal's stop): true ends the loop there.
+    std::function<bool()> stopNow;
 };
 
 enum class LinesEnd {
@@ -41,6 +43,7 @@ enum class LinesEnd {
     Stopped,    // the stop flag ended the loop; the lines not read stay black
     Abandoned,  // lineDone said its caller is gone
     UnitLost,   // the unit left or came back: the lines read are not one frame of one unit
+    Silent,     // the unit gave no answer to a report of a line: the frame is not whole
 };
 
 // One Line data request per line, its answers assembled into `frame`, which must be a black

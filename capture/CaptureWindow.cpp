@@ -157,7 +157,8 @@ void CaptureWindow::captureFrame() {
     };
     callbacks.lines.stopRequested = [&state] { return state.StopRequested == 1; };
     callbacks.beforeRestore = [this, &state, savedFreeze](const CaptureResult& result) {
-        if (result.end == LinesEnd::UnitLost) showText(text(kUnitLostText));
+        if (result.end == LinesEnd::UnitLost || result.end == LinesEnd::Silent)
+            showText(text(kUnitLostText));
         Command1->setEnabled(true);
         Command2->setEnabled(true);
         Command4->setEnabled(true);
@@ -168,8 +169,8 @@ void CaptureWindow::captureFrame() {
 
     link::Conversation talk(session_.link);
     const CaptureResult result = capture::captureFrame(talk, savedFreeze, captured, callbacks);
-    // Lines of a unit that left or came back are not a frame to save.
-    if (result.end == LinesEnd::UnitLost)
+    // Lines of a unit that left, came back or fell silent are not a frame to save.
+    if (result.end == LinesEnd::UnitLost || result.end == LinesEnd::Silent)
         state.frame = Frame();
     else if (result.accepted)
         state.frame = std::move(captured);

@@ -1,5 +1,4 @@
 // kavo3cli capture and freeze: the capture window's sequences.
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -14,36 +13,10 @@
 #include "cli/ExitCodes.h"
 #include "cli/OutputFile.h"
 #include "cli/Progress.h"
+#include "link/StopSignals.h"
 
 namespace kavo3::cli {
 
-namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void onInterrupt(int) { interrupted = 1; }
-
-// Ctrl-C during the line loop stops it after the current line, so that the unit still gets
-// its freeze state back; a second Ctrl-C ends the program at once.
-class InterruptScope {
-  public:
-    InterruptScope() {
-        interrupted = 0;
-        previous_ = std::signal(SIGINT, onInterrupt);
-    }
-    ~InterruptScope() { std::signal(SIGINT, previous_); }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-    bool stopRequested() const {
-        if (interrupted) std::signal(SIGINT, SIG_DFL);
-        return interrupted != 0;
-    }
-
-  private:
-    void (*previous_)(int) = SIG_DFL;
-};
-
-}  // namespace
 
 int runFreeze(const UnitOptions& unitOptions, bool on) {
     int exitCode = kExitOk;
@@ -77,7 +50,6 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
         return kExitNotCaptureSetting;
     }
 
-    InterruptScope interrupt;
     capture::Frame frame;
     std::unique_ptr<Progress> progress;
     capture::CaptureCallbacks callbacks;
@@ -93,12 +65,16 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
         progress->update(static_cast<std::uint64_t>(y) + 1);
         return true;
     };
-    callbacks.lines.stopRequested = [&] { return interrupt.stopRequested(); };
+    // Ctrl-C, SIGTERM, SIGHUP or a reader gone (| head) stops between reports, and the unit
+    // still gets its freeze state back.
+    callbacks.lines.stopRequested = [] { return link::stopRequested(); };
+    callbacks.lines.stopNow = [] { return link::stopRequested(); };
 
     const capture::CaptureResult result =
         capture::captureFrame(talk, leaveFrozen ? 1 : 0, frame, callbacks);
     if (progress) progress->finish();
     if (!unit->stayedConnected()) return kExitNoUnit;
+    if (result.end == capture::LinesEnd::Silent) return kExitNoUnit;
 
     if (!result.accepted) {
         const capture::FrameSizes& s = result.sizes;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "cli/ArgumentPath.h"
@@ -58,14 +59,22 @@ bool areaFits(const DownloadRequest& request, std::uint32_t length) {
 
 }  // namespace
 
-std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode) {
+std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode,
+                            std::vector<std::uint8_t>* copy) {
     exitCode = kExitOk;
     const std::filesystem::path path = argumentPath(request.file);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return refuseFile(request, "no such file, or not a regular file", exitCode);
-    const auto size = std::filesystem::file_size(path, error);
-    if (error) return refuseFile(request, "cannot read its length", exitCode);
+    // Opened once: its length and the bytes that go to the unit come from this one opening,
+    // so a file replaced meanwhile cannot bring another length to the erases.
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return refuseFile(request, "cannot be opened", exitCode);
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (end < 0 || !in) return refuseFile(request, "cannot read its length", exitCode);
+    const auto size = static_cast<std::uint64_t>(end);
     if (size == 0)
         return refuseFile(request, "the file is empty; there is nothing to download", exitCode);
     if (size > download::kMaxDownloadBytes && !request.firstMib)
@@ -77,6 +86,12 @@ std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode) {
     if (!areaFits(request, length)) {
         exitCode = kExitUsage;
         return 0;
+    }
+    if (copy) {
+        copy->resize(length);
+        in.read(reinterpret_cast<char*>(copy->data()), static_cast<std::streamsize>(length));
+        if (in.gcount() != static_cast<std::streamsize>(length))
+            return refuseFile(request, "could not be read to its end", exitCode);
     }
     if (size > length)
         std::fprintf(stderr, "kavo3cli: %s is larger than 1 MiB; only its first 1 MiB is written\n",

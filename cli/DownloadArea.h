@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "download/ErasePlan.h"
 
@@ -23,8 +24,10 @@ struct DownloadRequest {
 
 // L, the bytes of the file that go into the flash. 0 when refused, with the reason on
 // standard error and `exitCode` set: kExitRefusedFile for the file, kExitUsage for an area
-// outside the flash or off the erase blocks' boundaries.
-std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode);
+// outside the flash or off the erase blocks' boundaries. With `copy`, the L bytes are read into
+// it from the same opening, for the download to write and sum.
+std::uint32_t checkDownload(const DownloadRequest& request, int& exitCode,
+                            std::vector<std::uint8_t>* copy = nullptr);
 
 // "" when `text` is a flash size kavo3cli takes (a power of two up to 16 MiB), else why not.
 std::string checkFlashSize(const std::string& text);

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
@@ -12,15 +13,11 @@
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
 #include "download/StatusTexts.h"
-#include "download/StopSignals.h"
+#include "link/StopSignals.h"
 
 namespace kavo3::cli {
 
 namespace {
-
-constexpr const char* kAbandonText =
-    "\nkavo3cli: download abandoned in its data phase: the unit still expects data and takes "
-    "every command as flash data. Switch the unit off and on before using it again.\n";
 
 // How far a stopped run got, and what the flash holds now.
 void sayStopped(const char* file, std::uint32_t address, std::uint32_t written,
@@ -48,9 +45,9 @@ void sayStopped(const char* file, std::uint32_t address, std::uint32_t written,
 
 int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) {
     int exitCode = kExitOk;
-    const std::uint32_t length = checkDownload(request, exitCode);
+    std::vector<std::uint8_t> copy;
+    const std::uint32_t length = checkDownload(request, exitCode, &copy);
     if (length == 0) return exitCode;
-    const std::filesystem::path path = argumentPath(request.file);
     const std::string& file = request.file;
     const std::uint32_t address = request.address;
 
@@ -58,9 +55,6 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     if (!unit) return exitCode;
     if (!unit->connect()) return kExitNoUnit;
 
-    // Catches Ctrl-C, SIGTERM and SIGHUP for the whole run: the unit must not be left in the
-    // middle of its data phase.
-    const download::StopSignals stop(kAbandonText);
     Progress progress("download", download::paddedLength(length), Progress::Unit::Bytes);
     std::chrono::steady_clock::time_point dataStart;
     std::uint32_t reportsSent = 0;
@@ -83,7 +77,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     };
     callbacks.processEvents = [] {};
     callbacks.settleWait = settleWait;
-    callbacks.stopRequested = [&stop] { return stop.stopRequested(); };
+    callbacks.stopRequested = [] { return link::stopRequested(); };
     callbacks.padding = [&](std::uint32_t reportsOwed) {
         progress.finish();
         // The padding goes at the pace the data went.
@@ -97,7 +91,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     };
 
     download::RomDownload run(unit->link(), std::move(callbacks));
-    const download::DownloadResult result = run.run(unit->talk(), address, path);
+    const download::DownloadResult result = run.run(unit->talk(), address, copy);
     progress.finish();
     // Whatever the verdict, it stands only when the one unit took and answered everything.
     if (!unit->stayedConnected()) return kExitNoUnit;
@@ -105,7 +99,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     switch (result.outcome) {
         case download::Outcome::Stopped:
             sayStopped(file.c_str(), address, result.length, length);
-            return stop.exitStatus();
+            return kExitInterrupted;
         case download::Outcome::UnitGone:
             // Found again meanwhile: it was settled first, but the download is not done.
             std::fprintf(stderr,
@@ -114,9 +108,17 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
             return kExitNoUnit;
         case download::Outcome::WriteRefused:
             std::fprintf(stderr,
-                         "kavo3cli: the system did not take a report of the download's data; "
-                         "the rest went as erased bytes and the flash does not hold the file. "
-                         "Download it again.\n");
+                         "kavo3cli: the system did not take a report of the download's data, "
+                         "and no file data followed it; the flash does not hold the file. %s\n",
+                         unit->link().ledger().owes(unit->talk().unit())
+                             ? "The unit kept refusing: it still owes the rest of the data, "
+                               "which the next run that finds it sends as erased bytes first."
+                             : "The rest went as erased bytes. Download it again.");
+            return kExitNoUnit;
+        case download::Outcome::ChecksumNotTaken:
+            std::fprintf(stderr,
+                         "kavo3cli: the unit did not take the checksum request; the download is "
+                         "not verified. Download it again.\n");
             return kExitNoUnit;
         case download::Outcome::WriteOk:
             return kExitOk;

@@ -17,7 +17,7 @@
 #include "cli/UnitSource.h"
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
-#include "download/StopSignals.h"
+#include "link/StopSignals.h"
 
 namespace kavo3::cli {
 
@@ -71,6 +71,10 @@ void judge(UnitRun& run, const download::DownloadResult& result) {
             run.exitCode = kExitNoUnit;
             run.verdict = "write refused";
             return;
+        case download::Outcome::ChecksumNotTaken:
+            run.exitCode = kExitNoUnit;
+            run.verdict = "checksum not taken";
+            return;
         default:
             run.exitCode = kExitRefusedFile;
             run.verdict = "file not read to the end";
@@ -78,7 +82,8 @@ void judge(UnitRun& run, const download::DownloadResult& result) {
     }
 }
 
-void downloadTo(const DownloadRequest& request, const download::StopSignals& stop, UnitRun& run) {
+void downloadTo(const DownloadRequest& request, const std::vector<std::uint8_t>& copy,
+                UnitRun& run) {
     const Clock::time_point start = Clock::now();
     UnitSession* unit = run.unit.get();
     if (!unit->connect()) {
@@ -93,7 +98,7 @@ void downloadTo(const DownloadRequest& request, const download::StopSignals& sto
         callbacks.processEvents = [] {};
         callbacks.settleWait = settleWait;
         // A stop in the data phase sends the rest as erased bytes, so no unit is left halfway.
-        callbacks.stopRequested = [&stop] { return stop.stopRequested(); };
+        callbacks.stopRequested = [] { return link::stopRequested(); };
         callbacks.padding = [&run](std::uint32_t reportsOwed) {
             std::fprintf(stderr,
                          "kavo3cli: %s: stopping: the unit still expects %u data reports; they go "
@@ -101,8 +106,9 @@ void downloadTo(const DownloadRequest& request, const download::StopSignals& sto
                          run.name.c_str(), reportsOwed);
         };
         download::RomDownload download(unit->link(), std::move(callbacks));
+        // On the attachment the connection check answered on, never on one found later.
         const download::DownloadResult result =
-            download.run(request.address, argumentPath(request.file));
+            download.run(unit->talk(), request.address, copy);
         if (unit->stayedConnected()) {
             judge(run, result);
         } else {
@@ -187,7 +193,8 @@ void printJson(const std::vector<std::unique_ptr<UnitRun>>& runs, int exitCode) 
 int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, bool allUnits,
                     bool json) {
     int exitCode = kExitOk;
-    const std::uint32_t length = checkDownload(request, exitCode);
+    std::vector<std::uint8_t> copy;
+    const std::uint32_t length = checkDownload(request, exitCode, &copy);
     if (length == 0) return exitCode;
     auto source = UnitSource::create(options, exitCode);
     if (!source) return exitCode;
@@ -204,6 +211,27 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
                          "kavo3cli: no KAVO-3 found. Check the USB cables and the units' power; "
                          "'kavo3cli doctor' says what it sees.\n");
             return kExitNoUnit;
+        }
+    }
+
+    // Two names of one unit (its port path and its node path, or one name twice) would give it
+    // two downloads at once; refused before anything is sent.
+    {
+        const std::vector<link::UnitEntry> units = source->units();
+        std::vector<std::string> named(names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            for (const link::UnitEntry& unit : units)
+                if (link::namesInterface(source->all(), unit.path, names[i])) named[i] = unit.path;
+            for (std::size_t j = 0; j < i; ++j) {
+                const bool same = names[j] == names[i] ||
+                                  (!named[i].empty() && named[j] == named[i]);
+                if (!same) continue;
+                std::fprintf(stderr,
+                             "kavo3cli: --device %s and --device %s name the same unit; name each "
+                             "unit once\n",
+                             names[j].c_str(), names[i].c_str());
+                return kExitUsage;
+            }
         }
     }
 
@@ -224,18 +252,15 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
         runs.push_back(std::move(run));
     }
 
-    // Ctrl-C, SIGTERM and SIGHUP stop every unit; each one in its data phase is given the
-    // rest of it as padding first.
-    const download::StopSignals stop(
-        "\nkavo3cli: download abandoned: units in their data phase still expect data and take "
-        "every command as flash data. Switch them off and on before using them again.\n");
+    // A stop (Ctrl-C, SIGTERM, SIGHUP, SIGPIPE) reaches every unit; each one in its data phase
+    // is given the rest of it as padding first.
     const bool terminal = !json && stdoutIsTerminal();
     ProgressLines lines(runs, download::paddedLength(length));
     if (terminal) lines.draw(false);
     std::vector<std::thread> threads;
     for (auto& run : runs)
         if (run->unit)
-            threads.emplace_back(downloadTo, std::cref(request), std::cref(stop), std::ref(*run));
+            threads.emplace_back(downloadTo, std::cref(request), std::cref(copy), std::ref(*run));
 
     // The lines are redrawn from here, so the units' threads never wait for the terminal.
     if (terminal) {
@@ -251,10 +276,7 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
     if (terminal) lines.draw(true);
 
     int worst = kExitOk;
-    for (const auto& run : runs) {
-        if (run->exitCode == kExitInterrupted) run->exitCode = stop.exitStatus();
-        worst = std::max(worst, run->exitCode);
-    }
+    for (const auto& run : runs) worst = std::max(worst, run->exitCode);
     if (json)
         printJson(runs, worst);
     else

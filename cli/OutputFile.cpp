@@ -45,6 +45,15 @@ int checkOutputFile(const std::string& given, const std::string& target, const c
                      target.c_str(), folder.string().c_str());
         return kExitFailure;
     }
+    // A device node, a FIFO or a socket would be replaced by a plain file behind its back.
+    const fs::file_status existing = fs::status(argumentPath(target), error);
+    if (fs::exists(existing) && !fs::is_regular_file(existing) && !fs::is_directory(existing)) {
+        std::fprintf(stderr,
+                     "kavo3cli: %s is not a regular file (a device, a FIFO or a socket); name a "
+                     "file to write; nothing was sent to the unit.\n",
+                     target.c_str());
+        return kExitUsage;
+    }
     if (fs::is_directory(argumentPath(target), error)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s: a folder of that name is in the way; nothing "

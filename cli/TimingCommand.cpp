@@ -11,6 +11,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/Numbers.h"
 #include "cli/OutputFile.h"
+#include "link/StopSignals.h"
 #include "timing/TimingFileIo.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingSequence.h"
@@ -34,16 +35,37 @@ class OpenTiming {
     explicit OpenTiming(UnitSession& unit) : unit_(unit) {
         timing::openTiming(unit.talk(), state, settleWait);
     }
-    ~OpenTiming() { timing::closeTiming(unit_.talk()); }
+    // However the run ends, the unit's timing access is closed again.
+    ~OpenTiming() { close(); }
     OpenTiming(const OpenTiming&) = delete;
     OpenTiming& operator=(const OpenTiming&) = delete;
 
     link::Conversation& talk() { return unit_.talk(); }
     timing::TimingState state;
 
+    // Timing access end; true when the unit took and answered it. Once only.
+    bool close() {
+        if (closed_) return closedWell_;
+        closed_ = true;
+        closedWell_ = timing::closeTiming(unit_.talk());
+        return closedWell_;
+    }
+    // Closes, then judges the whole run, the close included.
+    bool closedAndConnected() {
+        close();
+        return unit_.stayedConnected();
+    }
+
   private:
     UnitSession& unit_;
+    bool closed_ = false;
+    bool closedWell_ = false;
 };
+
+int stoppedText(const char* what) {
+    std::fprintf(stderr, "kavo3cli: %s stopped; the unit's timing access was closed.\n", what);
+    return kExitInterrupted;
+}
 
 int outOfReach(const char* what) {
     std::fprintf(stderr,
@@ -78,7 +100,7 @@ int runTimingShow(const UnitOptions& options) {
     auto unit = connectedUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!timing.closedAndConnected()) return kExitNoUnit;
     printParameters(timing.state);
     return kExitOk;
 }
@@ -119,11 +141,13 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
             exitCode = kExitOutOfReach;
             continue;
         }
+        if (link::stopRequested()) return stoppedText("timing set");
         const int before = parameter->valueIn(timing.state.TimingRegisters);
         timing::changeParameter(timing.talk(), timing.state, *parameter, value);
         if (!unit->stayedConnected()) return kExitNoUnit;
         std::printf("%-12s %d (was %d)\n", parameter->name, value, before);
     }
+    if (!timing.closedAndConnected()) return kExitNoUnit;
     return exitCode;
 }
 
@@ -134,7 +158,8 @@ int runTimingSave(const UnitOptions& options, const std::string& file) {
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
     // An image read from a unit that went away holds zeros, not its registers.
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!timing.closedAndConnected()) return kExitNoUnit;
+    if (link::stopRequested()) return stoppedText("timing save");
     if (!timing::saveTimingFile(argumentPath(file), timing.state.TimingRegisters)) {
         std::fprintf(stderr,
                      "kavo3cli: cannot write %s; nothing was saved. Check that the folder exists "
@@ -176,11 +201,18 @@ int runTimingLoad(const UnitOptions& options, const std::string& file) {
     if (!unit->stayedConnected()) return kExitNoUnit;
     timing::applyTimingFile(data, timing.state.TimingRegisters);
     int written = 0;
-    const auto last = timing::writeLoadedWindows(timing.talk(), timing.state, settleWait,
-                                                 [&written](std::size_t) { ++written; });
+    const auto last = timing::writeLoadedWindows(
+        timing.talk(), timing.state, settleWait, [&written](std::size_t) { ++written; },
+        [] { return link::stopRequested(); });
     if (!last) return outOfReach("nothing was written");
+    // Even a stopped load completes what it wrote, so that the unit takes the registers whole.
     timing::writeEnd(timing.talk(), *last);
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!timing.closedAndConnected()) return kExitNoUnit;
+    if (link::stopRequested()) {
+        std::fprintf(stderr, "kavo3cli: timing load stopped after %d of %zu windows.\n", written,
+                     timing::kTimingLoadWindows);
+        return stoppedText("timing load");
+    }
     std::printf("loaded %s: %d of %zu windows written\n", file.c_str(), written,
                 timing::kTimingLoadWindows);
     printParameters(timing.state);

@@ -11,6 +11,7 @@
 #include "cli/Numbers.h"
 #include "download/ErasePlan.h"
 #include "link/ProgramName.h"
+#include "link/StopSignals.h"
 #include "link/TickPeriod.h"
 #include "sim/SimSwitchesHelp.h"
 #include "sim/UnitView.h"
@@ -125,7 +126,7 @@ int main(int argc, char** argv) {
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     std::string tickMs;
-    app.add_option(kavo3::link::kTickOption, tickMs,
+    CLI::Option* tickOption = app.add_option(kavo3::link::kTickOption, tickMs,
                    "Tick of the settle waits, 1 to 1000 ms (default 1, or KAVO3_TICK_MS); try 16 "
                    "for a unit that answers but fails erases or timing loads")
         ->type_name("N");
@@ -217,8 +218,9 @@ int main(int argc, char** argv) {
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitUsage;
     }
-    if (const std::string bad =
-            kavo3::link::setTickPeriodFrom(tickMs.empty() ? nullptr : tickMs.c_str());
+    // Given but empty ('--tick-ms ""') is a mistake, not the default.
+    if (const std::string bad = kavo3::link::setTickPeriodFrom(
+            tickMs.empty() && tickOption->count() == 0 ? nullptr : tickMs.c_str());
         !bad.empty()) {
         std::fprintf(stderr, "kavo3cli: %s\n", bad.c_str());
         return kExitUsage;
@@ -252,5 +254,14 @@ int main(int argc, char** argv) {
         if (*freeze) return runFreeze(unit, freezeState == "on");
         return kExitUsage;
     };
-    return withSimulatedUnitsView(unit.simulated, run());
+    // One stop path for every subcommand: Ctrl-C, SIGTERM, SIGHUP and a reader gone (SIGPIPE)
+    // ask the run to stop between reports and settle its unit; only a second Ctrl-C ends at
+    // once.
+    const kavo3::link::StopSignals stop(
+        "\nkavo3cli: ended at once by a second Ctrl-C. A unit in the middle of a download's data "
+        "still expects it and takes every command as flash data; the next kavo3cli or kavo3tool "
+        "that finds it sends the rest first (its state file says how much).\n");
+    int exitCode = run();
+    if (exitCode == kExitInterrupted && stop.stopRequested()) exitCode = stop.exitStatus();
+    return withSimulatedUnitsView(unit.simulated, exitCode);
 }

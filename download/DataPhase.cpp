@@ -4,20 +4,18 @@
 #include <vector>
 
 #include "download/ErasePlan.h"
+#include "link/Protocol.h"
 
 namespace kavo3::download {
 
 namespace {
 
-constexpr std::uint8_t kWriteStart = 1;
-constexpr std::array<std::uint8_t, 8> kConnectionCheck{2, 0, 0, 0, 0, 0, 0, 0};
-constexpr std::array<std::uint8_t, 8> kErased{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+constexpr std::uint8_t kWriteStart = link::protocol::kWriteStart;
+constexpr std::array<std::uint8_t, 8> kErased = link::protocol::kErasedData;
 
 constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
     return static_cast<std::uint8_t>(value >> (8 * index));
 }
-
-void settleOnReturn(link::DeviceLink& link, std::uint32_t owed);
 
 }  // namespace
 
@@ -27,15 +25,20 @@ DataPhase::DataPhase(link::Conversation& talk, std::uint32_t address, std::uint3
       talk_(talk),
       hold_(link_.hold()),
       settle_(std::move(settle)),
-      count_(bytes / kDataReportBytes) {
+      count_(bytes / kDataReportBytes),
+      unit_(talk.live() ? link_.unitKey() : std::string()) {
     link_.CommandBytes = {kWriteStart,        0,
                           byteOf(address, 0), byteOf(address, 1),
                           byteOf(address, 2), byteOf(bytes, 0),
                           byteOf(bytes, 1),   byteOf(bytes, 2)};
+    // Written down before it goes out: from the moment the unit takes it, it owes data.
+    if (!unit_.empty() && hold_.active())
+        link_.ledger().dataAnnounced(unit_, count_, link_.unitsOutliveProgram());
     // A write start that was not taken announced nothing: the unit owes no data, and data
     // now would be taken for commands.
     if (!talk_.counted(
             hold_.WriteReport(link_.CommandBytes, link::Meant::Command, talk_.attachment()))) {
+        if (!unit_.empty()) link_.ledger().dataDone(unit_);
         count_ = 0;
         if (talk_.live())
             refused_ = true;
@@ -51,6 +54,7 @@ bool DataPhase::send(const std::array<std::uint8_t, 8>& bytes) {
     link_.CommandBytes = bytes;
     if (talk_.counted(hold_.WriteReport(bytes, link::Meant::Data, talk_.attachment()))) {
         ++sent_;
+        link_.ledger().dataReportTaken(unit_);
         return true;
     }
     // Not counted by the unit: it still owes this one. Gone, or another attachment open, it
@@ -64,8 +68,8 @@ bool DataPhase::send(const std::array<std::uint8_t, 8>& bytes) {
 
 void DataPhase::finish() {
     if (finished_) return;
-    // A unit that keeps refusing is given up as if it had left: should it come back, the rest
-    // is settled with it first.
+    // A unit that keeps refusing is given up as if it had left: the link lets go of it, and
+    // the next search that finds it settles the rest first.
     constexpr int kRefusalsInARow = 3;
     int refusals = 0;
     while (!lost_ && sent_ < count_) {
@@ -73,46 +77,23 @@ void DataPhase::finish() {
             refusals = 0;
         } else if (!lost_ && ++refusals == kRefusalsInARow) {
             lost_ = true;
+            if (talk_.live()) link_.Close();
         }
     }
     finished_ = true;
     if (lost_) {
         hold_.release();
-        settleOnReturn(link_, count_ - sent_);
         return;
     }
     settle_();
     // The unit's answer to the end of the data; its content says nothing.
     hold_.ReadReport(talk_.attachment());
+    if (count_ > 0) {
+        link_.ledger().dataDone(unit_);
+        settled_ = true;
+    }
     // A command another window owes the unit (a closing timing window's) goes out now.
     hold_.release();
-}
-
-namespace {
-
-void settleOnReturn(link::DeviceLink& link, std::uint32_t owed) {
-    if (owed == 0) return;
-    link.settleWithNextUnit([&link, owed] { settleWithUnitBack(link, owed); });
-}
-
-bool answered(const std::vector<std::uint8_t>& readBuffer) {
-    return std::any_of(readBuffer.begin() + 1, readBuffer.end(),
-                       [](std::uint8_t b) { return b != 0; });
-}
-
-}  // namespace
-
-void settleWithUnitBack(link::DeviceLink& link, std::uint32_t owed) {
-    // The probe: a command to a restarted unit, the next data to one that kept its state.
-    link.WriteReport(kConnectionCheck, link::Meant::Probe);
-    if (!link.DeviceFound()) return settleOnReturn(link, owed);
-    link.ReadReport();
-    if (answered(link.ReadBuffer)) return;
-    for (std::uint32_t left = owed - 1; left > 0; --left) {
-        link.WriteReport(kErased, link::Meant::Probe);
-        if (!link.DeviceFound()) return settleOnReturn(link, left);
-    }
-    link.ReadReport();  // its answer to the last data report
 }
 
 }  // namespace kavo3::download

@@ -3,13 +3,15 @@
 // The phase owns that count. However it ends (all data sent, a stop, a file that failed, a
 // return on any path), the reports still owed go out as erased bytes (0xFF), which NOR flash
 // keeps as they are, so the unit takes commands again afterwards and nothing of the file that
-// was not sent reaches the flash. A unit that leaves in the middle gets nothing more; should it
-// come back, the rest is settled with it before anything else is sent to it.
+// was not sent reaches the flash. The unit's ledger keeps the count (and, for a real unit, its
+// state file): a unit that leaves in the middle gets nothing more, and should it come back,
+// the rest is settled with it, and no other unit, before anything else is sent to it.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "link/Conversation.h"
 #include "link/LinkHold.h"
@@ -31,8 +33,11 @@ class DataPhase {
     // not take it, or did not take the write start: no file data may follow.
     bool send(const std::array<std::uint8_t, 8>& bytes);
 
-    // The unit left (or another attachment is open): nothing more is sent.
+    // The unit left (or another attachment is open), or kept refusing reports: nothing more is
+    // sent; what it still owes stays in the ledger.
     bool lost() const { return lost_; }
+    // Every report the unit was owed went out and it answered the last: it takes commands.
+    bool settled() const { return settled_; }
     // A report was not taken by the system although the unit is still there: the unit did not
     // count it, so no file data may follow it, and the download has failed.
     bool refused() const { return refused_; }
@@ -53,12 +58,8 @@ class DataPhase {
     bool finished_ = false;
     bool lost_ = false;
     bool refused_ = false;
+    bool settled_ = false;
+    std::string unit_;  // the ledger's key of the unit that took the write start
 };
-
-// A unit back in the middle of a data phase, `owed` reports short: restarted, it takes
-// commands; kept its state, it still counts data. One connection check tells which: answered,
-// it restarted; not answered within the wait, it took the check as data, and the rest of the
-// count follows as erased bytes. Either way it takes commands afterwards.
-void settleWithUnitBack(link::DeviceLink& link, std::uint32_t owed);
 
 }  // namespace kavo3::download

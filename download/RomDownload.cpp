@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <memory>
 #include <span>
 #include <system_error>
 
@@ -13,7 +14,8 @@
 
 namespace kavo3::download {
 
-// The download file, opened for raw reading, with its length known up front.
+// The download file, opened for raw reading, with its length known up front; or the copy of
+// it that the caller read once, so that what was checked is what is written and summed.
 class SourceFile {
   public:
     explicit SourceFile(const std::filesystem::path& path) {
@@ -29,12 +31,21 @@ class SourceFile {
         size_ = static_cast<std::uint64_t>(end);
         open_ = true;
     }
+    explicit SourceFile(std::span<const std::uint8_t> copy)
+        : copy_(copy), inMemory_(true), size_(copy.size()), open_(true) {}
 
     bool isOpen() const { return open_; }
     std::uint64_t size() const { return size_; }
 
     // Fills `bytes` completely, or says that the file ended early or could not be read.
     bool read(std::span<std::uint8_t> bytes) {
+        if (inMemory_) {
+            if (bytes.size() > copy_.size() - position_) return false;
+            std::copy_n(copy_.begin() + static_cast<std::ptrdiff_t>(position_), bytes.size(),
+                        bytes.begin());
+            position_ += bytes.size();
+            return true;
+        }
         stream_.read(reinterpret_cast<char*>(bytes.data()),
                      static_cast<std::streamsize>(bytes.size()));
         return stream_.gcount() == static_cast<std::streamsize>(bytes.size());
@@ -44,6 +55,9 @@ class SourceFile {
 
   private:
     std::ifstream stream_;
+    std::span<const std::uint8_t> copy_;
+    std::size_t position_ = 0;
+    bool inMemory_ = false;
     std::uint64_t size_ = 0;
     bool open_ = false;
 };
@@ -107,14 +121,24 @@ DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesyste
 
 DownloadResult RomDownload::run(link::Conversation& talk, std::uint32_t startAddress,
                                 const std::filesystem::path& file) {
-    DownloadResult result = runOn(talk, startAddress, file);
+    DownloadResult result =
+        runOn(talk, startAddress, [&file] { return std::make_unique<SourceFile>(file); });
+    result.whole = talk.whole();
+    return result;
+}
+
+DownloadResult RomDownload::run(link::Conversation& talk, std::uint32_t startAddress,
+                                std::span<const std::uint8_t> copy) {
+    DownloadResult result =
+        runOn(talk, startAddress, [copy] { return std::make_unique<SourceFile>(copy); });
     result.whole = talk.whole();
     return result;
 }
 
 DownloadResult RomDownload::runOn(link::Conversation& talk, std::uint32_t startAddress,
-                                  const std::filesystem::path& file) {
-    SourceFile source(file);
+                                  const Opener& open) {
+    const std::unique_ptr<SourceFile> opened = open();
+    SourceFile& source = *opened;
     if (!source.isOpen()) return fail(Outcome::FileOpenFailed, "file open");
     const std::uint32_t length = cappedLength(source.size());
     if (length == 0) return fail(Outcome::EmptyFile, "file size 0");
@@ -142,7 +166,7 @@ DownloadResult RomDownload::runOn(link::Conversation& talk, std::uint32_t startA
     if (written.unitGone) return fail(Outcome::UnitGone, kUnitGoneReason, written.fileBytes);
     if (written.refused) return fail(Outcome::WriteRefused, "write refused", written.fileBytes);
     if (!written.readOk) return fail(Outcome::FileReadFailed, "file read", length);
-    return verify(talk, startAddress, file, length);
+    return verify(talk, startAddress, open, length);
 }
 
 bool RomDownload::erase(link::Conversation& talk, std::uint8_t command, std::uint32_t address) {
@@ -216,8 +240,9 @@ RomDownload::DataWritten RomDownload::writeData(link::Conversation& talk,
 }
 
 DownloadResult RomDownload::verify(link::Conversation& talk, std::uint32_t startAddress,
-                                   const std::filesystem::path& file, std::uint32_t writtenLength) {
-    SourceFile source(file);
+                                   const Opener& open, std::uint32_t writtenLength) {
+    const std::unique_ptr<SourceFile> opened = open();
+    SourceFile& source = *opened;
     if (!source.isOpen()) return fail(Outcome::FileOpenFailed, "file open", writtenLength);
     const std::uint32_t length = cappedLength(source.size());
     // A sum over other bytes than those written would prove nothing about the flash.
@@ -235,8 +260,16 @@ DownloadResult RomDownload::verify(link::Conversation& talk, std::uint32_t start
     }
     source.close();
 
-    talk.send(addressAndCount(kChecksumRequest, startAddress, length));
-    switch (pollChecksum(talk)) {
+    // Noted before it goes out; a request the unit did not take leaves the ready flag and the
+    // sum of an earlier one, which must not pass for this file's.
+    talk.ledger().setChecksumRequested(talk.unit(), true);
+    if (!talk.send(addressAndCount(kChecksumRequest, startAddress, length))) {
+        if (!talk.live()) return fail(Outcome::UnitGone, kUnitGoneReason, length);
+        return fail(Outcome::ChecksumNotTaken, "check sum request refused", length);
+    }
+    const Poll poll = pollChecksum(talk);
+    talk.ledger().setChecksumRequested(talk.unit(), false);
+    switch (poll) {
         case Poll::Ready:
             break;
         case Poll::UnitGone:

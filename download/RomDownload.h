@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "link/Conversation.h"
@@ -46,6 +48,7 @@ enum class Outcome {
     UnitGone,         // no unit, or it left (or came back) during the run: nothing more was
                       // sent to any unit
     WriteRefused,     // a report of the data phase was not taken; no file data followed it
+    ChecksumNotTaken,  // the checksum request was not taken: the written data is not verified
 };
 
 struct DownloadResult {
@@ -74,10 +77,15 @@ class RomDownload {
     // The same on the attachment a longer sequence began with.
     DownloadResult run(link::Conversation& talk, std::uint32_t startAddress,
                        const std::filesystem::path& file);
+    // The same for a copy of the file that the caller read once and checked: written and
+    // summed from that copy, so that a file changed meanwhile cannot slip in.
+    DownloadResult run(link::Conversation& talk, std::uint32_t startAddress,
+                       std::span<const std::uint8_t> copy);
 
   private:
+    using Opener = std::function<std::unique_ptr<SourceFile>()>;
     DownloadResult runOn(link::Conversation& talk, std::uint32_t startAddress,
-                         const std::filesystem::path& file);
+                         const Opener& open);
     // False when the unit left: the run ends there.
     bool erase(link::Conversation& talk, std::uint8_t command, std::uint32_t address);
     struct DataWritten {
@@ -90,7 +98,7 @@ class RomDownload {
     DataWritten writeData(link::Conversation& talk, std::uint32_t startAddress, SourceFile& source,
                           std::uint32_t length);
     DownloadResult verify(link::Conversation& talk, std::uint32_t startAddress,
-                          const std::filesystem::path& file, std::uint32_t writtenLength);
+                          const Opener& open, std::uint32_t writtenLength);
     enum class Poll { Ready, NotReady, UnitGone };
     Poll pollChecksum(link::Conversation& talk);
     void show(const std::string& text) { callbacks_.status(text); }

@@ -3,6 +3,8 @@
 // began with, and it keeps count of whether everything was taken and answered there.
 #pragma once
 
+#include <string>
+
 #include "link/DeviceLink.h"
 
 namespace kavo3::link {
@@ -10,13 +12,22 @@ namespace kavo3::link {
 class Conversation {
   public:
     // Begins with the open attachment, or with the one a search opens now.
-    explicit Conversation(DeviceLink& link) : link_(link), attachment_(link.attach()) {}
+    explicit Conversation(DeviceLink& link)
+        : link_(link), attachment_(link.attach()), unit_(link.unitKey()) {}
     // Goes on with an attachment that an earlier sequence began with.
     Conversation(DeviceLink& link, Attachment attachment)
-        : link_(link), attachment_(attachment), begun_(true) {}
+        : link_(link),
+          attachment_(attachment),
+          unit_(attachment == link.attachment() ? link.unitKey() : std::string()),
+          begun_(true) {}
 
     DeviceLink& link() { return link_; }
     Attachment attachment() const { return attachment_; }
+    // The unit the conversation is with, as the ledger knows it (empty: none).
+    const std::string& unit() const { return unit_; }
+    // What that unit is in the middle of; a sequence notes there what it leaves the unit in,
+    // so that whatever ends it, the unit is settled.
+    UnitLedger& ledger() { return link_.ledger(); }
 
     // The attachment is still the open one: the unit neither left nor came back meanwhile.
     bool live() const { return attachment_ != kNoAttachment && link_.attachment() == attachment_; }
@@ -33,6 +44,7 @@ class Conversation {
             // The unit left before the first report of the sequence, which nothing of it has
             // reached: the sequence begins afresh with the unit attached now, if there is one.
             attachment_ = link_.attach();
+            unit_ = link_.unitKey();
             taken = link_.WriteReport(bytes, meant, attachment_);
         }
         begun_ = true;
@@ -73,6 +85,7 @@ class Conversation {
   private:
     DeviceLink& link_;
     Attachment attachment_;
+    std::string unit_;
     bool begun_ = false;  // a report of the sequence has been sent, or tried
     bool whole_ = true;
 };

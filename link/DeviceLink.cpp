@@ -13,8 +13,12 @@ bool isKavo3Identity(std::uint16_t vendorId, std::uint16_t productId) {
            (vendorId == 0x04D8 && productId == 0x0000);
 }
 
-DeviceLink::DeviceLink(Transport& transport, std::chrono::milliseconds readWait, Trace* trace)
-    : transport_(transport), readWait_(readWait), trace_(trace) {}
+DeviceLink::DeviceLink(Transport& transport, std::chrono::milliseconds readWait, Trace* trace,
+                       UnitLedger* ledger)
+    : transport_(transport),
+      readWait_(readWait),
+      trace_(trace),
+      ledger_(ledger ? ledger : &UnitLedger::process()) {}
 
 DeviceLink::~DeviceLink() = default;
 
@@ -45,12 +49,7 @@ bool DeviceLink::OpenDevice() {
     }
     if (!found_) note("search: no unit found");
     if (unitProblem_ != problemBefore && problemListener_) problemListener_(unitProblem_);
-    if (found_ && settleNext_) {
-        note("the unit left in the middle of a download's data; that is settled first");
-        const std::function<void()> settle = std::move(settleNext_);
-        settleNext_ = nullptr;
-        settle();
-    }
+    if (found_) settleDebts();
     return found_;
 }
 
@@ -143,6 +142,8 @@ bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
     DeviceCaps = *caps;
     DeviceAttributes = *attributes;
     devicePath_ = entry.path;
+    unitKey_ = link::unitKey(transport_.portPathOf(entry.path), entry.path, *attributes,
+                             transport_.serialOf(entry.path));
     attachment_ = ++attachments_;
     note("unit " + hex4(attributes->VendorID) + ":" + hex4(attributes->ProductID) + " at " +
          entry.path + ", reports in " + std::to_string(caps->InputReportByteLength) + " out " +
@@ -271,6 +272,7 @@ void DeviceLink::Close() {
     DeviceHandle.reset();
     ReadHandle.reset();
     found_ = false;
+    unitKey_.clear();
 }
 
 }  // namespace kavo3::link

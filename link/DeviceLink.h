@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/Transport.h"
+#include "link/UnitLedger.h"
 
 namespace kavo3::link {
 
@@ -46,7 +47,7 @@ class DeviceLink {
     static constexpr std::chrono::milliseconds kReadWait{1000};
 
     explicit DeviceLink(Transport& transport, std::chrono::milliseconds readWait = kReadWait,
-                        Trace* trace = nullptr);
+                        Trace* trace = nullptr, UnitLedger* ledger = nullptr);
     ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
@@ -113,9 +114,19 @@ class DeviceLink {
     // Runs `command` now, or once the hold has ended while the link is held.
     void runWhenFree(std::function<void()> command);
 
-    // Runs `settle` with the next unit a search finds, before anything else is sent to it: a
-    // download's data phase that the unit left in the middle settles its rest there.
-    void settleWithNextUnit(std::function<void()> settle) { settleNext_ = std::move(settle); }
+    // What each unit is in the middle of (link/UnitLedger.h): the process's ledger unless
+    // the link was given one. A search that opens a unit which owes something settles that
+    // first, before anything else is sent to it; a unit that owes nothing gets nothing.
+    UnitLedger& ledger() { return *ledger_; }
+    // The unit open now, as the ledger knows it; empty while none is.
+    const std::string& unitKey() const { return unitKey_; }
+    // Whether the units of this link outlive the program, so that their debts go into the
+    // state file too.
+    bool unitsOutliveProgram() const { return transport_.unitsOutliveProgram(); }
+    // Told when a search settled a unit that a program before this one left owing something.
+    void setNoticeListener(std::function<void(const std::string&)> listener) {
+        noticeListener_ = std::move(listener);
+    }
 
     // Closes both handles; a later write searches again.
     void Close();
@@ -147,6 +158,10 @@ class DeviceLink {
     bool refusedWhileHeld(const char* what);
     bool send(const Command& bytes, Meant meant);
     ReadResult noAnswer();
+    void settleDebts();
+    bool settleData(UnitDebt& debt);
+    bool settleExchange(const Command& bytes, Meant meant);
+    bool answerQueued();
 
     Transport& transport_;
     std::chrono::milliseconds readWait_;
@@ -168,7 +183,9 @@ class DeviceLink {
     bool holderActing_ = false;   // the current write or read comes through the hold
     bool lostWhileHeld_ = false;  // the unit left during the hold: no search until it ends
     std::vector<std::function<void()>> whenFree_;
-    std::function<void()> settleNext_;
+    UnitLedger* ledger_;
+    std::string unitKey_;
+    std::function<void(const std::string&)> noticeListener_;
 };
 
 }  // namespace kavo3::link

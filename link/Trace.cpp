@@ -3,6 +3,11 @@
 #include <chrono>
 #include <cstdlib>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace kavo3::link {
 
 namespace {
@@ -16,7 +21,18 @@ long long millisecondsSinceStart() {
 }
 
 std::unique_ptr<Trace> Trace::open(const std::string& path) {
+#ifdef _WIN32
     std::FILE* file = std::fopen(path.c_str(), "a");
+#else
+    // Never waits at the start: a FIFO without a reader is refused instead of blocking the
+    // program before it has done anything.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "a");
+    if (!file) ::close(fd);
+#endif
     if (!file) return nullptr;
     return std::unique_ptr<Trace>(new Trace(file));
 }

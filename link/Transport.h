@@ -113,6 +113,18 @@ class Transport {
     // What a user has to do when a unit cannot be opened for lack of permission.
     virtual std::string permissionHint() const { return {}; }
 
+    // Whether its units live on after this program ends, so that what one is left in the middle
+    // of must be written down for the next program: true for the platform's backends; a
+    // simulated unit or a test's fake lives only as long as its program.
+    virtual bool unitsOutliveProgram() const { return false; }
+
+    // What tells this unit from another of the same make at the same place, where the platform
+    // says (a serial number); empty where it does not.
+    virtual std::string serialOf(const std::string& path) {
+        (void)path;
+        return {};
+    }
+
     // Where the interface sits on the USB, by its hub ports, so that a unit keeps its name on a
     // given port whatever node it gets; empty where the platform does not say.
     virtual std::string portPathOf(const std::string& path) {

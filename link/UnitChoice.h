@@ -38,6 +38,8 @@ class ChosenUnit : public Transport {
     std::optional<long> holderOf(const std::string& path) override { return all_.holderOf(path); }
     std::string permissionHint() const override { return all_.permissionHint(); }
     std::string portPathOf(const std::string& path) override { return all_.portPathOf(path); }
+    std::string serialOf(const std::string& path) override { return all_.serialOf(path); }
+    bool unitsOutliveProgram() const override { return all_.unitsOutliveProgram(); }
 
   private:
     Transport& all_;

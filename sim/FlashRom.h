@@ -29,6 +29,10 @@ class FlashRom {
     std::uint16_t sum(std::uint32_t address, std::uint32_t length) const;
 
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    // The contents a unit kept from an earlier program; a chip of another size is ignored.
+    void restore(const std::vector<std::uint8_t>& bytes) {
+        if (bytes.size() == kSize) bytes_ = bytes;
+    }
     std::uint8_t at(std::uint32_t address) const { return bytes_[address % kSize]; }
 
   private:

@@ -40,6 +40,11 @@ class SimBench::Slot : public link::Transport {
         const std::string own = inner(path);
         return own.empty() ? std::nullopt : unit_.holderOf(own);
     }
+    bool unitsOutliveProgram() const override { return unit_.unitsOutliveProgram(); }
+    std::string serialOf(const std::string& path) override {
+        const std::string own = inner(path);
+        return own.empty() ? std::string() : unit_.serialOf(own);
+    }
     std::string portPathOf(const std::string& path) override {
         const std::string own = inner(path);
         std::string port = own.empty() ? std::string() : unit_.portPathOf(own);
@@ -118,6 +123,20 @@ std::string SimBench::portPathOf(const std::string& path) {
         if (!port.empty()) return port;
     }
     return {};
+}
+
+std::string SimBench::serialOf(const std::string& path) {
+    for (const auto& s : slots_) {
+        std::string serial = s->serialOf(path);
+        if (!serial.empty()) return serial;
+    }
+    return {};
+}
+
+bool SimBench::unitsOutliveProgram() const {
+    for (const auto& s : slots_)
+        if (s->unitsOutliveProgram()) return true;
+    return false;
 }
 
 }  // namespace kavo3::sim

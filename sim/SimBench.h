@@ -31,6 +31,8 @@ class SimBench : public link::Transport {
     std::unique_ptr<link::HidHandle> open(const std::string& path, link::OpenError& error) override;
     std::optional<long> holderOf(const std::string& path) override;
     std::string portPathOf(const std::string& path) override;
+    bool unitsOutliveProgram() const override;
+    std::string serialOf(const std::string& path) override;
 
     class Slot;
 

@@ -177,6 +177,26 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
             const auto v = parseRanged(value, 1, 1'000'000'000);
             if (!v) return fail("expected refuse=NUMBER of the output report not taken");
             o.refuseWrite = static_cast<int>(*v);
+        } else if (key == "refusals") {
+            const auto v = parseRanged(value, 1, 1'000'000'000);
+            if (!v) return fail("expected refusals=NUMBER of output reports in a row not taken");
+            o.refusals = static_cast<int>(*v);
+        } else if (key == "keep") {
+            if (value.empty()) return fail("expected keep=FILE");
+            o.keepFile = std::string(value);
+        } else if (key == "hold") {
+            // hold=N1/N2/...: at Nk until the k-th stop signal.
+            std::string_view rest = value;
+            o.holdAt.clear();
+            while (true) {
+                const std::size_t slash = rest.find('/');
+                const auto v = parseRanged(rest.substr(0, slash), 1, 1'000'000'000);
+                if (!v || (!o.holdAt.empty() && *v <= o.holdAt.back()))
+                    return fail("expected hold=N1/N2/... rising output report numbers");
+                o.holdAt.push_back(static_cast<long>(*v));
+                if (slash == std::string_view::npos) break;
+                rest = rest.substr(slash + 1);
+            }
         } else if (key == "id") {
             const std::size_t colon = value.find(':');
             const auto vid =
@@ -197,6 +217,10 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
         } else {
             return fail("unknown switch");
         }
+    }
+    if (!o.keepFile.empty() && o.units > 1) {
+        error = "'keep' goes with one unit only";
+        return std::nullopt;
     }
     if (o.replugAfterMs >= 0 && o.unplugAfter < 0) {
         error = "'" + replugSwitch + "': needs unplug=N (the unit must leave to come back)";

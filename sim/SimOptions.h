@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavo3::sim {
 
@@ -42,6 +43,13 @@ struct SimOptions {
     // for every unanswered read (unset: the product's wait).
     std::optional<std::chrono::milliseconds> hostReadWait;
     int refuseWrite = -1;  // this output report (1 = the first) is not taken (-1 = none)
+    int refusals = 1;      // with refuseWrite: that many output reports in a row are not taken
+    // Where the unit keeps what it is in the middle of between programs, as a real unit stays
+    // powered when the program that talked to it dies (empty: it lives with this program).
+    std::string keepFile;
+    // Holds on to output report N[k] (once taken) until the program has heard k + 1 stop
+    // signals, so that a test stops it exactly there, however busy the machine.
+    std::vector<long> holdAt;
     // The unit's own view of the wire checks what arrives; off only to show what it catches.
     bool viewChecks = true;
 };

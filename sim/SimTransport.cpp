@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <thread>
 
+#include "link/StopSignals.h"
 #include "sim/ReportClock.h"
 
 namespace kavo3::sim {
@@ -47,6 +51,44 @@ struct SimTransport::Device {
             unplugDone = true;
             unplug();
         }
+        if (!options.keepFile.empty()) {
+            unit.restoreKept(readWhole(options.keepFile));
+            const std::string flash = readWhole(options.keepFile + ".flash");
+            unit.restoreFlash(std::vector<std::uint8_t>(flash.begin(), flash.end()));
+        }
+    }
+    ~Device() {
+        const std::string& keep = unit.options().keepFile;
+        if (keep.empty()) return;
+        std::ofstream flash(keep + ".flash", std::ios::binary | std::ios::trunc);
+        flash.write(reinterpret_cast<const char*>(unit.flash().data()),
+                    static_cast<std::streamsize>(unit.flash().size()));
+    }
+
+    static std::string readWhole(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // After every report: a program killed at any point leaves the unit as it was then.
+    void keepState() const {
+        const std::string& keep = unit.options().keepFile;
+        if (keep.empty()) return;
+        std::ofstream out(keep, std::ios::trunc);
+        out << unit.keptState();
+    }
+    // hold=N: the unit stands still on report N until the program is asked to stop, so that a
+    // test stops it there and nowhere else, however busy the machine.
+    void holdIfAsked() const {
+        const std::vector<long>& holds = unit.options().holdAt;
+        const auto at = std::find(holds.begin(), holds.end(), written);
+        if (at == holds.end()) return;
+        const int signals = static_cast<int>(at - holds.begin()) + 1;
+        std::fprintf(stderr, "simulated unit: holding at output report %ld until stop signal %d\n",
+                     written, signals);
+        std::fflush(stderr);
+        // Bounded, so that a test that never sends its signal still ends.
+        for (int i = 0; i < 120000 && link::stopSignalsHeard() < signals; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     std::string unitPath() const {
@@ -89,6 +131,9 @@ struct SimTransport::Device {
 
     SimulatedUnit unit;
     ReportClock clock;
+    // Every simulated unit of the process is another unit.
+    inline static std::atomic<long> made{0};
+    long serial = ++made;
     bool unplugged = false;
     bool unplugDone = false;  // unplug=N pulls it out once
     std::optional<Clock::time_point> backAt;
@@ -161,7 +206,9 @@ class UnitHandle : public link::HidHandle {
         d.clock.pass();
         const link::Meant meant = meant_;
         meant_ = link::Meant::Command;
-        if (++d.writesTried == d.unit.options().refuseWrite) {
+        const int refuseFrom = d.unit.options().refuseWrite;
+        if (++d.writesTried >= refuseFrom && refuseFrom > 0 &&
+            d.writesTried < refuseFrom + d.unit.options().refusals) {
             failure_ = "the unit did not take output report " + std::to_string(d.writesTried) +
                        " (refuse=" + std::to_string(d.writesTried) + ")";
             return link::WriteStatus::Refused;
@@ -171,6 +218,8 @@ class UnitHandle : public link::HidHandle {
             return link::WriteStatus::Refused;
         }
         d.countWrite();
+        d.keepState();
+        d.holdIfAsked();
         return link::WriteStatus::Taken;
     }
 
@@ -291,6 +340,14 @@ std::unique_ptr<link::HidHandle> SimTransport::open(const std::string& path,
     }
     error = link::OpenError::Failed;
     return nullptr;
+}
+
+bool SimTransport::unitsOutliveProgram() const { return !options().keepFile.empty(); }
+
+std::string SimTransport::serialOf(const std::string& path) {
+    if (path != unitPath()) return {};
+    if (!options().keepFile.empty()) return "SIM-KEPT";
+    return "SIM" + std::to_string(device_->serial);
 }
 
 std::string SimTransport::portPathOf(const std::string& path) {

@@ -54,6 +54,10 @@ class SimTransport : public link::Transport, public link::DeviceEvents {
     std::optional<long> holderOf(const std::string& path) override;
     // The unit on port 1 of the simulated host, the other interfaces on a hub on port 2.
     std::string portPathOf(const std::string& path) override;
+    // Only a unit that keeps its state in a file (keep=FILE) outlives the program.
+    bool unitsOutliveProgram() const override;
+    // Each simulated unit is a unit of its own, and one kept in a file the same one again.
+    std::string serialOf(const std::string& path) override;
 
     // A unit due back (replug=N) comes back at that time; receive() plugs it in once it is due.
     std::optional<Clock::time_point> nextChangeDue() const override;

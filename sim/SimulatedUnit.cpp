@@ -1,5 +1,7 @@
 #include "sim/SimulatedUnit.h"
 
+#include <cstdlib>
+
 #include <algorithm>
 
 namespace kavo3::sim {
@@ -75,6 +77,38 @@ void SimulatedUnit::restart() {
     timingOpen_ = false;
     frozen_ = false;
     nextLine_ = 0;
+}
+
+std::string SimulatedUnit::keptState() const {
+    return "dataleft=" + std::to_string(dataReportsLeft_) + "\naddress=" +
+           std::to_string(writeAddress_) + "\nfrozen=" + std::to_string(frozen_ ? 1 : 0) +
+           "\ntiming=" + std::to_string(timingOpen_ ? 1 : 0) + "\nsum=" +
+           std::to_string(sumRequested_ ? sum_ + 0x10000 : 0) + "\n";
+}
+
+void SimulatedUnit::restoreKept(const std::string& text) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string name = line.substr(0, equals);
+        const unsigned long value = std::strtoul(line.c_str() + equals + 1, nullptr, 10);
+        if (name == "dataleft") dataReportsLeft_ = static_cast<std::uint32_t>(value);
+        if (name == "address") writeAddress_ = static_cast<std::uint32_t>(value) % FlashRom::kSize;
+        if (name == "frozen") frozen_ = value != 0;
+        if (name == "timing") timingOpen_ = value != 0;
+        if (name == "sum") {
+            sumRequested_ = value != 0;
+            sum_ = static_cast<std::uint16_t>(value & 0xFFFF);
+        }
+    }
+}
+
+void SimulatedUnit::restoreFlash(const std::vector<std::uint8_t>& bytes) {
+    flash_.restore(bytes);
 }
 
 void SimulatedUnit::popAnswer(int attachment) {

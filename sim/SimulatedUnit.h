@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "sim/FlashRom.h"
@@ -39,6 +40,12 @@ class SimulatedUnit {
     // report as, from attachment `attachment`; the unit's view checks it.
     bool receive(std::span<const std::uint8_t> outputReport,
                  link::Meant meant = link::Meant::Command, int attachment = 1);
+
+    // What it is in the middle of (a flash write and its count, a freeze, timing access, a
+    // checksum), as text, and the same taken back: a unit that outlives its program.
+    std::string keptState() const;
+    void restoreKept(const std::string& text);
+    void restoreFlash(const std::vector<std::uint8_t>& bytes);
 
     // Answers ready to be read, oldest first.
     bool hasAnswer() const { return head_ < ready_.size(); }

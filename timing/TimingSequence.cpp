@@ -10,6 +10,8 @@ bool openTiming(link::Conversation& talk, TimingState& state, const SettleWait& 
 
     state.readFromUnit.fill(false);
     state.readFrom = talk.attachment();
+    // Noted before it goes out: from the moment the unit takes it, it owes a Timing access end.
+    if (!talk.unit().empty()) talk.ledger().setTimingOpen(talk.unit(), true);
     // Without an answer the base address is not known, so nothing read at it is either.
     const bool baseKnown = talk.exchange(talk.following(kTimingAccessCommand, 0x01));
     state.TimingBaseLow = link.ReadBuffer[1];
@@ -45,6 +47,9 @@ std::optional<BlockWrite> writeTimingWindow(link::Conversation& talk, const Timi
     const BlockWrite bytes = {kBlockWriteCommand,   0x00,        state.addressLow(k),
                               state.TimingBaseHigh, image[k],    image[k + 1],
                               image[k + 2],         image[k + 3]};
+    BlockWrite end = bytes;
+    end[0] = kWriteEndCommand;
+    talk.ledger().setWriteEndOwed(talk.unit(), &end);
     talk.exchange(bytes);
     return bytes;
 }
@@ -53,7 +58,9 @@ void writeEnd(link::Conversation& talk, const BlockWrite& blockWrite) {
     // Another window's exchange during a settle wait may have changed the shared bytes.
     BlockWrite end = blockWrite;
     end[0] = kWriteEndCommand;
-    talk.exchange(end);
+    const bool taken = talk.send(end);
+    talk.read();
+    if (taken) talk.ledger().setWriteEndOwed(talk.unit(), nullptr);
 }
 
 bool changeParameter(link::Conversation& talk, TimingState& state, const TimingParameter& parameter,
@@ -76,9 +83,11 @@ bool changeParameter(link::Conversation& talk, TimingState& state, const TimingP
 
 std::optional<BlockWrite> writeLoadedWindows(
     link::Conversation& talk, const TimingState& state, const SettleWait& settleWait,
-    const std::function<void(std::size_t window)>& progress) {
+    const std::function<void(std::size_t window)>& progress,
+    const std::function<bool()>& stopRequested) {
     std::optional<BlockWrite> last;
     for (std::size_t i = 0; i < kTimingLoadWindows * kTimingWriteStep; i += kTimingWriteStep) {
+        if (stopRequested && stopRequested()) break;
         // Bytes the unit did not give are not known, so they are not sent back; nor is
         // anything once the unit has left.
         const auto written = writeTimingWindow(talk, state, i);
@@ -90,8 +99,11 @@ std::optional<BlockWrite> writeLoadedWindows(
     return last;
 }
 
-void closeTiming(link::Conversation& talk) {
-    talk.exchange(talk.following(kTimingAccessCommand, 0x00));
+bool closeTiming(link::Conversation& talk) {
+    const bool taken = talk.send(talk.following(kTimingAccessCommand, 0x00));
+    const bool answered = talk.read();
+    if (taken && !talk.unit().empty()) talk.ledger().setTimingOpen(talk.unit(), false);
+    return taken && answered;
 }
 
 }  // namespace kavo3::timing

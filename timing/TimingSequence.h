@@ -51,14 +51,16 @@ bool changeParameter(link::Conversation& talk, TimingState& state, const TimingP
                      int value);
 
 // The data load's writes: every window 0, 4, ..., 72 that was read whole, each followed by
-// a settle wait; `progress` hears each window written. Returns the last Block write, which
-// the caller completes with Write end once it has refreshed what it shows; nullopt when no
-// window could be written.
+// a settle wait; `progress` hears each window written; `stopRequested`, asked before each
+// window, ends the writes there. Returns the last Block write, which the caller completes with
+// Write end once it has refreshed what it shows; nullopt when no window could be written.
 std::optional<BlockWrite> writeLoadedWindows(
     link::Conversation& talk, const TimingState& state, const SettleWait& settleWait,
-    const std::function<void(std::size_t window)>& progress = {});
+    const std::function<void(std::size_t window)>& progress = {},
+    const std::function<bool()>& stopRequested = {});
 
-// Timing access end, to the attachment the timing access began on.
-void closeTiming(link::Conversation& talk);
+// Timing access end, to the attachment the timing access began on; true when it was taken and
+// answered there.
+bool closeTiming(link::Conversation& talk);
 
 }  // namespace kavo3::timing

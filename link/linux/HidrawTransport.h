@@ -22,6 +22,8 @@ class HidrawTransport : public Transport {
     std::string permissionHint() const override;
     // HID_PHYS of the node's device in sysfs, e.g. usb-0000:00:14.0-1.2/input0.
     std::string portPathOf(const std::string& path) override;
+    // Units of the system's own tree; a test's tree lives only as long as the test.
+    bool unitsOutliveProgram() const override { return sysfsRoot_ == "/sys"; }
 
   protected:
     // Opens the device node for reading and writing: a descriptor, or -errno.

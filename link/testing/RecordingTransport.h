@@ -39,6 +39,10 @@ class RecordingTransport : public Transport {
     std::vector<InterfaceEntry> listInterfaces() override { return inner_.listInterfaces(); }
 
     std::optional<long> holderOf(const std::string& path) override { return inner_.holderOf(path); }
+    std::string portPathOf(const std::string& path) override { return inner_.portPathOf(path); }
+    std::string serialOf(const std::string& path) override { return inner_.serialOf(path); }
+    std::string permissionHint() const override { return inner_.permissionHint(); }
+    bool unitsOutliveProgram() const override { return inner_.unitsOutliveProgram(); }
 
     std::unique_ptr<HidHandle> open(const std::string& path, OpenError& error) override {
         std::unique_ptr<HidHandle> handle = inner_.open(path, error);

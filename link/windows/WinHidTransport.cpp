@@ -394,6 +394,10 @@ WinHidTransport::WinHidTransport(const SetupApi& api, std::chrono::milliseconds 
                                  const FileIo& io, std::chrono::milliseconds cancelLimit)
     : api_(api), writeLimit_(writeLimit), io_(io), cancelLimit_(cancelLimit) {}
 
+bool WinHidTransport::unitsOutliveProgram() const {
+    return &api_ == &SetupApi::system() && &io_ == &FileIo::system();
+}
+
 std::vector<InterfaceEntry> WinHidTransport::listInterfaces() {
     std::vector<InterfaceEntry> entries;
     for (std::string& path : presentInterfacePaths(api_)) {

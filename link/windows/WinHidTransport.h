@@ -40,6 +40,8 @@ class WinHidTransport : public Transport {
     std::string permissionHint() const override;
     // The USB device's location path (link/windows/UsbLocation.h).
     std::string portPathOf(const std::string& path) override;
+    // Only the platform's own calls reach units that outlive the program.
+    bool unitsOutliveProgram() const override;
 
   private:
     const SetupApi& api_;

@@ -10,6 +10,7 @@ write_bytes(64k.bin 65536)
 write_bytes(1m.bin 1048576)
 write_bytes(over.bin 1048577)
 file(MAKE_DIRECTORY "${WORK}/shots")
+execute_process(COMMAND mkfifo "${WORK}/fifo.bmp")
 
 set(cases
     "64|does not lie inside the unit's 2 MiB flash|download 64k.bin --address 0x1F8000"
@@ -28,6 +29,9 @@ set(cases
     "1|the folder no-such-folder does not exist|capture no-such-folder/x.bmp"
     "1|the folder no-such-folder does not exist|timing save no-such-folder/x.bin"
     "64|is a folder, not a file name|timing save shots"
+    "64|not a regular file|timing save /dev/null"
+    "64|not a regular file|capture fifo.bmp"
+    "64|--tick-ms|status --tick-ms="
 )
 
 set(row 0)
@@ -50,6 +54,18 @@ foreach(case IN LISTS cases)
         expect_absent(wire${row}.txt)
     endif()
 endforeach()
+
+# One unit named twice, by its port path and its node path or by one name twice, would get two
+# downloads at once.
+foreach(second sim/unit1/hidraw00 usb-sim-1.1/input0)
+    run_cli(EXIT 64 ARGS --sim=units=2 --trace twice.txt download 64k.bin
+            --device usb-sim-1.1/input0 --device ${second})
+    expect_match("${cli_err}" "name the same unit" "one unit named twice")
+    expect_absent(twice.txt)
+endforeach()
+# A trace that is a FIFO without a reader is refused at once rather than waited on.
+run_cli(EXIT 1 ARGS --sim --trace fifo.bmp status)
+expect_match("${cli_err}" "cannot open the trace file" "a trace FIFO without a reader")
 
 # The download area's last byte where it was asked for: 64 KiB ending at 0x1FFFFF.
 read_trace(wire2.txt wire)
