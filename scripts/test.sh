@@ -39,6 +39,9 @@ if grep -q '^KAVO3_WITH_QT:BOOL=ON' build-windows/CMakeCache.txt; then
     bash scripts/check-windows-install.sh
 fi
 
+# A real kernel under QEMU between the programs and simulated units on USB HID gadgets.
+bash scripts/test-kernel.sh build
+
 if [ -x scripts/bench.sh ]; then
     bash scripts/bench.sh --smoke
 fi
