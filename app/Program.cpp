@@ -57,7 +57,10 @@ int runProgram(int argc, char** argv, link::Transport& transport,
     if (events) {
         if (trace) {
             const std::string problem = events->problem();
-            trace->note(problem.empty() ? "device events: heard" : problem);
+            const std::string source = events->source();
+            trace->note(!problem.empty()   ? problem
+                        : source.empty()   ? "device events: heard"
+                                           : "device events: heard from " + source);
         }
         watch = std::make_unique<ui::DeviceWatch>(*events);
         mainWindow.listenTo(*watch);

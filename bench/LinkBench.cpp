@@ -15,6 +15,9 @@
 
 #include <thread>
 
+#include <cstdlib>
+#include <string>
+
 #include "link/linux/testing/SocketHidraw.h"
 #endif
 
@@ -121,6 +124,31 @@ void exchangeOverHidrawSocket(benchmark::State& state) {
 }
 BENCHMARK(exchangeOverHidrawSocket)->UseRealTime();
 BENCHMARK(roundTripOverSocketPair)->UseRealTime();
+
+// Through the kernel: the system's hidraw nodes and a unit on a real bus (kavo3unitd on a USB
+// gadget or uhid, as scripts/test-kernel.sh serves it). Only with KAVO3_BENCH_KERNEL_UNIT=1.
+void exchangeThroughKernel(benchmark::State& state) {
+    link::HidrawTransport transport;
+    link::DeviceLink link(transport, 1000ms);
+    if (!link.OpenDevice()) {
+        state.SkipWithError("no unit on the system's hidraw nodes");
+        return;
+    }
+    link.CommandBytes = {kConnectionCheck, 0, 0, 0, 0, 0, 0, 0};
+    bool lost = false;
+    for (auto _ : state) {
+        link.Exchange();
+        if (link.ReadBuffer[1] != kConnectionCheck) lost = true;
+    }
+    if (lost) state.SkipWithError("an exchange went unanswered");
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+const bool kernelBenchmark = [] {
+    const char* wanted = std::getenv("KAVO3_BENCH_KERNEL_UNIT");
+    if (wanted && std::string(wanted) == "1")
+        benchmark::RegisterBenchmark("exchangeThroughKernel", exchangeThroughKernel)->UseRealTime();
+    return true;
+}();
 
 #endif  // KAVO3_BENCH_HIDRAW
 

@@ -11,8 +11,11 @@ bool unitInCaptureSetting(link::Conversation& talk) {
     return answered && talk.link().ReadBuffer[5] == kFpgaSelectB2;
 }
 
-void sendFreeze(link::Conversation& talk, std::int16_t freezeOn) {
-    talk.exchange(talk.following(kFreezeCommand, static_cast<std::uint8_t>(freezeOn)));
+bool sendFreeze(link::Conversation& talk, std::int16_t freezeOn) {
+    const bool taken =
+        talk.sendClosing(talk.following(kFreezeCommand, static_cast<std::uint8_t>(freezeOn)));
+    talk.read();
+    return taken;
 }
 
 FrameSizes requestFrameInformation(link::Conversation& talk) {
@@ -60,11 +63,11 @@ class FreezeNoted {
     }
     ~FreezeNoted() {
         // Ended without its restore (an exception): released here, or once the unit is back.
-        if (noted_ && talk_.live()) sendFreeze(talk_, 0);
-        if (noted_ && talk_.whole()) talk_.ledger().setFrozen(talk_.unit(), false);
+        if (noted_ && talk_.live()) released(sendFreeze(talk_, 0));
     }
-    void released() {
-        if (noted_ && talk_.whole()) talk_.ledger().setFrozen(talk_.unit(), false);
+    // The restoring Freeze 0 was taken (its answer says nothing): the unit is live again.
+    void released(bool taken) {
+        if (noted_ && taken) talk_.ledger().setFrozen(talk_.unit(), false);
         noted_ = false;
     }
 
@@ -91,8 +94,7 @@ CaptureResult captureFrame(link::Conversation& talk, std::int16_t freezeAfter, F
     result.whole = talk.whole();
     if (result.end != LinesEnd::Abandoned && callbacks.beforeRestore)
         callbacks.beforeRestore(result);
-    sendFreeze(talk, freezeAfter);
-    noted.released();
+    noted.released(sendFreeze(talk, freezeAfter));
     return result;
 }
 

@@ -21,8 +21,9 @@ inline constexpr std::uint8_t kFpgaSelectB2 = 2;
 // One Frame information exchange; whether the unit answered that it is at FPGA SELECT B2.
 bool unitInCaptureSetting(link::Conversation& talk);
 
-// Freeze (1) or release (0) the unit's picture; the answer is read and not examined.
-void sendFreeze(link::Conversation& talk, std::int16_t freezeOn);
+// Freeze (1) or release (0) the unit's picture; the answer is read and not examined. True when
+// the report was taken.
+bool sendFreeze(link::Conversation& talk, std::int16_t freezeOn);
 
 // One Frame information exchange and the sizes derived from it, accepted or not. An
 // unanswered request reads as zeros, which the input flag rejects.

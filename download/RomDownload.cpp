@@ -263,13 +263,16 @@ DownloadResult RomDownload::verify(link::Conversation& talk, std::uint32_t start
     // Noted before it goes out; a request the unit did not take leaves the ready flag and the
     // sum of an earlier one, which must not pass for this file's.
     talk.ledger().setChecksumRequested(talk.unit(), true);
+    // The sum is the unit's to give, not a debt: whatever follows, nothing is owed for it.
+    struct Answered {
+        link::Conversation& talk;
+        ~Answered() { talk.ledger().setChecksumRequested(talk.unit(), false); }
+    } answered{talk};
     if (!talk.send(addressAndCount(kChecksumRequest, startAddress, length))) {
         if (!talk.live()) return fail(Outcome::UnitGone, kUnitGoneReason, length);
         return fail(Outcome::ChecksumNotTaken, "check sum request refused", length);
     }
-    const Poll poll = pollChecksum(talk);
-    talk.ledger().setChecksumRequested(talk.unit(), false);
-    switch (poll) {
+    switch (pollChecksum(talk)) {
         case Poll::Ready:
             break;
         case Poll::UnitGone:

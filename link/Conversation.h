@@ -63,6 +63,20 @@ class Conversation {
         whole_ = whole_ && wentThrough;
         return wentThrough;
     }
+    // A report that settles the unit (Freeze 0, Write end, Timing access end): tried again
+    // while the system refuses it and the unit is still there; still refused, the link lets go
+    // of the unit, so that the next search that finds it settles what its ledger says first.
+    // True when it was taken.
+    bool sendClosing(const Command& bytes) {
+        constexpr int kTries = 4;
+        for (int i = 0; i < kTries; ++i) {
+            if (send(bytes)) return true;
+            if (!live()) return false;
+        }
+        if (ledger().owes(unit_)) link_.Close();
+        return false;
+    }
+
     // send, then read; true when both went through.
     bool exchange(const Command& bytes) {
         const bool taken = send(bytes);

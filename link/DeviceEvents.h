@@ -47,6 +47,8 @@ class DeviceEvents {
     virtual void receive() {}
     // Empty while events can be heard; otherwise why not, for the trace.
     virtual std::string problem() const { return {}; }
+    // Where the events come from, for the trace; empty where there is one source only.
+    virtual std::string source() const { return {}; }
 
   protected:
     void raise(const DeviceEvent& event) {

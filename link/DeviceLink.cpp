@@ -197,6 +197,8 @@ bool DeviceLink::send(const Command& bytes, Meant meant) {
     }
     note("write refused: " + DeviceHandle->failureText());
     if (status == WriteStatus::Stalled) {
+        // Only a replug clears it: whatever the unit is owed goes to the attachment after.
+        ledger_->unitLeft(unitKey_);
         setProblem("The KAVO-3 at " + devicePath_ +
                    " takes no more reports (its USB endpoint stalls): unplug it and plug it in "
                    "again.");
@@ -259,6 +261,7 @@ void DeviceLink::unitGone() {
     // No answer can come from a device that has left; waiting for one would only hold the
     // caller. Until a write finds the unit again, reads end at once with zeros.
     note("unit at " + devicePath_ + " is gone: both handles closed, the next write searches again");
+    ledger_->unitLeft(unitKey_);
     Close();
     if (held_) {
         // A unit plugged in again would take the rest of the held reports (raw data) for

@@ -75,8 +75,10 @@ void DeviceLink::settleDebts() {
 
     bool settled = true;
     if (owed > 0) settled = settleData(debt);
-    // A Write end owed carries bytes read from the attachment before; a unit back is a new
-    // attachment, which gets none of them: its timing access is only closed.
+    // A Write end owed carries bytes read from the attachment before: a unit that left and
+    // came back gets none of them, and its timing access is only closed. One that never left
+    // (the link let go of it) still completes its Block write.
+    if (settled && debt.writeEndOwed && !debt.left) settled = settleExchange(debt.writeEnd, Meant::Command);
     debt.writeEndOwed = false;
     if (settled && debt.timingOpen) {
         settled = settleExchange({protocol::kTimingAccess, 0, 0, 0, 0, 0, 0, 0}, Meant::Command);

@@ -45,15 +45,17 @@ int wakeWrite = -1;
 HANDLE settledEvent = nullptr;
 #endif
 
-// The signal number the shell would report for this ending.
+// One stop signal heard: the first asks for the stop, a second Ctrl-C abandons at once, any
+// other is noted and ignored.
 void heard(int signalNumber, bool interrupt) {
-    ++heardInAll;
-    if (interrupt && ++interrupts >= 2) {
+    heardInAll = heardInAll + 1;
+    if (interrupt) interrupts = interrupts + 1;
+    if (interrupt && interrupts >= 2) {
         writeError(abandonMessage, abandonLength);
         _exit(128 + signalNumber);
     }
     if (caughtSignal != 0) {
-        ++ignored;
+        ignored = ignored + 1;
         writeError(kIgnoredText, sizeof kIgnoredText - 1);
         return;
     }

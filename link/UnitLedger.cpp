@@ -64,6 +64,14 @@ bool UnitLedger::anyDebt() const {
     return false;
 }
 
+std::vector<std::string> UnitLedger::owingUnits() const {
+    const std::lock_guard lock(mutex_);
+    std::vector<std::string> keys;
+    for (const auto& [key, debt] : debts_)
+        if (!debt.empty()) keys.push_back(key);
+    return keys;
+}
+
 void UnitLedger::setFrozen(const std::string& key, bool frozen) {
     if (key.empty()) return;  // no unit: nothing it could owe
     const std::lock_guard lock(mutex_);
@@ -121,6 +129,13 @@ void UnitLedger::dataDone(const std::string& key) {
     debt.inStateFile = false;
 }
 
+void UnitLedger::unitLeft(const std::string& key) {
+    if (key.empty()) return;
+    const std::lock_guard lock(mutex_);
+    const auto found = debts_.find(key);
+    if (found != debts_.end()) found->second.left = true;
+}
+
 UnitDebt UnitLedger::take(const std::string& key, bool fromStateFile) {
     std::optional<UnitDebt> left;
     if (fromStateFile) left = leftInStateFile(key);
@@ -139,6 +154,7 @@ void UnitLedger::putBack(const std::string& key, const UnitDebt& debt, bool pers
     const std::lock_guard lock(mutex_);
     UnitDebt& kept = debts_[key];
     kept = debt;
+    kept.left = false;
     if (!persist || !kept.inStateFile) return;
     if (kept.dataOwed() > 0) {
         writeStateFile(key, kept);

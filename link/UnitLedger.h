@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "link/Transport.h"
 
@@ -34,6 +35,7 @@ struct UnitDebt {
     std::uint32_t dataSent = 0;              // of them, taken by the unit
     bool checksumRequested = false;
     bool inStateFile = false;  // the data debt is written down for the next program too
+    bool left = false;         // the unit left since: what it owes goes to a new attachment
 
     std::uint32_t dataOwed() const { return dataAnnounced - dataSent; }
     bool empty() const {
@@ -55,6 +57,8 @@ class UnitLedger {
     bool owes(const std::string& key) const { return !debt(key).empty(); }
     // Any unit of the process owes something.
     bool anyDebt() const;
+    // The units that owe something.
+    std::vector<std::string> owingUnits() const;
 
     void setFrozen(const std::string& key, bool frozen);
     void setTimingOpen(const std::string& key, bool open);
@@ -67,6 +71,9 @@ class UnitLedger {
     void dataReportTaken(const std::string& key);
     // The unit answered the last data report (or restarted): nothing of the write is owed.
     void dataDone(const std::string& key);
+
+    // The unit left: a Write end, which carries bytes read before, is owed it no more.
+    void unitLeft(const std::string& key);
 
     // Takes everything owed by `key`, for settling now; the state file's debt included.
     UnitDebt take(const std::string& key, bool fromStateFile);

@@ -11,6 +11,7 @@ packages=("$@")
     fonts-ipafont-gothic
     xvfb xauth
     dpkg-dev lintian appstream file
+    qemu-system-x86 qemu-system-data busybox-static udev xz-utils util-linux
 )
 
 missing=()

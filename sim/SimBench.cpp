@@ -85,6 +85,16 @@ SimBench::SimBench(const SimOptions& options) {
     }
 }
 
+SimBench::SimBench(const std::vector<SimOptions>& perUnit) {
+    const int count = static_cast<int>(perUnit.size());
+    for (int i = 0; i < count; ++i) {
+        SimOptions own = perUnit[static_cast<std::size_t>(i)];
+        own.units = count;
+        if (i > 0) own.extraInterfaces = 0;
+        slots_.push_back(std::make_unique<Slot>(own, i + 1, count == 1));
+    }
+}
+
 SimBench::~SimBench() = default;
 
 SimTransport& SimBench::unit(int index) {

@@ -18,6 +18,9 @@ class SimBench : public link::Transport {
   public:
     // options.units units; other interfaces (extra=N) are listed once, before the first unit.
     explicit SimBench(const SimOptions& options);
+    // One unit for each options, in order; each keeps its own switches (a fault on one unit
+    // alone). Other interfaces come from the first.
+    explicit SimBench(const std::vector<SimOptions>& perUnit);
     ~SimBench() override;
 
     int size() const { return static_cast<int>(slots_.size()); }

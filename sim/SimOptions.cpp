@@ -197,6 +197,10 @@ std::optional<SimOptions> parseSimSwitches(std::string_view text, std::string& e
                 if (slash == std::string_view::npos) break;
                 rest = rest.substr(slash + 1);
             }
+        } else if (key == "stall") {
+            const auto v = parseRanged(value, 1, 1'000'000'000);
+            if (!v) return fail("expected stall=NUMBER of the output report that stalls first");
+            o.stallFrom = static_cast<int>(*v);
         } else if (key == "id") {
             const std::size_t colon = value.find(':');
             const auto vid =

@@ -50,6 +50,9 @@ struct SimOptions {
     // Holds on to output report N[k] (once taken) until the program has heard k + 1 stop
     // signals, so that a test stops it exactly there, however busy the machine.
     std::vector<long> holdAt;
+    // From this output report on (1 = the first) every write stalls, until the unit is plugged
+    // in again (-1 = never).
+    int stallFrom = -1;
     // The unit's own view of the wire checks what arrives; off only to show what it catches.
     bool viewChecks = true;
 };

@@ -20,8 +20,7 @@ const char* simSwitchesHelp() {
            "  refusals=K    with refuse: K output reports in a row are not taken\n"
            "  keep=FILE     the unit keeps what it is in the middle of (and its flash) in FILE\n"
            "                between programs, as a unit stays powered when its program dies\n"
-           "  hold=N[/M..]  holds on to output report N until the program hears a stop signal\n"
-           "                (and on to report M until it hears a second one)\n"
+           "  stall=N       from output report N on the endpoint stalls, until replugged\n"
            "  units=N       N units on one bench, each with its own flash and link (1 to 64)\n"
            "  corrupt       flash writes lose a bit now and then\n"
            "  polls=N|never the checksum is ready after N status polls, or never\n"
@@ -36,7 +35,9 @@ const char* simSwitchesHelp() {
 const char* simTestSwitchesHelp() {
     return "  hostwait=MS   the host's read wait with the simulated unit (default 1000)\n"
            "  unchecked     the unit's own view of the wire reports nothing it sees wrong\n"
-           "  coarse        with usb or delay: that pace kept by sleeping alone (no CPU spent)\n";
+           "  coarse        with usb or delay: that pace kept by sleeping alone (no CPU spent)\n"
+           "  hold=N[/M..]  holds on to output report N until the program hears a stop signal\n"
+           "                (and on to report M until it hears a second one)\n";
 }
 
 }  // namespace kavo3::sim

@@ -105,6 +105,7 @@ struct SimTransport::Device {
         if (!unplugged) return;
         unplugged = false;
         backAt.reset();
+        stalling = false;  // a new enumeration clears the endpoint
         ++plugIns;
         if (!samePath) pathIndex = plugIns;
         // Answers queued at the old node went with it.
@@ -140,7 +141,9 @@ struct SimTransport::Device {
     int plugIns = 0;    // how often it came back
     int pathIndex = 0;  // which path it is listed under: another one each time, unless asked
     long written = 0;
-    long writesTried = 0;  // output reports offered to the unit, taken or not
+    long writesTried = 0;      // output reports offered to the unit, taken or not
+    bool stalling = false;     // stall=N has struck since the unit was last plugged in
+    bool faultsEnded = false;  // no refusal or stall from now on
     long read = 0;
     int handles = 0;
     // Raises the device events of the transport, while it exists.
@@ -206,12 +209,19 @@ class UnitHandle : public link::HidHandle {
         d.clock.pass();
         const link::Meant meant = meant_;
         meant_ = link::Meant::Command;
-        const int refuseFrom = d.unit.options().refuseWrite;
-        if (++d.writesTried >= refuseFrom && refuseFrom > 0 &&
-            d.writesTried < refuseFrom + d.unit.options().refusals) {
+        const SimOptions& o = d.unit.options();
+        ++d.writesTried;
+        if (!d.faultsEnded && o.refuseWrite > 0 && d.writesTried >= o.refuseWrite &&
+            d.writesTried - o.refuseWrite < o.refusals) {
             failure_ = "the unit did not take output report " + std::to_string(d.writesTried) +
-                       " (refuse=" + std::to_string(d.writesTried) + ")";
+                       " (refuse=" + std::to_string(o.refuseWrite) + ")";
             return link::WriteStatus::Refused;
+        }
+        if (!d.faultsEnded && o.stallFrom > 0 && d.writesTried == o.stallFrom) d.stalling = true;
+        if (d.stalling) {
+            failure_ =
+                "the unit's endpoint stalls (EPIPE, stall=" + std::to_string(o.stallFrom) + ")";
+            return link::WriteStatus::Stalled;
         }
         if (!d.unit.receive(report, meant, plugIn_ + 1)) {
             failure_ = "the unit took no report with this ID";
@@ -290,6 +300,12 @@ std::string SimTransport::unitPath() const { return device_->unitPath(); }
 void SimTransport::unplug() { device_->unplug(); }
 void SimTransport::plugBackIn(bool samePath) { device_->plugBackIn(samePath); }
 bool SimTransport::unplugged() const { return device_->unplugged; }
+bool SimTransport::stalls() const { return device_->stalling; }
+void SimTransport::endFaults() {
+    device_->faultsEnded = true;
+    device_->unplugDone = true;
+    device_->unit.changeFaults(SimOptions{});
+}
 void SimTransport::setReportDelay(std::chrono::microseconds delay) {
     device_->clock = ReportClock(delay);
 }

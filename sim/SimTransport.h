@@ -40,6 +40,13 @@ class SimTransport : public link::Transport, public link::DeviceEvents {
     // Plugs it in again now, at another path (or the one it left), earlier handles stay gone.
     void plugBackIn(bool samePath = false);
     bool unplugged() const;
+    // Its endpoint stalls (stall=N struck) until it is plugged in again.
+    bool stalls() const;
+
+    // The fault switches have had their say: from now on the unit answers in time, takes every
+    // report and stays plugged in, whatever it is in the middle of (a test's "and then the
+    // user saw to it").
+    void endFaults();
 
     // Link time per report from now on.
     void setReportDelay(std::chrono::microseconds delay);

@@ -58,7 +58,7 @@ void writeEnd(link::Conversation& talk, const BlockWrite& blockWrite) {
     // Another window's exchange during a settle wait may have changed the shared bytes.
     BlockWrite end = blockWrite;
     end[0] = kWriteEndCommand;
-    const bool taken = talk.send(end);
+    const bool taken = talk.sendClosing(end);
     talk.read();
     if (taken) talk.ledger().setWriteEndOwed(talk.unit(), nullptr);
 }
@@ -100,7 +100,7 @@ std::optional<BlockWrite> writeLoadedWindows(
 }
 
 bool closeTiming(link::Conversation& talk) {
-    const bool taken = talk.send(talk.following(kTimingAccessCommand, 0x00));
+    const bool taken = talk.sendClosing(talk.following(kTimingAccessCommand, 0x00));
     const bool answered = talk.read();
     if (taken && !talk.unit().empty()) talk.ledger().setTimingOpen(talk.unit(), false);
     return taken && answered;

@@ -1,6 +1,7 @@
 #include "link/linux/UdevEvents.h"
 
 #include <libudev.h>
+#include <unistd.h>
 
 #include <charconv>
 
@@ -47,9 +48,11 @@ std::optional<DeviceEvent> hidrawEvent(std::string_view action, const char* devn
     return event;
 }
 
-UdevEvents::UdevEvents() {
+UdevEvents::UdevEvents(const std::string& udevRunDir) {
+    const bool udevRuns = ::access((udevRunDir + "/control").c_str(), F_OK) == 0;
+    source_ = udevRuns ? "udev" : "kernel (udev is not running)";
     udev_ = udev_new();
-    if (udev_) monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+    if (udev_) monitor_ = udev_monitor_new_from_netlink(udev_, udevRuns ? "udev" : "kernel");
     if (!monitor_) {
         problem_ = "udev monitor: cannot be created";
         return;

@@ -1,5 +1,7 @@
 // Arrivals and departures of hidraw nodes on Linux, from udev's monitor: the events come after
-// udev has applied its rules, so that an arrived node can already be opened.
+// udev has applied its rules, so that an arrived node can already be opened. Where udev does
+// not run (a container, a minimal system) its monitor would never hear anything; the kernel's
+// own events stand in, sent once devtmpfs has made the node.
 #pragma once
 
 #include <optional>
@@ -15,12 +17,14 @@ namespace kavo3::link {
 
 class UdevEvents : public DeviceEvents {
   public:
-    UdevEvents();
+    // `udevRunDir` is udev's runtime folder; udev runs when its control socket is there.
+    explicit UdevEvents(const std::string& udevRunDir = "/run/udev");
     ~UdevEvents() override;
     UdevEvents(const UdevEvents&) = delete;
     UdevEvents& operator=(const UdevEvents&) = delete;
 
     std::string problem() const override { return problem_; }
+    std::string source() const override { return source_; }
     int descriptor() const override;
     void receive() override;
 
@@ -28,6 +32,7 @@ class UdevEvents : public DeviceEvents {
     struct udev* udev_ = nullptr;
     struct udev_monitor* monitor_ = nullptr;
     std::string problem_;
+    std::string source_;
 };
 
 // One udev event of the hidraw subsystem as a device event: "add" and "remove" of a node,

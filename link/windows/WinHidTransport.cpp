@@ -278,11 +278,6 @@ class WinHidHandle final : public HidHandle {
             failure_ = describeError("CreateEventA", ::GetLastError());
             return ReadStatus::Failed;
         }
-        if (!queueSet_) {
-            // Where this is no HID handle (a test's pipe) the default queue stays.
-            queueSet_ = true;
-            api_.setNumInputBuffers(file_.get(), kInputBuffers);
-        }
         // The platform writes into storage owned by the handle; the caller's buffer is
         // touched only when a report really came.
         IoSlot& slot = *readSlot_;
@@ -358,7 +353,6 @@ class WinHidHandle final : public HidHandle {
     const FileIo& io_;
     std::string failure_;
     bool abandoned_ = false;
-    bool queueSet_ = false;
     std::unique_ptr<IoSlot> readSlot_;
     std::unique_ptr<IoSlot> writeSlot_;
 };
@@ -449,6 +443,11 @@ std::unique_ptr<HidHandle> WinHidTransport::open(const std::string& path, OpenEr
         error = OpenError::Failed;
         return nullptr;
     }
+    // The queue belongs to the open interface, shared by every handle on it. It is sized before
+    // anything is written: Wine's HID class driver empties it when it is resized, so that the
+    // answer to a first command, come before a first read asked for the size, was lost.
+    // Where this is no HID handle (a test's pipe) the default queue stays.
+    api_.setNumInputBuffers(file.get(), kInputBuffers);
     auto claim = std::make_shared<InterfaceClaim>(std::move(file));
     slot = claim;
     error = OpenError::None;

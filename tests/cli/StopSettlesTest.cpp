@@ -39,8 +39,8 @@ TEST(KavoCliStop, EveryEndingOfACaptureOrATimingRunSettlesTheUnit) {
          {0x15, 0x16}},
         {"timing load, Ctrl-C after a Block write", {"--sim=hold=15", "timing", "load", "t.bin"},
          SIGINT, false, 130, {0x11, 0x12, 0x0F}},
-        {"timing show, its closing not taken", {"--sim=refuse=13", "timing", "show"}, 0, false, 2,
-         {0x10, 0x0F}},
+        {"timing show, its closing not taken", {"--sim=refuse=13,refusals=4", "timing", "show"}, 0,
+         false, 2, {0x10, 0x0F, 0x0F, 0x0F, 0x0F}},
     };
     Folder folder;
     {

@@ -503,7 +503,9 @@ TEST(RomDownload, AUnitLostBeforeOrDuringTheDataPhaseGetsNothingMoreAndTheRunFai
         const auto& seen = d.sim().unit().view().attachments();
         EXPECT_EQ(seen.count(2), 0u) << "the unit that came back was sent something";
         for (const Command& sent : d.sent()) EXPECT_NE(sent[0], 6) << "checksum request";
-        if (reportsAtLoss > 0) EXPECT_EQ(d.sim().unit().reportsIn(), reportsAtLoss);
+        if (reportsAtLoss > 0) {
+            EXPECT_EQ(d.sim().unit().reportsIn(), reportsAtLoss);
+        }
         // No chunk was taken for an erase of the block it names.
         const sim::FlashRom fresh;
         const auto& flash = d.sim().unit().flash();

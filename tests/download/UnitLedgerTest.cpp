@@ -212,7 +212,9 @@ TEST(UnitLedger, AFrozenUnitOrOneWithItsTimingAccessOpenIsSettledWhenItIsBack) {
         expectIdle(unit.unit(), "unit");
         EXPECT_FALSE(ledger.owes(again.unit()));
         // Nothing read on the attachment before goes to the new one, a Write end neither.
-        if (timing) EXPECT_EQ(unit.unit().timingCommits(), 0);
+        if (timing) {
+            EXPECT_EQ(unit.unit().timingCommits(), 0);
+        }
     }
 }
 

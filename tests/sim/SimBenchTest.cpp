@@ -47,6 +47,18 @@ TEST(SimBench, UnitsSwitchGivesEachUnitAPathAndAHubPortOfItsOwn) {
     EXPECT_EQ(single[0].portPath, "usb-sim-1/input0");
 }
 
+TEST(SimBench, UnitsOfTheirOwnSwitchesKeepThemAndTheBenchNames) {
+    SimOptions silent;
+    silent.noAnswer = true;
+    SimBench bench(std::vector<SimOptions>{SimOptions{}, silent});
+    ASSERT_EQ(bench.size(), 2);
+    EXPECT_FALSE(bench.unit(0).options().noAnswer);
+    EXPECT_TRUE(bench.unit(1).options().noAnswer);
+    const std::vector<link::UnitEntry> units = link::listUnits(bench);
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[1].portPath, "usb-sim-1.2/input0");
+}
+
 TEST(SimBench, EachUnitOnItsOwnThreadGetsOnlyItsOwnBytes) {
     SimOptions options;
     options.units = 4;

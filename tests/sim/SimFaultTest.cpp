@@ -154,6 +154,41 @@ TEST(SimFaults, AHandleOfAnEarlierPluggingInStaysGone) {
     EXPECT_EQ(fresh->read(in, std::chrono::seconds(10)), link::ReadStatus::Report);
 }
 
+TEST(SimFaults, RefusalsInARowAndAStallThatOnlyAReplugClears) {
+    Bytes report(65, 0);
+    report[1] = 2;
+    // T taken, R refused, S stalled, for each of `writes` reports.
+    auto statuses = [&](SimTransport& t, int writes) {
+        link::OpenError error = link::OpenError::None;
+        const auto handle = t.open(t.unitPath(), error);
+        std::string out;
+        for (int i = 0; i < writes; ++i) {
+            const auto s = handle->write(report);
+            out += s == link::WriteStatus::Taken     ? 'T'
+                   : s == link::WriteStatus::Refused ? 'R'
+                                                     : 'S';
+        }
+        return out;
+    };
+    SimTransport refusing(with("refuse=2,refusals=4"));
+    EXPECT_EQ(statuses(refusing, 7), "TRRRRTT");
+    SimTransport stalling(with("stall=3"));
+    EXPECT_EQ(statuses(stalling, 5), "TTSSS");
+    stalling.unplug();
+    stalling.plugBackIn();
+    EXPECT_EQ(statuses(stalling, 2), "TT");
+    std::string error;
+    for (const char* bad : {"refusals=0", "stall", "stall=0"})
+        EXPECT_FALSE(parseSimSwitches(bad, error).has_value()) << bad;
+}
+
+TEST(SimFaults, EndFaultsLeavesAUnitThatTakesAndAnswersEveryReport) {
+    SimRig rig(with("unplug=2,refuse=1,refusals=99,stall=5,noanswer"));
+    rig.transport.endFaults();
+    for (int i = 0; i < 8; ++i) EXPECT_FALSE(allZero(rig.exchange({2, 0, 0, 0, 0, 0, 0, 0}))) << i;
+    EXPECT_FALSE(rig.transport.unplugged());
+}
+
 TEST(SimFaults, UnplugAfterZeroMeansNeverThere) {
     SimRig rig(with("unplug=0"));
     EXPECT_FALSE(rig.link.OpenDevice());

@@ -1,5 +1,9 @@
 // udev's hidraw events as device events, and the monitor that hears them.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "link/linux/UdevEvents.h"
 
@@ -39,6 +43,26 @@ TEST(UdevEvents, AddAndRemoveOfANodeAreArrivalAndDeparture) {
         EXPECT_EQ(event->identity->VendorID, c.identity->first) << what;
         EXPECT_EQ(event->identity->ProductID, c.identity->second) << what;
     }
+}
+
+// Without udev running its monitor never hears a thing (measured in a guest without udevd);
+// the kernel's events are heard instead.
+TEST(UdevEvents, WithoutUdevRunningTheKernelsEventsAreHeard) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("udev-run-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    {
+        UdevEvents events(dir.string());
+        EXPECT_EQ(events.source(), "kernel (udev is not running)");
+        EXPECT_EQ(events.descriptor() >= 0, events.problem().empty()) << events.problem();
+    }
+    std::ofstream(dir / "control") << "";
+    {
+        UdevEvents events(dir.string());
+        EXPECT_EQ(events.source(), "udev");
+        EXPECT_EQ(events.descriptor() >= 0, events.problem().empty()) << events.problem();
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(UdevEvents, TheMonitorHasADescriptorToWatchOrSaysWhyNotAndNeverBlocks) {
