@@ -25,6 +25,9 @@ class HidrawTransport : public Transport {
     // From the USB device above the node's HID device in sysfs: bcdDevice, manufacturer,
     // product, serial.
     UsbDescription describe(const std::string& path) override;
+    // The USB serial string, so that another unit plugged into the same port is not taken for
+    // this one by the unit's ledger.
+    std::string serialOf(const std::string& path) override { return describe(path).serial; }
     // Units of the system's own tree; a test's tree lives only as long as the test.
     bool unitsOutliveProgram() const override { return sysfsRoot_ == "/sys"; }
 
