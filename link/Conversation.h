@@ -71,7 +71,9 @@ class Conversation {
         constexpr int kTries = 4;
         for (int i = 0; i < kTries; ++i) {
             if (send(bytes)) return true;
-            if (!live()) return false;
+            // Held by a download's data phase, the link refused it, not the system: the unit is
+            // as it was, and the caller sends it once the hold is over.
+            if (!live() || link_.held()) return false;
         }
         if (ledger().owes(unit_)) link_.Close();
         return false;

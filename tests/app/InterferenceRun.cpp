@@ -193,7 +193,8 @@ class InterferenceRun {
             const QByteArray bytes = contentsOf(path);
             checks_.downloadStarts({bytes.begin(), bytes.end()});
             downloadGood_ = !empty;
-            downloadDisturbed_ = unit_->unit().options().corruptFlash;
+            // A unit away when the download begins can only fail it.
+            downloadDisturbed_ = unit_->unit().options().corruptFlash || unit_->unplugged();
         }
         return path;
     }
@@ -336,8 +337,9 @@ class InterferenceRun {
         ++presenceFaults_;
         sim::SimOptions faults = unit_->unit().options();
         const int which = pick(5);
-        // Answers coming back on time again disturb nothing that was not disturbed already.
-        if (downloadRunning_ && which != 4) {
+        // Answers coming back on time again disturb nothing that was not disturbed already; a
+        // unit plugged back in does.
+        if (downloadRunning_ && (which != 4 || unit_->unplugged())) {
             ++presenceInDownload_;
             downloadDisturbed_ = presenceInThisDownload_ = true;
         }
