@@ -29,10 +29,14 @@ set(cases
     "1|the folder no-such-folder does not exist|capture no-such-folder/x.bmp"
     "1|the folder no-such-folder does not exist|timing save no-such-folder/x.bin"
     "64|is a folder, not a file name|timing save shots"
-    "64|not a regular file|timing save /dev/null"
-    "64|not a regular file|capture fifo.bmp"
     "64|--tick-ms|status --tick-ms="
 )
+# Device nodes and FIFOs are the host's; a Windows build under Wine reads "/dev/..." as an option.
+if(EMULATOR STREQUAL "")
+    list(APPEND cases
+        "64|not a regular file|timing save /dev/null"
+        "64|not a regular file|capture fifo.bmp")
+endif()
 
 set(row 0)
 foreach(case IN LISTS cases)
@@ -64,8 +68,10 @@ foreach(second sim/unit1/hidraw00 usb-sim-1.1/input0)
     expect_absent(twice.txt)
 endforeach()
 # A trace that is a FIFO without a reader is refused at once rather than waited on.
-run_cli(EXIT 1 ARGS --sim --trace fifo.bmp status)
-expect_match("${cli_err}" "cannot open the trace file" "a trace FIFO without a reader")
+if(EMULATOR STREQUAL "")
+    run_cli(EXIT 1 ARGS --sim --trace fifo.bmp status)
+    expect_match("${cli_err}" "cannot open the trace file" "a trace FIFO without a reader")
+endif()
 
 # The download area's last byte where it was asked for: 64 KiB ending at 0x1FFFFF.
 read_trace(wire2.txt wire)
