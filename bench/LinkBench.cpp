@@ -6,7 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "link/DeviceLink.h"
+#include "link/Conversation.h"
+#include "link/Protocol.h"
 #include "sim/SimTransport.h"
 
 #ifdef KAVO3_BENCH_HIDRAW
@@ -26,7 +27,7 @@ namespace {
 using namespace kavo3;
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kConnectionCheck = 2;
+constexpr link::Command kConnectionCheck = link::protocol::plain(link::protocol::kConnectionCheck);
 
 void exchangeWithSimulatedUnit(benchmark::State& state) {
     sim::SimTransport transport;
@@ -35,10 +36,10 @@ void exchangeWithSimulatedUnit(benchmark::State& state) {
         state.SkipWithError("the simulated unit was not found");
         return;
     }
-    link.CommandBytes = {kConnectionCheck, 0, 0, 0, 0, 0, 0, 0};
+    link::Conversation talk(link);
     for (auto _ : state) {
-        link.Exchange();
-        benchmark::DoNotOptimize(link.ReadBuffer.data());
+        const link::Reply reply = talk.exchange(kConnectionCheck);
+        benchmark::DoNotOptimize(reply.bytes.data());
     }
     if (transport.reportsRead() != static_cast<long>(state.iterations()))
         state.SkipWithError("an exchange went unanswered");
@@ -92,7 +93,7 @@ void roundTripOverSocketPair(benchmark::State& state) {
     const link::UniqueFd host(ends[0]);
     AnsweringPeer peer{link::UniqueFd(ends[1])};
     std::array<std::uint8_t, 65> report{};
-    report[1] = kConnectionCheck;
+    report[1] = link::protocol::kConnectionCheck;
     std::array<std::uint8_t, 64> answer{};
     for (auto _ : state) {
         if (::write(host.get(), report.data(), report.size()) != 65 ||
@@ -113,11 +114,10 @@ void exchangeOverHidrawSocket(benchmark::State& state) {
         state.SkipWithError("the socket unit was not found");
         return;
     }
-    link.CommandBytes = {kConnectionCheck, 0, 0, 0, 0, 0, 0, 0};
+    link::Conversation talk(link);
     bool lost = false;
     for (auto _ : state) {
-        link.Exchange();
-        if (link.ReadBuffer[2] != kConnectionCheck) lost = true;
+        if (talk.exchange(kConnectionCheck)[2] != link::protocol::kConnectionCheck) lost = true;
     }
     if (lost) state.SkipWithError("an exchange went unanswered");
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
@@ -134,11 +134,10 @@ void exchangeThroughKernel(benchmark::State& state) {
         state.SkipWithError("no unit on the system's hidraw nodes");
         return;
     }
-    link.CommandBytes = {kConnectionCheck, 0, 0, 0, 0, 0, 0, 0};
+    link::Conversation talk(link);
     bool lost = false;
     for (auto _ : state) {
-        link.Exchange();
-        if (link.ReadBuffer[1] != kConnectionCheck) lost = true;
+        if (talk.exchange(kConnectionCheck)[1] != link::protocol::kConnectionCheck) lost = true;
     }
     if (lost) state.SkipWithError("an exchange went unanswered");
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));

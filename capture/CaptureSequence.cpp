@@ -3,40 +3,42 @@
 #include <span>
 
 #include "capture/LineAssembler.h"
+#include "link/Protocol.h"
 
 namespace kavo3::capture {
 
+namespace protocol = link::protocol;
+
 bool unitInCaptureSetting(link::Conversation& talk) {
-    const bool answered = talk.exchange(talk.following(kFrameInformationCommand));
-    return answered && talk.link().ReadBuffer[5] == kFpgaSelectB2;
+    const link::Reply reply = talk.exchange(talk.following(protocol::kFrameInformation));
+    return reply.answered && protocol::frameInformation(reply).fpgaSelect == protocol::kFpgaSelectB2;
 }
 
 bool sendFreeze(link::Conversation& talk, std::int16_t freezeOn) {
     const bool taken =
-        talk.sendClosing(talk.following(kFreezeCommand, static_cast<std::uint8_t>(freezeOn)));
+        talk.sendClosing(talk.following(protocol::kFreeze, static_cast<std::uint8_t>(freezeOn)));
     talk.read();
     return taken;
 }
 
 FrameSizes requestFrameInformation(link::Conversation& talk) {
-    talk.exchange(talk.following(kFrameInformationCommand));
-    return decodeFrameInformation(talk.link().ReadBuffer);
+    return frameSizes(protocol::frameInformation(talk.exchange(talk.following(protocol::kFrameInformation))));
 }
 
 LinesEnd readFrameLines(link::Conversation& talk, const FrameSizes& sizes, Frame& frame,
                         const LineLoopCallbacks& callbacks) {
     const int reports = reportsPerLine(sizes.LineStride);
-    const auto& readBuffer = talk.link().ReadBuffer;
     for (std::int32_t y = 0; y < sizes.FrameHeight; ++y) {
-        talk.send(talk.following(kLineDataCommand, static_cast<std::uint8_t>(reports)));
+        talk.send(talk.following(protocol::kLineData, static_cast<std::uint8_t>(reports)));
 
         LineAssembler line(frame.row(y), sizes.ActiveWidth);
         for (int r = 0; r < reports; ++r) {
             // A unit that gave no answer will not give the rest of the line either: asking
             // for it would cost the whole wait for every report of the frame.
             // (A unit that left answers nothing at once; the line ends as UnitLost below.)
-            if (!talk.read() && talk.live()) return LinesEnd::Silent;
-            line.add(std::span<const std::uint8_t>(readBuffer).subspan(1, 64));
+            const link::Reply reply = talk.read();
+            if (!reply.answered && talk.live()) return LinesEnd::Silent;
+            line.add(reply.data());
             if (r + 1 < reports && callbacks.stopNow && callbacks.stopNow())
                 return LinesEnd::Stopped;
         }

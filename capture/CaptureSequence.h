@@ -12,12 +12,6 @@
 
 namespace kavo3::capture {
 
-inline constexpr std::uint8_t kFrameInformationCommand = 20;
-inline constexpr std::uint8_t kLineDataCommand = 21;
-inline constexpr std::uint8_t kFreezeCommand = 22;
-// FPGA SELECT B2, the only setting under which the unit sends frames.
-inline constexpr std::uint8_t kFpgaSelectB2 = 2;
-
 // One Frame information exchange; whether the unit answered that it is at FPGA SELECT B2.
 bool unitInCaptureSetting(link::Conversation& talk);
 

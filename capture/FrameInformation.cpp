@@ -1,8 +1,5 @@
 #include "capture/FrameInformation.h"
 
-#include <algorithm>
-#include <array>
-
 namespace kavo3::capture {
 
 namespace {
@@ -15,17 +12,13 @@ bool FrameSizes::accepted() const {
            FrameHeight > 100 && FrameHeight < 1300;
 }
 
-FrameSizes decodeFrameInformation(std::span<const std::uint8_t> readBuffer) {
-    std::array<std::uint8_t, 7> b{};
-    std::copy_n(readBuffer.begin(), std::min(readBuffer.size(), b.size()), b.begin());
+FrameSizes frameSizes(const link::protocol::FrameInformation& answer) {
     FrameSizes s;
-    const std::int32_t horizontal = b[1] | (b[2] << 8);
-    const std::int32_t vertical = b[3] | (b[4] << 8);
-    s.ActiveWidth = horizontal + 7;
+    s.ActiveWidth = answer.horizontal + 7;
     s.FrameWidth = (s.ActiveWidth + 3) / 4 * 4;
     s.LineStride = (s.ActiveWidth + 63) / 64 * 64;
-    s.FrameHeight = vertical + 10;
-    s.inputPresent = b[6] != 0;
+    s.FrameHeight = answer.vertical + 10;
+    s.inputPresent = answer.inputPresent;
     s.outOfRange = s.ActiveWidth + 63 > kInt16Max || s.FrameHeight > kInt16Max;
     return s;
 }

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
+
+#include "link/Protocol.h"
 
 namespace kavo3::capture {
 
@@ -19,9 +20,8 @@ struct FrameSizes {
     bool accepted() const;
 };
 
-// Decodes ReadBuffer after a Frame information exchange (index 0 is the report ID).
-// Missing bytes of a short buffer count as 0.
-FrameSizes decodeFrameInformation(std::span<const std::uint8_t> readBuffer);
+// The sizes a Frame information answer gives.
+FrameSizes frameSizes(const link::protocol::FrameInformation& answer);
 
 // Number of input reports that carry one line of `lineStride` pixels.
 constexpr int reportsPerLine(std::int32_t lineStride) { return lineStride / 64 * 3; }

@@ -48,19 +48,19 @@ int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
                          listInterfaces ? "" : "; --list shows every HID interface examined");
         return kExitNoUnit;
     }
-    result("unit: %04x:%04x at %s\n", link.DeviceAttributes.VendorID,
-           link.DeviceAttributes.ProductID, link.DevicePath().c_str());
+    result("unit: %04x:%04x at %s\n", link.attributes().VendorID,
+           link.attributes().ProductID, link.DevicePath().c_str());
     result("reports: output %u bytes, input %u bytes\n",
-           static_cast<unsigned>(link.DeviceCaps.OutputReportByteLength),
-           static_cast<unsigned>(link.DeviceCaps.InputReportByteLength));
+           static_cast<unsigned>(link.caps().OutputReportByteLength),
+           static_cast<unsigned>(link.caps().InputReportByteLength));
     char identity[16];
-    std::snprintf(identity, sizeof identity, "%04x:%04x", link.DeviceAttributes.VendorID,
-                  link.DeviceAttributes.ProductID);
+    std::snprintf(identity, sizeof identity, "%04x:%04x", link.attributes().VendorID,
+                  link.attributes().ProductID);
     doc["unit"] = {{"node", link.DevicePath()},
                    {"vid", std::string(identity, 4)},
                    {"pid", std::string(identity + 5, 4)},
-                   {"output_report_bytes", link.DeviceCaps.OutputReportByteLength},
-                   {"input_report_bytes", link.DeviceCaps.InputReportByteLength}};
+                   {"output_report_bytes", link.caps().OutputReportByteLength},
+                   {"input_report_bytes", link.caps().InputReportByteLength}};
     if (connection == link::Connection::Silent) {
         result("connection check: no answer\n");
         std::fprintf(stderr,

@@ -1,23 +1,9 @@
 #include "download/DataPhase.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "download/ErasePlan.h"
 #include "link/Protocol.h"
 
 namespace kavo3::download {
-
-namespace {
-
-constexpr std::uint8_t kWriteStart = link::protocol::kWriteStart;
-constexpr std::array<std::uint8_t, 8> kErased = link::protocol::kErasedData;
-
-constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
-    return static_cast<std::uint8_t>(value >> (8 * index));
-}
-
-}  // namespace
 
 DataPhase::DataPhase(link::Conversation& talk, std::uint32_t address, std::uint32_t bytes,
                      std::function<void()> settle)
@@ -27,17 +13,12 @@ DataPhase::DataPhase(link::Conversation& talk, std::uint32_t address, std::uint3
       settle_(std::move(settle)),
       count_(bytes / kDataReportBytes),
       unit_(talk.live() ? link_.unitKey() : std::string()) {
-    link_.CommandBytes = {kWriteStart,        0,
-                          byteOf(address, 0), byteOf(address, 1),
-                          byteOf(address, 2), byteOf(bytes, 0),
-                          byteOf(bytes, 1),   byteOf(bytes, 2)};
     // Written down before it goes out: from the moment the unit takes it, it owes data.
     if (!unit_.empty() && hold_.active())
         link_.ledger().dataAnnounced(unit_, count_, link_.unitsOutliveProgram());
     // A write start that was not taken announced nothing: the unit owes no data, and data
     // now would be taken for commands.
-    if (!talk_.counted(
-            hold_.WriteReport(link_.CommandBytes, link::Meant::Command, talk_.attachment()))) {
+    if (!talk_.send(hold_, link::protocol::writeStart(address, bytes), link::Meant::Command)) {
         if (!unit_.empty()) link_.ledger().dataDone(unit_);
         count_ = 0;
         if (talk_.live())
@@ -50,9 +31,7 @@ DataPhase::DataPhase(link::Conversation& talk, std::uint32_t address, std::uint3
 bool DataPhase::send(const std::array<std::uint8_t, 8>& bytes) {
     if (lost_ || (refused_ && count_ == 0)) return false;
     if (finished_ || sent_ == count_) return true;
-    // Set only now: nothing that ran since the last report may have left its bytes here.
-    link_.CommandBytes = bytes;
-    if (talk_.counted(hold_.WriteReport(bytes, link::Meant::Data, talk_.attachment()))) {
+    if (talk_.send(hold_, bytes, link::Meant::Data)) {
         ++sent_;
         link_.ledger().dataReportTaken(unit_);
         return true;
@@ -73,7 +52,7 @@ void DataPhase::finish() {
     constexpr int kRefusalsInARow = 3;
     int refusals = 0;
     while (!lost_ && sent_ < count_) {
-        if (send(kErased)) {
+        if (send(link::protocol::kErasedData)) {
             refusals = 0;
         } else if (!lost_ && ++refusals == kRefusalsInARow) {
             lost_ = true;
@@ -87,7 +66,7 @@ void DataPhase::finish() {
     }
     settle_();
     // The unit's answer to the end of the data; its content says nothing.
-    hold_.ReadReport(talk_.attachment());
+    talk_.read(hold_);
     if (count_ > 0) {
         link_.ledger().dataDone(unit_);
         settled_ = true;

@@ -11,6 +11,8 @@
 #include "download/ErasePlan.h"
 #include "download/FileSum.h"
 #include "download/StatusTexts.h"
+#include "download/UnitChecksum.h"
+#include "link/Protocol.h"
 
 namespace kavo3::download {
 
@@ -64,33 +66,11 @@ class SourceFile {
 
 namespace {
 
-constexpr std::uint8_t kStatusPoll = 0;
-constexpr std::uint8_t kEraseSmall = 4;
-constexpr std::uint8_t kEraseLarge = 5;
-constexpr std::uint8_t kChecksumRequest = 6;
-
 // Bytes past the end of the file are left as erased flash.
 constexpr std::uint8_t kErasedByte = 0xFF;
 
 // Why a run ended when its unit went: "Write error  unit gone".
 constexpr const char* kUnitGoneReason = "unit gone";
-
-constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
-    return static_cast<std::uint8_t>(value >> (8 * index));
-}
-
-// Command code, 0, a 24-bit address and a 24-bit count, least significant bytes first.
-std::array<std::uint8_t, 8> addressAndCount(std::uint8_t command, std::uint32_t address,
-                                            std::uint32_t count) {
-    return {command,
-            0,
-            byteOf(address, 0),
-            byteOf(address, 1),
-            byteOf(address, 2),
-            byteOf(count, 0),
-            byteOf(count, 1),
-            byteOf(count, 2)};
-}
 
 }  // namespace
 
@@ -148,14 +128,14 @@ DownloadResult RomDownload::runOn(link::Conversation& talk, std::uint32_t startA
     std::uint32_t cursor = startAddress;
     for (std::uint32_t i = 0; i < plan.large; ++i) {
         if (stopRequested()) return stopped(0);
-        if (!erase(talk, kEraseLarge, cursor))
+        if (!erase(talk, link::protocol::kErase32K, cursor))
             return fail(Outcome::UnitGone, kUnitGoneReason, length);
         show(kEraseText);
         cursor += kLargeBlockBytes;
     }
     for (std::uint32_t i = 0; i < plan.small; ++i) {
         if (stopRequested()) return stopped(0);
-        if (!erase(talk, kEraseSmall, cursor))
+        if (!erase(talk, link::protocol::kErase4K, cursor))
             return fail(Outcome::UnitGone, kUnitGoneReason, length);
         cursor += kSmallBlockBytes;
     }
@@ -170,8 +150,7 @@ DownloadResult RomDownload::runOn(link::Conversation& talk, std::uint32_t startA
 }
 
 bool RomDownload::erase(link::Conversation& talk, std::uint8_t command, std::uint32_t address) {
-    talk.send(
-        {command, 0, byteOf(address, 0), byteOf(address, 1), byteOf(address, 2), 0x55, 0xAA, 0x55});
+    talk.send(link::protocol::erase(command, address));
     settle();
     talk.read();  // paces the erase; its content says nothing
     settle();
@@ -260,32 +239,28 @@ DownloadResult RomDownload::verify(link::Conversation& talk, std::uint32_t start
     }
     source.close();
 
-    // Noted before it goes out; a request the unit did not take leaves the ready flag and the
-    // sum of an earlier one, which must not pass for this file's.
-    talk.ledger().setChecksumRequested(talk.unit(), true);
-    // The sum is the unit's to give, not a debt: whatever follows, nothing is owed for it.
-    struct Answered {
-        link::Conversation& talk;
-        ~Answered() { talk.ledger().setChecksumRequested(talk.unit(), false); }
-    } answered{talk};
-    if (!talk.send(addressAndCount(kChecksumRequest, startAddress, length))) {
-        if (!talk.live()) return fail(Outcome::UnitGone, kUnitGoneReason, length);
-        return fail(Outcome::ChecksumNotTaken, "check sum request refused", length);
-    }
-    switch (pollChecksum(talk)) {
-        case Poll::Ready:
+    // Noted in the unit's ledger while it is asked; a request the unit did not take leaves the
+    // ready flag and the sum of an earlier one, which must not pass for this file's.
+    const UnitChecksum asked = askUnitChecksum(
+        talk, startAddress, length,
+        {callbacks_.settleWait, callbacks_.stopRequested, checksumWait_});
+    switch (asked.answer) {
+        case UnitChecksum::Answer::Ready:
             break;
-        case Poll::UnitGone:
+        case UnitChecksum::Answer::NotTaken:
+            return fail(Outcome::ChecksumNotTaken, "check sum request refused", length);
+        case UnitChecksum::Answer::UnitGone:
             return fail(Outcome::UnitGone, kUnitGoneReason, length);
-        case Poll::NotReady: {
+        case UnitChecksum::Answer::Stopped:
+            return stopped(length);
+        case UnitChecksum::Answer::NeverReady: {
             if (stopRequested()) return stopped(length);
             DownloadResult result = fail(Outcome::ChecksumTimeout, "check sum timeout", length);
             result.fileSum = fileSum;
             return result;
         }
     }
-    const auto romSum = static_cast<std::uint16_t>(link_.ReadBuffer[3] * 256 + link_.ReadBuffer[2]);
-    settle();
+    const std::uint16_t romSum = asked.sum;
 
     show(verdictText(romSum, fileSum));
     callbacks_.processEvents();
@@ -295,22 +270,6 @@ DownloadResult RomDownload::verify(link::Conversation& talk, std::uint32_t start
     result.romSum = romSum;
     result.fileSum = fileSum;
     return result;
-}
-
-RomDownload::Poll RomDownload::pollChecksum(link::Conversation& talk) {
-    const auto deadline = std::chrono::steady_clock::now() + checksumWait_;
-    for (;;) {
-        settle();
-        if (stopRequested()) return Poll::NotReady;
-        // The poll leaves CommandBytes holding the checksum request.
-        talk.send({kStatusPoll, 0, 0, 0, 0, 0, 0, 0}, link::Meant::Command, false);
-        const bool answered = talk.read();
-        if (!talk.live()) return Poll::UnitGone;
-        // A unit that leaves a poll unanswered is not about to say that its sum is ready.
-        if (!answered) return Poll::NotReady;
-        if (link_.ReadBuffer[1] == 1) return Poll::Ready;
-        if (std::chrono::steady_clock::now() >= deadline) return Poll::NotReady;
-    }
 }
 
 }  // namespace kavo3::download

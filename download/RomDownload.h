@@ -99,8 +99,6 @@ class RomDownload {
                           std::uint32_t length);
     DownloadResult verify(link::Conversation& talk, std::uint32_t startAddress,
                           const Opener& open, std::uint32_t writtenLength);
-    enum class Poll { Ready, NotReady, UnitGone };
-    Poll pollChecksum(link::Conversation& talk);
     void show(const std::string& text) { callbacks_.status(text); }
     void settle() { callbacks_.settleWait(kSettleTicks); }
     bool stopRequested() const { return callbacks_.stopRequested && callbacks_.stopRequested(); }

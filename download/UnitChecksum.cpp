@@ -12,21 +12,13 @@ namespace kavo3::download {
 
 namespace {
 
-using link::protocol::kChecksumRequest;
-using link::protocol::kStatusPoll;
 // The download's settle wait between polls.
 constexpr int kSettleTicks = 2;
-
-constexpr std::uint8_t byteOf(std::uint32_t value, int index) {
-    return static_cast<std::uint8_t>(value >> (8 * index));
-}
 
 UnitChecksum requestAndPoll(link::Conversation& talk, std::uint32_t address,
                             std::uint32_t length, const ChecksumPacing& pacing) {
     UnitChecksum out;
-    if (!talk.send({kChecksumRequest, 0, byteOf(address, 0), byteOf(address, 1),
-                    byteOf(address, 2), byteOf(length, 0), byteOf(length, 1),
-                    byteOf(length, 2)})) {
+    if (!talk.send(link::protocol::checksumRequest(address, length))) {
         out.answer = talk.live() ? UnitChecksum::Answer::NotTaken : UnitChecksum::Answer::UnitGone;
         return out;
     }
@@ -37,19 +29,16 @@ UnitChecksum requestAndPoll(link::Conversation& talk, std::uint32_t address,
             out.answer = UnitChecksum::Answer::Stopped;
             return out;
         }
-        // The poll leaves CommandBytes holding the checksum request.
-        talk.send({kStatusPoll, 0, 0, 0, 0, 0, 0, 0}, link::Meant::Command, false);
-        const bool answered = talk.read();
+        const link::Reply reply = talk.exchange(link::protocol::kStatusPollReport);
         if (!talk.live()) {
             out.answer = UnitChecksum::Answer::UnitGone;
             return out;
         }
         // A unit that leaves a poll unanswered is not about to say that its sum is ready.
-        if (!answered) return out;
-        const auto& answer = talk.link().ReadBuffer;
-        if (answer[1] == 1) {
+        if (!reply.answered) return out;
+        if (const auto status = link::protocol::checksumStatus(reply); status.ready) {
             out.answer = UnitChecksum::Answer::Ready;
-            out.sum = static_cast<std::uint16_t>(answer[3] * 256 + answer[2]);
+            out.sum = status.sum;
             pacing.settleWait(kSettleTicks);
             return out;
         }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/DeviceLink.h"
+#include "link/LinkHold.h"
 
 namespace kavo3::link {
 
@@ -35,10 +36,8 @@ class Conversation {
     // attachment; what it read can be relied on.
     bool whole() const { return whole_ && live(); }
 
-    // One output report; CommandBytes keeps it as the record of the last command unless
-    // `record` is false. True when it was taken.
-    bool send(const Command& bytes, Meant meant = Meant::Command, bool record = true) {
-        if (record) link_.CommandBytes = bytes;
+    // One output report to the conversation's attachment; true when it was taken.
+    bool send(const Command& bytes, Meant meant = Meant::Command) {
         bool taken = link_.WriteReport(bytes, meant, attachment_);
         if (!taken && !begun_ && attachment_ != kNoAttachment && !live()) {
             // The unit left before the first report of the sequence, which nothing of it has
@@ -47,22 +46,26 @@ class Conversation {
             unit_ = link_.unitKey();
             taken = link_.WriteReport(bytes, meant, attachment_);
         }
-        begun_ = true;
-        whole_ = whole_ && taken;
-        return taken;
+        return counted(taken);
     }
-    // One read; true when this attachment answered. ReadBuffer holds the answer, or zeros.
-    bool read() {
-        const bool answered = link_.ReadReport(attachment_).from(attachment_);
-        whole_ = whole_ && answered;
-        return answered;
+    // The next answer of the attachment; no answer (all bytes 0) when none came from it.
+    Reply read() {
+        Reply reply = link_.ReadReport(attachment_);
+        reply.answered = reply.from(attachment_);
+        whole_ = whole_ && reply.answered;
+        return reply;
     }
-    // Counts a report or read made past the conversation (through a hold) with it.
-    bool counted(bool wentThrough) {
-        begun_ = true;
-        whole_ = whole_ && wentThrough;
-        return wentThrough;
+    // The same through the hold on the link that the sequence took (link/LinkHold.h).
+    bool send(DeviceLink::Hold& hold, const Command& bytes, Meant meant) {
+        return counted(hold.WriteReport(bytes, meant, attachment_));
     }
+    Reply read(DeviceLink::Hold& hold) {
+        Reply reply = hold.ReadReport(attachment_);
+        reply.answered = reply.from(attachment_);
+        whole_ = whole_ && reply.answered;
+        return reply;
+    }
+
     // A report that settles the unit (Freeze 0, Write end, Timing access end): tried again
     // while the system refuses it and the unit is still there; still refused, the link lets go
     // of the unit, so that the next search that finds it settles what its ledger says first.
@@ -79,16 +82,18 @@ class Conversation {
         return false;
     }
 
-    // send, then read; true when both went through.
-    bool exchange(const Command& bytes) {
+    // send, then read: the reply, answered only when the report was taken and answered.
+    Reply exchange(const Command& bytes) {
         const bool taken = send(bytes);
-        return read() && taken;
+        Reply reply = read();
+        reply.answered = reply.answered && taken;
+        return reply;
     }
 
-    // CommandBytes with a new code (and first parameter), the rest as the last command left
-    // them.
+    // The last command's bytes with a new code (and first parameter): the bytes a command
+    // leaves unset go out as the last command left them.
     Command following(std::uint8_t code) const {
-        Command bytes = link_.CommandBytes;
+        Command bytes = link_.lastCommand();
         bytes[0] = code;
         return bytes;
     }
@@ -99,6 +104,12 @@ class Conversation {
     }
 
   private:
+    bool counted(bool wentThrough) {
+        begun_ = true;
+        whole_ = whole_ && wentThrough;
+        return wentThrough;
+    }
+
     DeviceLink& link_;
     Attachment attachment_;
     std::string unit_;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/ProgramName.h"
+#include "link/Protocol.h"
 #include "link/Trace.h"
 
 namespace kavo3::link {
@@ -152,26 +153,14 @@ bool DeviceLink::tryInterface(const InterfaceEntry& entry) {
     return true;
 }
 
-bool DeviceLink::WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
-                             std::uint8_t b4, std::uint8_t b5, std::uint8_t b6, std::uint8_t b7) {
-    return WriteReport(Command{b0, b1, b2, b3, b4, b5, b6, b7});
-}
-
 Attachment DeviceLink::attach() {
     if (!found_ && !lostWhileHeld_ && !held_) OpenDevice();
     return attachment();
 }
 
-bool DeviceLink::WriteReport(const Command& bytes, Meant meant) {
-    if (refusedWhileHeld("output report")) return false;
-    lastWriteTaken_ = false;
-    unansweredNoted_ = false;
-    if (!found_ && !lostWhileHeld_) OpenDevice();
-    if (!found_) return false;
-    return send(bytes, meant);
-}
-
 bool DeviceLink::WriteReport(const Command& bytes, Meant meant, Attachment to) {
+    // Kept whatever becomes of it, as the caller meant it to be the last command.
+    if (meant != Meant::Probe && !protocol::isStatusPoll(bytes)) CommandBytes = bytes;
     if (refusedWhileHeld("output report")) return false;
     lastWriteTaken_ = false;
     unansweredNoted_ = false;
@@ -208,53 +197,48 @@ bool DeviceLink::send(const Command& bytes, Meant meant) {
     return false;
 }
 
-ReadResult DeviceLink::noAnswer() {
-    ReadBuffer.assign(found_ ? DeviceCaps.InputReportByteLength : kMinInputReportLength, 0);
-    if (trace_) trace_->noReport();
-    lastRead_ = {};
-    return lastRead_;
+Reply DeviceLink::zeroReply() {
+    std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
+    return {};
 }
 
-ReadResult DeviceLink::ReadReport() {
-    if (refusedWhileHeld("read")) {
-        std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
-        lastRead_ = {};
-        return lastRead_;
+Reply DeviceLink::readAnswer() {
+    if (!found_ || !ReadHandle) {
+        ReadBuffer.assign(kMinInputReportLength, 0);
+        if (trace_) trace_->noReport();
+        return {};
     }
-    if (!found_ || !ReadHandle) return noAnswer();
     ReadBuffer.assign(DeviceCaps.InputReportByteLength, 0);
     if (!lastWriteTaken_) {
         // Nothing reached the unit, so no answer can come: waiting would only hold the caller.
         if (trace_) trace_->noReport();
         if (!unansweredNoted_) note("read: not waited for, the write before it was not taken");
         unansweredNoted_ = true;
-        lastRead_ = {};
-        return lastRead_;
+        return {};
     }
     const ReadStatus status = ReadHandle->read(ReadBuffer, readWait_);
     if (status == ReadStatus::Report) {
         if (trace_) trace_->input(ReadBuffer);
-        lastRead_ = {true, attachment_};
-        return lastRead_;
+        Reply reply{true, attachment_, {}};
+        const std::size_t n = std::min(reply.bytes.size(), ReadBuffer.size() - 1);
+        std::copy_n(ReadBuffer.begin() + 1, n, reply.bytes.begin());
+        return reply;
     }
     // Whatever a failed read may have left behind is not an answer.
-    std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
     if (trace_) trace_->noReport();
-    lastRead_ = {};
-    if (status == ReadStatus::Timeout) return lastRead_;
+    const Reply none = zeroReply();
+    if (status == ReadStatus::Timeout) return none;
     note("read failed: " + ReadHandle->failureText());
     if (status == ReadStatus::Gone) unitGone();
-    return lastRead_;
+    return none;
 }
 
-ReadResult DeviceLink::ReadReport(Attachment from) {
-    if (from != kNoAttachment && attachment() == from) return ReadReport();
-    if (refusedWhileHeld("read")) {
-        std::fill(ReadBuffer.begin(), ReadBuffer.end(), 0);
-        lastRead_ = {};
-        return lastRead_;
-    }
-    return noAnswer();
+Reply DeviceLink::ReadReport(Attachment from) {
+    if (refusedWhileHeld("read")) return zeroReply();
+    if (from != kNoAttachment && attachment() == from) return readAnswer();
+    ReadBuffer.assign(found_ ? DeviceCaps.InputReportByteLength : kMinInputReportLength, 0);
+    if (trace_) trace_->noReport();
+    return {};
 }
 
 void DeviceLink::unitGone() {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "link/Report.h"
 #include "link/Transport.h"
 #include "link/UnitLedger.h"
 
@@ -24,23 +25,6 @@ bool isKavo3Identity(std::uint16_t vendorId, std::uint16_t productId);
 // Shortest reports the protocol can live with (ID byte included).
 inline constexpr std::uint16_t kMinOutputReportLength = 9;
 inline constexpr std::uint16_t kMinInputReportLength = 65;
-
-// The eight command bytes of one output report.
-using Command = std::array<std::uint8_t, 8>;
-
-// One opening of the unit. A unit that leaves and comes back is a new attachment: nothing
-// read from one may be written to another.
-using Attachment = std::uint64_t;
-inline constexpr Attachment kNoAttachment = 0;
-
-// What a read brought: an answer only when a report came, and from which attachment. A
-// timeout, a refused read or a read on a gone unit is no answer, whatever ReadBuffer holds.
-struct ReadResult {
-    bool answered = false;
-    Attachment attachment = kNoAttachment;
-
-    bool from(Attachment a) const { return answered && a != kNoAttachment && attachment == a; }
-};
 
 class DeviceLink {
   public:
@@ -61,49 +45,21 @@ class DeviceLink {
     // The attachment a sequence is to talk to: the open one, or the one a search opens now.
     Attachment attach();
 
-    // Sends one output report: ID 0, the eight bytes, zeros to the declared length.
-    // Searches for the unit first while it is not open; sends nothing if it stays absent.
-    // True when the platform took the report.
-    bool WriteReport(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
-                     std::uint8_t b4, std::uint8_t b5, std::uint8_t b6, std::uint8_t b7);
-    bool WriteReport(const Command& bytes, Meant meant = Meant::Command);
-    // Sends the report only while `to` is the open attachment; never searches, so that
-    // nothing of a sequence reaches a unit that came back.
+    // Sends one output report: ID 0, the eight bytes, zeros to the declared length, only
+    // while `to` is the open attachment; it never searches, so that nothing of a sequence
+    // reaches a unit that came back. True when the platform took the report. Every command
+    // and data report sent is kept as the last command (lastCommand()), the status poll
+    // excepted.
     bool WriteReport(const Command& bytes, Meant meant, Attachment to);
-    // Sends CommandBytes as they stand.
-    bool WriteCommand() { return WriteReport(CommandBytes); }
 
-    // Whether the latest write reached the unit. A write that was not taken cannot be
-    // answered: the reads that follow it end at once with zeros instead of waiting.
-    bool lastWriteTaken() const { return lastWriteTaken_; }
+    // Waits for the next input report from attachment `from`. No answer (all bytes 0) at
+    // once when another attachment (or none) is open, or when the write before it was not
+    // taken. When the platform says that the unit has left, both handles are closed and
+    // DeviceFound becomes false: the next search finds it again.
+    Reply ReadReport(Attachment from);
 
-    // Waits for the next input report and leaves it in ReadBuffer; all zeros when none came.
-    // When the platform says that the unit has left, both handles are closed and DeviceFound
-    // becomes false: reads then end at once, and the next write searches again.
-    ReadResult ReadReport();
-    // The same for a sequence on attachment `from`: ends at once, unanswered, when another
-    // attachment (or none) is open.
-    ReadResult ReadReport(Attachment from);
-    // What the latest read brought.
-    const ReadResult& lastRead() const { return lastRead_; }
-
-    // WriteCommand followed by ReadReport.
-    ReadResult Exchange() {
-        WriteCommand();
-        return ReadReport();
-    }
-    // One exchange of `bytes`, which CommandBytes keeps as the record of the last command
-    // (some commands send bytes 1..7 as the previous one left them).
-    ReadResult Exchange(const Command& bytes) {
-        CommandBytes = bytes;
-        return Exchange();
-    }
-    // The same, only with attachment `to`.
-    ReadResult Exchange(const Command& bytes, Attachment to) {
-        CommandBytes = bytes;
-        WriteReport(bytes, Meant::Command, to);
-        return ReadReport(to);
-    }
+    // The command bytes sent last; commands that leave some bytes unset send these.
+    const Command& lastCommand() const { return CommandBytes; }
 
     // A caller that must not be interrupted (a download's data phase) holds the link
     // (link/LinkHold.h): meanwhile every write or read made other than through the hold is
@@ -144,12 +100,13 @@ class DeviceLink {
     std::chrono::milliseconds readWait() const { return readWait_; }
     const std::string& DevicePath() const { return devicePath_; }
 
-    Command CommandBytes{};
-    std::vector<std::uint8_t> ReadBuffer = std::vector<std::uint8_t>(kMinInputReportLength, 0);
-    HidCaps DeviceCaps{};
-    HidAttributes DeviceAttributes{};  // of the unit found by the latest search
+    // Of the unit found by the latest search.
+    const HidCaps& caps() const { return DeviceCaps; }
+    const HidAttributes& attributes() const { return DeviceAttributes; }
 
   private:
+    Reply readAnswer();
+    Reply zeroReply();
     bool tryInterface(const InterfaceEntry& entry);
     void openRefused(const InterfaceEntry& entry, OpenError error);
     void setProblem(std::string text);
@@ -157,7 +114,6 @@ class DeviceLink {
     void note(const std::string& text);
     bool refusedWhileHeld(const char* what);
     bool send(const Command& bytes, Meant meant);
-    ReadResult noAnswer();
     void settleDebts();
     bool settleData(UnitDebt& debt);
     bool settleExchange(const Command& bytes, Meant meant);
@@ -169,7 +125,10 @@ class DeviceLink {
     bool found_ = false;
     Attachment attachment_ = kNoAttachment;
     Attachment attachments_ = 0;  // openings so far; each one's identity is its number
-    ReadResult lastRead_;
+    Command CommandBytes{};
+    std::vector<std::uint8_t> ReadBuffer = std::vector<std::uint8_t>(kMinInputReportLength, 0);
+    HidCaps DeviceCaps{};
+    HidAttributes DeviceAttributes{};
     std::unique_ptr<HidHandle> DeviceHandle;
     std::unique_ptr<HidHandle> ReadHandle;
     std::string devicePath_;

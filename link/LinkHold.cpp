@@ -39,25 +39,13 @@ auto asHolder(DeviceLink* link, bool& acting, bool active, Call call) {
 }
 }  // namespace
 
-bool DeviceLink::Hold::WriteReport(const Command& bytes, Meant meant) {
-    if (!link_) return false;
-    return asHolder(link_, link_->holderActing_, active_,
-                    [&](DeviceLink& l) { return l.WriteReport(bytes, meant); });
-}
-
 bool DeviceLink::Hold::WriteReport(const Command& bytes, Meant meant, Attachment to) {
     if (!link_) return false;
     return asHolder(link_, link_->holderActing_, active_,
                     [&](DeviceLink& l) { return l.WriteReport(bytes, meant, to); });
 }
 
-ReadResult DeviceLink::Hold::ReadReport() {
-    if (!link_) return {};
-    return asHolder(link_, link_->holderActing_, active_,
-                    [](DeviceLink& l) { return l.ReadReport(); });
-}
-
-ReadResult DeviceLink::Hold::ReadReport(Attachment from) {
+Reply DeviceLink::Hold::ReadReport(Attachment from) {
     if (!link_) return {};
     return asHolder(link_, link_->holderActing_, active_,
                     [&](DeviceLink& l) { return l.ReadReport(from); });

@@ -3,9 +3,6 @@
 // so any other window's command in that time would land in the flash.
 #pragma once
 
-#include <array>
-#include <cstdint>
-
 #include "link/DeviceLink.h"
 
 namespace kavo3::link {
@@ -21,14 +18,10 @@ class DeviceLink::Hold {
     Hold(const Hold&) = delete;
     Hold& operator=(const Hold&) = delete;
 
-    // The link's own exchange operations, for the holder only.
-    bool WriteReport(const Command& bytes, Meant meant = Meant::Command);
-    bool WriteCommand() { return WriteReport(link_->CommandBytes); }
-    ReadResult ReadReport();
-    // The same, only with attachment `to` (see DeviceLink): a unit that came back during
-    // the hold gets nothing of it.
+    // The link's own exchange operations, for the holder only (see DeviceLink): a unit that
+    // came back during the hold gets nothing of it.
     bool WriteReport(const Command& bytes, Meant meant, Attachment to);
-    ReadResult ReadReport(Attachment from);
+    Reply ReadReport(Attachment from);
 
     // Ends the hold; what waited for it (DeviceLink::runWhenFree) runs now, in order.
     void release();

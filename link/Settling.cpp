@@ -12,13 +12,13 @@ namespace kavo3::link {
 
 namespace {
 
-constexpr Command kConnectionCheckReport{protocol::kConnectionCheck, 0, 0, 0, 0, 0, 0, 0};
+constexpr Command kConnectionCheckReport = protocol::plain(protocol::kConnectionCheck);
 
 }  // namespace
 
 bool DeviceLink::settleExchange(const Command& bytes, Meant meant) {
     if (!send(bytes, meant)) return false;
-    ReadReport();
+    readAnswer();
     return found_;
 }
 
@@ -37,7 +37,7 @@ bool DeviceLink::settleData(UnitDebt& debt) {
     // unless it was the last.
     if (!send(kConnectionCheckReport, Meant::Probe)) return false;
     ++debt.dataSent;
-    if (ReadReport().answered || debt.dataOwed() == 0) {
+    if (readAnswer().answered || debt.dataOwed() == 0) {
         debt.dataAnnounced = debt.dataSent = 0;
         return true;
     }
@@ -47,7 +47,7 @@ bool DeviceLink::settleData(UnitDebt& debt) {
         ++debt.dataSent;
         // It answered its last data report: the host's count, from a state file, may be long.
         if (debt.dataOwed() > 0 && answerQueued()) break;
-        if (debt.dataOwed() == 0) ReadReport();
+        if (debt.dataOwed() == 0) readAnswer();
     }
     debt.dataAnnounced = debt.dataSent = 0;
     return found_;
@@ -81,11 +81,11 @@ void DeviceLink::settleDebts() {
     if (settled && debt.writeEndOwed && !debt.left) settled = settleExchange(debt.writeEnd, Meant::Command);
     debt.writeEndOwed = false;
     if (settled && debt.timingOpen) {
-        settled = settleExchange({protocol::kTimingAccess, 0, 0, 0, 0, 0, 0, 0}, Meant::Command);
+        settled = settleExchange(protocol::plain(protocol::kTimingAccess), Meant::Command);
         if (settled) debt.timingOpen = false;
     }
     if (settled && debt.frozen) {
-        settled = settleExchange({protocol::kFreeze, 0, 0, 0, 0, 0, 0, 0}, Meant::Command);
+        settled = settleExchange(protocol::plain(protocol::kFreeze), Meant::Command);
         if (settled) debt.frozen = false;
     }
     debt.checksumRequested = false;  // a new request replaces it; nothing to send

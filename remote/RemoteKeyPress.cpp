@@ -1,6 +1,6 @@
 #include "remote/RemoteKeyPress.h"
 
-#include "remote/RemoteKeys.h"
+#include "link/Protocol.h"
 
 namespace kavo3::remote {
 
@@ -10,7 +10,8 @@ bool pressRemoteKey(link::DeviceLink& link, std::uint8_t code) {
 }
 
 bool pressRemoteKey(link::Conversation& talk, std::uint8_t code) {
-    return talk.exchange(talk.following(kRemoteKeyCommand, code));
+    // Byte 1 carries the key's code; the rest goes as the last command left it.
+    return talk.exchange(talk.following(link::protocol::kRemoteKey, code)).answered;
 }
 
 }  // namespace kavo3::remote

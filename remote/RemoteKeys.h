@@ -9,9 +9,6 @@
 
 namespace kavo3::remote {
 
-// Byte 0 of a Remote key command; byte 1 carries the key's code.
-inline constexpr std::uint8_t kRemoteKeyCommand = 19;
-
 // The group box a key sits in (its parent in the window), or the window itself.
 enum class KeyGroup { Window, Frame1, Frame2, Frame3 };
 

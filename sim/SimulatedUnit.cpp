@@ -4,25 +4,11 @@
 
 #include <algorithm>
 
+#include "sim/CommandCodes.h"
+
 namespace kavo3::sim {
 namespace {
 
-namespace Cmd {
-constexpr std::uint8_t StatusPoll = 0;
-constexpr std::uint8_t WriteStart = 1;
-constexpr std::uint8_t ConnectionCheck = 2;
-constexpr std::uint8_t Erase4K = 4;
-constexpr std::uint8_t Erase32K = 5;
-constexpr std::uint8_t ChecksumRequest = 6;
-constexpr std::uint8_t TimingAccess = 0x0F;
-constexpr std::uint8_t BlockRead = 0x10;
-constexpr std::uint8_t BlockWrite = 0x11;
-constexpr std::uint8_t WriteEnd = 0x12;
-constexpr std::uint8_t RemoteKey = 19;
-constexpr std::uint8_t FrameInformation = 20;
-constexpr std::uint8_t LineData = 21;
-constexpr std::uint8_t Freeze = 22;
-}  // namespace Cmd
 
 // Remote keys that pick an input, in the order of the inputs they pick.
 constexpr std::array<std::uint8_t, 8> kInputKeys{27, 2, 30, 22, 28, 29, 79, 80};

@@ -3,13 +3,11 @@
 #include <cstdio>
 #include <mutex>
 
+#include "sim/CommandCodes.h"
+
 namespace kavo3::sim {
 namespace {
 
-constexpr std::uint8_t kTimingAccess = 0x0F;
-constexpr std::uint8_t kBlockRead = 0x10;
-constexpr std::uint8_t kBlockWrite = 0x11;
-constexpr std::uint8_t kWriteEnd = 0x12;
 constexpr std::size_t kBlockReadBytes = 8;
 constexpr std::size_t kBlockWriteBytes = 4;
 
@@ -74,14 +72,14 @@ void UnitView::reportArrives(int attachment, std::span<const std::uint8_t, 8> by
     }
     const auto address = static_cast<std::uint16_t>(bytes[2] | bytes[3] << 8);
     switch (bytes[0]) {
-        case kTimingAccess:
+        case Cmd::TimingAccess:
             if (bytes[1] == 1) {
                 a.timingStarted = true;
                 a.reported.reset();
             }
             break;
-        case kBlockWrite:
-        case kWriteEnd: {
+        case Cmd::BlockWrite:
+        case Cmd::WriteEnd: {
             bool known = a.timingStarted;
             for (std::size_t j = 0; known && j < kBlockWriteBytes; ++j)
                 known = a.reported.test(static_cast<std::uint16_t>(address + j));
@@ -103,7 +101,7 @@ void UnitView::reportTaken(int attachment, bool dataPhaseBegan) {
 void UnitView::answerDelivered(int attachment, const AnswerTag& tag) {
     Attachment& a = attachments_[attachment];
     ++a.answersDelivered;
-    if (tag.code == kBlockRead && a.timingStarted) {
+    if (tag.code == Cmd::BlockRead && a.timingStarted) {
         for (std::size_t j = 0; j < kBlockReadBytes; ++j)
             a.reported.set(static_cast<std::uint16_t>(tag.address + j));
     }

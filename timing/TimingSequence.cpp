@@ -2,20 +2,25 @@
 
 #include <algorithm>
 
+#include "link/Protocol.h"
+
 namespace kavo3::timing {
+
+namespace protocol = link::protocol;
 
 bool openTiming(link::Conversation& talk, TimingState& state, const SettleWait& settleWait) {
     auto& image = state.TimingRegisters;
-    const link::DeviceLink& link = talk.link();
 
     state.readFromUnit.fill(false);
     state.readFrom = talk.attachment();
     // Noted before it goes out: from the moment the unit takes it, it owes a Timing access end.
     if (!talk.unit().empty()) talk.ledger().setTimingOpen(talk.unit(), true);
     // Without an answer the base address is not known, so nothing read at it is either.
-    const bool baseKnown = talk.exchange(talk.following(kTimingAccessCommand, 0x01));
-    state.TimingBaseLow = link.ReadBuffer[1];
-    state.TimingBaseHigh = link.ReadBuffer[2];
+    const link::Reply begun = talk.exchange(talk.following(protocol::kTimingAccess, protocol::kBegin));
+    const bool baseKnown = begun.answered;
+    const protocol::TimingBase base = protocol::timingBase(begun);
+    state.TimingBaseLow = base.low;
+    state.TimingBaseHigh = base.high;
 
     for (std::size_t i = 0; i < kTimingBlockSize; i += kTimingReadStep) {
         if (!state.inPage(i, kTimingReadStep)) {
@@ -23,12 +28,13 @@ bool openTiming(link::Conversation& talk, TimingState& state, const SettleWait& 
             std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(i), kTimingReadStep, 0);
             continue;
         }
-        link::Command read = talk.following(kBlockReadCommand, 0x00);
+        link::Command read = talk.following(protocol::kBlockRead, 0x00);
         read[2] = state.addressLow(i);
         read[3] = state.TimingBaseHigh;
-        const bool answered = talk.exchange(read) && baseKnown;
+        const link::Reply block = talk.exchange(read);
+        const bool answered = block.answered && baseKnown;
         for (std::size_t j = 0; j < kTimingReadStep; ++j) {
-            image[i + j] = link.ReadBuffer[1 + j];
+            image[i + j] = protocol::blockReadByte(block, j);
             state.readFromUnit[i + j] = answered;
         }
         settleWait(kTimingSettleTicks);
@@ -44,11 +50,9 @@ std::optional<BlockWrite> writeTimingWindow(link::Conversation& talk, const Timi
                                             std::size_t k) {
     if (!imageFrom(talk, state) || !state.windowRead(k)) return std::nullopt;
     const auto& image = state.TimingRegisters;
-    const BlockWrite bytes = {kBlockWriteCommand,   0x00,        state.addressLow(k),
-                              state.TimingBaseHigh, image[k],    image[k + 1],
-                              image[k + 2],         image[k + 3]};
-    BlockWrite end = bytes;
-    end[0] = kWriteEndCommand;
+    const BlockWrite bytes = protocol::blockWrite(
+        state.addressLow(k), state.TimingBaseHigh, {image[k], image[k + 1], image[k + 2], image[k + 3]});
+    const BlockWrite end = protocol::writeEnd(bytes);
     talk.ledger().setWriteEndOwed(talk.unit(), &end);
     talk.exchange(bytes);
     return bytes;
@@ -56,9 +60,7 @@ std::optional<BlockWrite> writeTimingWindow(link::Conversation& talk, const Timi
 
 void writeEnd(link::Conversation& talk, const BlockWrite& blockWrite) {
     // Another window's exchange during a settle wait may have changed the shared bytes.
-    BlockWrite end = blockWrite;
-    end[0] = kWriteEndCommand;
-    const bool taken = talk.sendClosing(end);
+    const bool taken = talk.sendClosing(protocol::writeEnd(blockWrite));
     talk.read();
     if (taken) talk.ledger().setWriteEndOwed(talk.unit(), nullptr);
 }
@@ -100,8 +102,8 @@ std::optional<BlockWrite> writeLoadedWindows(
 }
 
 bool closeTiming(link::Conversation& talk) {
-    const bool taken = talk.sendClosing(talk.following(kTimingAccessCommand, 0x00));
-    const bool answered = talk.read();
+    const bool taken = talk.sendClosing(talk.following(protocol::kTimingAccess, protocol::kEnd));
+    const bool answered = talk.read().answered;
     if (taken && !talk.unit().empty()) talk.ledger().setTimingOpen(talk.unit(), false);
     return taken && answered;
 }

@@ -17,10 +17,6 @@
 
 namespace kavo3::timing {
 
-inline constexpr std::uint8_t kTimingAccessCommand = 0x0F;
-inline constexpr std::uint8_t kBlockReadCommand = 0x10;
-inline constexpr std::uint8_t kBlockWriteCommand = 0x11;
-inline constexpr std::uint8_t kWriteEndCommand = 0x12;
 inline constexpr int kTimingSettleTicks = 3;
 
 using SettleWait = std::function<void(int ticks)>;

@@ -6,6 +6,7 @@
 
 #include "app/MainWindow.h"
 #include "link/testing/FakeTransport.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::app {
 namespace {
@@ -144,7 +145,7 @@ TEST(ConnectionCheck, AUnitThatStallsLaterSaysSoInTheToolTipAtOnce) {
     w.load();
     EXPECT_TRUE(w.statusLine()->toolTip().isEmpty());
     h.transport.writesStall = true;
-    h.link.WriteReport(0x13, 0x1B, 0, 0, 0, 0, 0, 0);  // a window's command
+    kavo3::testing::sendOne(h.link, {0x13, 0x1B, 0, 0, 0, 0, 0, 0});  // a window's command
     EXPECT_TRUE(w.statusLine()->toolTip().contains("unplug it and plug it in again"));
     EXPECT_EQ(w.statusLine()->text(), QString::fromUtf8(kConnectedText));
 }

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "link/Protocol.h"
+
 namespace kavo3::app::testing {
 
 namespace {
 
-constexpr std::uint8_t kWriteStart = 1;
-constexpr std::uint8_t kBlockWrite = 0x11;
-constexpr std::uint8_t kWriteEnd = 0x12;
+using link::protocol::kBlockWrite;
+using link::protocol::kWriteEnd;
+using link::protocol::kWriteStart;
 constexpr std::size_t kMaxDownload = 0x100000;
 // Loads leave Block writes that no Write end repeats; only the recent ones can still be ended.
 constexpr std::size_t kOpenBlockWritesKept = 256;

@@ -6,6 +6,7 @@
 #include "capture/CaptureSequence.h"
 #include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
+#include "link/Protocol.h"
 
 namespace kavo3::capture {
 namespace {
@@ -59,12 +60,12 @@ TEST(CaptureFrame, ReadsEveryLineAndLeavesTheUnitAsAskedWithPixelsInPlace) {
 
         const auto& sent = rig.recording.commands;
         ASSERT_EQ(sent.size(), 1u + 1u + 101u + 1u);
-        EXPECT_EQ(sent.front()[0], kFreezeCommand);
+        EXPECT_EQ(sent.front()[0], link::protocol::kFreeze);
         EXPECT_EQ(sent.front()[1], 1);
-        EXPECT_EQ(sent[1][0], kFrameInformationCommand);
-        EXPECT_EQ(sent[2][0], kLineDataCommand);
+        EXPECT_EQ(sent[1][0], link::protocol::kFrameInformation);
+        EXPECT_EQ(sent[2][0], link::protocol::kLineData);
         EXPECT_EQ(sent[2][1], reportsPerLine(192));
-        EXPECT_EQ(sent.back()[0], kFreezeCommand);
+        EXPECT_EQ(sent.back()[0], link::protocol::kFreeze);
         EXPECT_EQ(sent.back()[1], freezeAfter);
     }
 }
@@ -83,7 +84,7 @@ TEST(CaptureFrame, StopAfterALineLeavesTheRestBlackAndStillRestoresTheFreeze) {
     for (const std::uint8_t b : frame.row(10)) ASSERT_EQ(b, 0);
     for (const std::uint8_t b : frame.row(479)) ASSERT_EQ(b, 0);
     EXPECT_FALSE(rig.unit.unit().frozen());
-    EXPECT_EQ(rig.recording.commands.back()[0], kFreezeCommand);
+    EXPECT_EQ(rig.recording.commands.back()[0], link::protocol::kFreeze);
 }
 
 TEST(CaptureFrame, ARejectedFrameRequestsNoLineAndKeepsThePreviousFrame) {
@@ -98,8 +99,8 @@ TEST(CaptureFrame, ARejectedFrameRequestsNoLineAndKeepsThePreviousFrame) {
     EXPECT_EQ(frame.FrameWidth, 4);
     EXPECT_EQ(frame.PixelBuffer[0], 7);
     std::vector<std::uint8_t> codes = rig.recording.codes();
-    EXPECT_EQ(codes, (std::vector<std::uint8_t>{kFreezeCommand, kFrameInformationCommand,
-                                                kFreezeCommand}));
+    EXPECT_EQ(codes, (std::vector<std::uint8_t>{link::protocol::kFreeze, link::protocol::kFrameInformation,
+                                                link::protocol::kFreeze}));
     EXPECT_FALSE(rig.unit.unit().frozen());
 }
 

@@ -17,6 +17,7 @@
 #include "capture/CaptureWindow.h"
 #include "capture/PictureBox.h"
 #include "link/DeviceLink.h"
+#include "link/Protocol.h"
 #include "link/testing/RecordingTransport.h"
 #include "sim/SimTransport.h"
 #include "ui/Design.h"
@@ -31,9 +32,9 @@ namespace {
 using namespace std::chrono_literals;
 using link::testing::RecordingTransport;
 
-constexpr std::uint8_t kFrameInformation = 20;
-constexpr std::uint8_t kLineData = 21;
-constexpr std::uint8_t kFreeze = 22;
+using link::protocol::kFrameInformation;
+using link::protocol::kFreeze;
+using link::protocol::kLineData;
 
 const QString kReady = QStringLiteral(
     "KAVO-3 Capture 準備完了\nキャプチャー操作中は本体やリモコンのボタンを操作しないでください。");

@@ -19,6 +19,13 @@ std::vector<std::uint8_t> answer(int horizontal, int vertical, int fpga = 2, int
     return b;
 }
 
+// The sizes the unit's answer, as the link hands it over, gives.
+FrameSizes decodeFrameInformation(const std::vector<std::uint8_t>& report) {
+    link::Reply reply{true, 1, {}};
+    for (std::size_t n = 1; n < report.size() && n <= reply.bytes.size(); ++n) reply.bytes[n - 1] = report[n];
+    return frameSizes(link::protocol::frameInformation(reply));
+}
+
 FrameSizes withActiveWidth(int activeWidth, int frameHeight = 480) {
     return decodeFrameInformation(answer(activeWidth - 7, frameHeight - 10));
 }

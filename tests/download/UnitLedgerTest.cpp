@@ -15,6 +15,7 @@
 #include "sim/SimBench.h"
 #include "sim/SimTransport.h"
 #include "timing/TimingSequence.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::download {
 namespace {
@@ -69,7 +70,7 @@ TEST(UnitLedger, ADebtIsPaidByItsOwnUnitAloneWhenItIsBack) {
 
     // The next key press finds unit 2, which owes nothing and gets nothing but the key.
     const long secondBefore = bench.unit(1).reportsWritten();
-    link.WriteReport({0x13, 7, 0, 0, 0, 0, 0, 0});
+    kavo3::testing::sendOne(link, {0x13, 7, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(bench.unit(1).reportsWritten() - secondBefore, 1);
     EXPECT_EQ(bench.unit(1).unit().recordedKeys(), std::vector<std::uint8_t>{7});
     EXPECT_EQ(ledger.debt(first).dataOwed(), owed);
@@ -78,8 +79,9 @@ TEST(UnitLedger, ADebtIsPaidByItsOwnUnitAloneWhenItIsBack) {
     // pays the rest before its key, which then is a key and not flash data.
     bench.unit(0).plugBackIn(true);
     bench.unit(1).unplug();
-    EXPECT_FALSE(link.WriteReport({0x13, 9, 0, 0, 0, 0, 0, 0}));  // finds unit 2 gone
-    link.WriteReport({0x13, 9, 0, 0, 0, 0, 0, 0});
+    // The key's sequence finds unit 2 gone before anything of it went out, and begins afresh
+    // with unit 1.
+    EXPECT_TRUE(kavo3::testing::sendOne(link, {0x13, 9, 0, 0, 0, 0, 0, 0}));
     expectIdle(bench.unit(0).unit(), "unit 1");
     EXPECT_EQ(bench.unit(0).unit().recordedKeys(), std::vector<std::uint8_t>{9});
     EXPECT_FALSE(ledger.owes(first));
@@ -95,8 +97,8 @@ TEST(UnitLedger, AUnitThatKeepsRefusingIsLetGoAndSettledWhenFoundAgain) {
     sim::SimTransport unit(options);
     link::UnitLedger ledger({});
     link::DeviceLink link(unit, 20ms, nullptr, &ledger);
-    link.WriteReport({2, 0, 0, 0, 0, 0, 0, 0});
-    link.ReadReport();
+    kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
+    kavo3::testing::readOne(link);
 
     link::Conversation talk(link);
     const std::string key = talk.unit();
@@ -105,7 +107,7 @@ TEST(UnitLedger, AUnitThatKeepsRefusingIsLetGoAndSettledWhenFoundAgain) {
     EXPECT_TRUE(ledger.owes(key));
     EXPECT_FALSE(link.DeviceFound());  // let go, so that the next write searches
 
-    link.WriteReport({0x13, 3, 0, 0, 0, 0, 0, 0});
+    kavo3::testing::sendOne(link, {0x13, 3, 0, 0, 0, 0, 0, 0});
     expectIdle(unit.unit(), "the refusing unit");
     EXPECT_EQ(unit.unit().recordedKeys(), std::vector<std::uint8_t>{3});
     EXPECT_FALSE(ledger.owes(key));
@@ -154,8 +156,8 @@ TEST(UnitLedger, ADownloadLeftByAProgramThatDiedIsSettledByTheNextOneFirst) {
             ASSERT_TRUE(link.OpenDevice());
             key = link.unitKey();
             ledger.dataAnnounced(key, 1024, link.unitsOutliveProgram());
-            link.WriteReport({1, 0, 0x00, 0x80, 0x0E, 0x00, 0x20, 0x00});
-            for (int r = 0; r < 300; ++r) link.WriteReport({0, 1, 2, 3, 4, 5, 6, 7}, link::Meant::Data);
+            kavo3::testing::sendOne(link, {1, 0, 0x00, 0x80, 0x0E, 0x00, 0x20, 0x00});
+            for (int r = 0; r < 300; ++r) kavo3::testing::sendOne(link, {0, 1, 2, 3, 4, 5, 6, 7}, link::Meant::Data);
         }
         if (c.restarted) std::ofstream(keep, std::ios::trunc) << "dataleft=0\n";
 

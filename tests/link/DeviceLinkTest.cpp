@@ -5,6 +5,7 @@
 #include "link/LinkHold.h"
 #include "link/ProgramName.h"
 #include "link/testing/FakeTransport.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::link {
 namespace {
@@ -12,6 +13,11 @@ namespace {
 using testing::FakeInterface;
 using testing::FakeTransport;
 using namespace std::chrono_literals;
+using kavo3::testing::exchangeOne;
+using kavo3::testing::readOne;
+using kavo3::testing::sendOne;
+
+constexpr Command kCheck{2, 0, 0, 0, 0, 0, 0, 0};
 
 FakeInterface device(std::string path, std::uint16_t vid, std::uint16_t pid) {
     FakeInterface i;
@@ -47,7 +53,7 @@ TEST(OpenDevice, FindsTheUnitAmongOtherInterfacesAndOpensItTwice) {
     EXPECT_TRUE(link.OpenDevice());
     EXPECT_TRUE(link.DeviceFound());
     EXPECT_EQ(link.DevicePath(), "c");
-    EXPECT_EQ(link.DeviceCaps.InputReportByteLength, 65);
+    EXPECT_EQ(link.caps().InputReportByteLength, 65);
     EXPECT_EQ(t.openHandles, 2);  // one for writing and queries, one for reading
 }
 
@@ -145,8 +151,8 @@ TEST(WriteReport, BuildsReportIdZeroTheEightBytesAndZerosToTheDeclaredLength) {
     t.interfaces = {unit};
     DeviceLink link(t, 5ms);
     ASSERT_TRUE(link.OpenDevice());
-    link.WriteReport(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
-    link.WriteReport(1, 2, 3, 4, 5, 6, 7, 8);
+    sendOne(link, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+    sendOne(link, {1, 2, 3, 4, 5, 6, 7, 8});
     ASSERT_EQ(t.written.size(), 2u);
     const std::vector<std::uint8_t> expected{0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(t.written[1], expected);
@@ -157,11 +163,14 @@ TEST(WriteReport, CommandBytesSurviveFromOneCommandToTheNext) {
     t.interfaces = {device("u", 0x17A7, 1)};
     DeviceLink link(t, 5ms);
     ASSERT_TRUE(link.OpenDevice());
-    link.CommandBytes = {0x11, 0, 0x20, 0x01, 9, 8, 7, 6};
-    link.WriteCommand();
-    link.CommandBytes[0] = 0x12;
-    link.WriteCommand();
-    ASSERT_EQ(t.written.size(), 2u);
+    Conversation talk(link);
+    talk.send({0x11, 0, 0x20, 0x01, 9, 8, 7, 6});
+    talk.send(talk.following(0x12));
+    // The status poll is no command to keep: what follows it takes the request's bytes.
+    talk.send({0, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(link.lastCommand(), (Command{0x12, 0, 0x20, 0x01, 9, 8, 7, 6}));
+    EXPECT_EQ(talk.following(0x14)[4], 9);
+    ASSERT_EQ(t.written.size(), 3u);
     const std::vector<std::uint8_t> second(t.written[1].begin(), t.written[1].begin() + 9);
     EXPECT_EQ(second, (std::vector<std::uint8_t>{0, 0x12, 0, 0x20, 0x01, 9, 8, 7, 6}));
 }
@@ -170,16 +179,16 @@ TEST(WriteReport, WithoutAUnitSearchesAgainAndSendsNothing) {
     FakeTransport t;
     t.interfaces = {device("x", 0x1234, 1)};
     DeviceLink link(t, 5ms);
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    sendOne(link, kCheck);
+    sendOne(link, kCheck);
     EXPECT_EQ(t.listCalls, 2);
     EXPECT_TRUE(t.written.empty());
 
     t.interfaces.push_back(device("late", 0x17A7, 2));
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    sendOne(link, kCheck);
     EXPECT_TRUE(link.DeviceFound());
     EXPECT_EQ(t.written.size(), 1u);
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    sendOne(link, kCheck);
     EXPECT_EQ(t.listCalls, 3);  // found once, not searched again
 }
 
@@ -188,8 +197,8 @@ TEST(WriteReport, DiscardsQueuedInputBeforeEveryWrite) {
     t.interfaces = {device("u", 0x17A7, 1)};
     DeviceLink link(t, 5ms);
     ASSERT_TRUE(link.OpenDevice());
-    link.WriteCommand();
-    link.WriteCommand();
+    sendOne(link, kCheck);
+    sendOne(link, kCheck);
     EXPECT_EQ(t.discards, 2);
 }
 
@@ -200,16 +209,18 @@ TEST(WriteReport, AFailedWriteIsSilent) {
     DeviceLink link(t, 5ms);
     ASSERT_TRUE(link.OpenDevice());
     t.answer(std::vector<std::uint8_t>(65, 7));  // stale: no answer to a write never taken
-    link.Exchange();
+    EXPECT_FALSE(sendOne(link, kCheck));
+    const Reply none = readOne(link);
     EXPECT_TRUE(link.DeviceFound());
-    EXPECT_FALSE(link.lastWriteTaken());
-    EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+    EXPECT_FALSE(none.answered);
+    EXPECT_EQ(none.bytes, Reply{}.bytes);
     EXPECT_EQ(t.pendingAnswers.size(), 1u);  // not even looked for
 
     t.writesFail = false;
-    link.Exchange();
-    EXPECT_TRUE(link.lastWriteTaken());
-    EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 7));
+    const Reply stale = exchangeOne(link, kCheck);
+    EXPECT_TRUE(stale.answered);
+    EXPECT_EQ(stale[1], 7);
+    EXPECT_EQ(stale[64], 7);
 }
 
 TEST(UnitGone, AWriteOrReadThatSaysSoClosesTheUnitUntilAWriteFindsItAgain) {
@@ -220,38 +231,38 @@ TEST(UnitGone, AWriteOrReadThatSaysSoClosesTheUnitUntilAWriteFindsItAgain) {
         ASSERT_TRUE(link.OpenDevice());
         t.gone = true;
         if (onWrite) {
-            link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+            sendOne(link, kCheck);
         } else {
             t.gone = false;
-            link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+            sendOne(link, kCheck);
             t.gone = true;
             t.answer(answer({9}));  // never handed over: the device left first
-            link.ReadReport();
+            EXPECT_FALSE(readOne(link).answered);
         }
         EXPECT_FALSE(link.DeviceFound());
         EXPECT_EQ(t.openHandles, 0);
-        EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
 
         // Away: every write searches and sends nothing; reads end with zeros.
         t.interfaces.clear();
         t.written.clear();
         const int listed = t.listCalls;
-        link.Exchange();
-        link.Exchange();
+        exchangeOne(link, kCheck);
+        const Reply away = exchangeOne(link, kCheck);
         EXPECT_EQ(t.listCalls, listed + 2);
         EXPECT_TRUE(t.written.empty());
-        EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+        EXPECT_FALSE(away.answered);
+        EXPECT_EQ(away.bytes, Reply{}.bytes);
 
         // Back at another path.
         t.gone = false;
         t.interfaces = {device("second", 0x17A7, 1)};
         t.pendingAnswers.clear();
         t.answer(answer({7}));
-        link.Exchange();
+        const Reply back = exchangeOne(link, kCheck);
         EXPECT_TRUE(link.DeviceFound());
         EXPECT_EQ(link.DevicePath(), "second");
         ASSERT_EQ(t.written.size(), 1u);
-        EXPECT_EQ(link.ReadBuffer[1], 7);
+        EXPECT_EQ(back[1], 7);
     }
 }
 
@@ -261,21 +272,24 @@ TEST(UnitGone, AUnitBackDuringAHoldTakesNoneOfTheHeldReportsOnlyWhatFollows) {
     DeviceLink link(t, 5ms);
     ASSERT_TRUE(link.OpenDevice());
     {
+        Conversation talk(link);
         DeviceLink::Hold hold = link.hold();
-        hold.WriteReport({1, 0, 0, 0x80, 0x0E, 0x18, 0, 0});  // write start, 3 data reports
+        talk.send(hold, {1, 0, 0, 0x80, 0x0E, 0x18, 0, 0}, Meant::Command);  // 3 data reports
         t.gone = true;
-        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});  // data that reads as an erase
+        const Command erase{5, 0, 0, 0, 0, 0x55, 0xAA, 0x55};  // data that reads as an erase
+        talk.send(hold, erase, Meant::Data);
         t.gone = false;
         t.interfaces = {device("second", 0x17A7, 1)};
         const int listed = t.listCalls;
-        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});
-        hold.WriteReport({5, 0, 0, 0, 0, 0x55, 0xAA, 0x55});
-        hold.ReadReport();
+        EXPECT_FALSE(sendOne(link, erase));  // another caller's report during the hold
+        talk.send(hold, erase, Meant::Data);
+        talk.send(hold, erase, Meant::Data);
+        talk.read(hold);
         EXPECT_EQ(t.listCalls, listed);  // not even searched for
         EXPECT_FALSE(link.DeviceFound());
     }
     ASSERT_EQ(t.written.size(), 1u);  // the write start only
-    link.WriteReport(6, 0, 0, 0x80, 0x0E, 0x18, 0, 0);
+    sendOne(link, {6, 0, 0, 0x80, 0x0E, 0x18, 0, 0});
     EXPECT_TRUE(link.DeviceFound());
     EXPECT_EQ(link.DevicePath(), "second");
     ASSERT_EQ(t.written.size(), 2u);
@@ -290,23 +304,29 @@ TEST(ReadReport, LeavesTheAnswerOrAllZeros) {
     DeviceLink link(t, 5ms);
     ASSERT_TRUE(link.OpenDevice());
 
-    t.answer(answer({1, 2, 3}));
-    link.ReadReport();
-    ASSERT_EQ(link.ReadBuffer.size(), 70u);
-    EXPECT_EQ(link.ReadBuffer[1], 1);
-    EXPECT_EQ(link.ReadBuffer[3], 3);
+    std::vector<std::uint8_t> longer = answer({1, 2, 3});
+    longer[64] = 0x64;
+    longer.resize(70, 0xEE);  // past the 64 response bytes: not part of any reply
+    t.answer(longer);
+    const Reply first = readOne(link);
+    EXPECT_TRUE(first.answered);
+    EXPECT_EQ(first[1], 1);
+    EXPECT_EQ(first[3], 3);
+    EXPECT_EQ(first[64], 0x64);
+    EXPECT_EQ(first[65], 0);
 
-    link.ReadReport();  // nothing queued: the wait ends empty
-    EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(70, 0));
+    const Reply second = readOne(link);  // nothing queued: the wait ends empty
+    EXPECT_FALSE(second.answered);
+    EXPECT_EQ(second.bytes, Reply{}.bytes);
 }
 
 TEST(ReadReport, BeforeAnyUnitReturnsZerosAtOnce) {
     FakeTransport t;
     DeviceLink link(t, 1000ms);
     const auto start = std::chrono::steady_clock::now();
-    link.ReadReport();
+    const Reply none = readOne(link);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
-    EXPECT_EQ(link.ReadBuffer, std::vector<std::uint8_t>(65, 0));
+    EXPECT_FALSE(none.answered);
 }
 
 TEST(Close, ReleasesBothHandlesAndAWriteSearchesAgain) {
@@ -317,7 +337,7 @@ TEST(Close, ReleasesBothHandlesAndAWriteSearchesAgain) {
     link.Close();
     EXPECT_EQ(t.openHandles, 0);
     EXPECT_FALSE(link.DeviceFound());
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    sendOne(link, kCheck);
     EXPECT_TRUE(link.DeviceFound());
 }
 
@@ -339,17 +359,16 @@ TEST(Attachment, AnswersCountOnlyFromTheirOwnOpeningAndBoundWritesNeverReachAnot
     EXPECT_EQ(link.attach(), first);  // no second search while it is open
 
     t.answer(answer({7}));
-    EXPECT_TRUE(link.Exchange({2, 0, 0, 0, 0, 0, 0, 0}, first).from(first));
-    EXPECT_EQ(link.CommandBytes[0], 2);  // kept as the record of the last command
+    EXPECT_TRUE(link.WriteReport(kCheck, Meant::Command, first));
+    EXPECT_TRUE(link.ReadReport(first).from(first));
+    EXPECT_EQ(link.lastCommand()[0], 2);  // kept as the record of the last command
     // A timeout leaves zeros and is no answer.
-    EXPECT_FALSE(link.ReadReport().answered);
-    EXPECT_FALSE(link.lastRead().from(first));
+    const Reply timedOut = link.ReadReport(first);
+    EXPECT_FALSE(timedOut.answered);
+    EXPECT_FALSE(timedOut.from(first));
 
-    // A buffer left non-zero is no answer either once the unit has gone.
-    link.ReadBuffer[1] = 0x55;
     t.gone = true;
     EXPECT_FALSE(link.ReadReport(first).answered);
-    EXPECT_EQ(link.ReadBuffer[1], 0);
     EXPECT_EQ(link.attachment(), kNoAttachment);
 
     // Back: an unbound write searches and opens a new attachment; the old one gets nothing.
@@ -363,11 +382,11 @@ TEST(Attachment, AnswersCountOnlyFromTheirOwnOpeningAndBoundWritesNeverReachAnot
     EXPECT_FALSE(link.ReadReport(first).answered);  // ends at once, the answer stays queued
     EXPECT_EQ(t.pendingAnswers.size(), 1u);
 
-    EXPECT_TRUE(link.WriteReport({2, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_TRUE(sendOne(link, kCheck));
     const Attachment second = link.attachment();
     EXPECT_NE(second, first);
     EXPECT_NE(second, kNoAttachment);
-    const ReadResult r = link.ReadReport();
+    const Reply r = link.ReadReport(second);
     EXPECT_TRUE(r.from(second));
     EXPECT_FALSE(r.from(first));
 }

@@ -9,8 +9,10 @@
 #include <random>
 #include <string>
 
+#include "link/Conversation.h"
 #include "link/Trace.h"
 #include "link/testing/FakeTransport.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::link {
 namespace {
@@ -61,34 +63,32 @@ TEST(LinkHold, OnlyTheHolderReachesTheUnitAndWaitingCommandsRunOnceAfterwards) {
     DeviceLink& link = *h.link;
     std::vector<int> ran;
     {
+        Conversation talk(link);
         DeviceLink::Hold hold = link.hold();
         ASSERT_TRUE(hold.active());
         EXPECT_TRUE(link.held());
-        hold.WriteReport({1, 0, 0, 0, 0, 0, 0, 0});
+        talk.send(hold, {1, 0, 0, 0, 0, 0, 0, 0}, Meant::Command);
 
         // Another caller: nothing sent, its read gives zeros and leaves the answer queued.
         h.transport.answer(answer(0x77));
-        link.ReadBuffer[1] = 0x55;
-        link.WriteReport({0x13, 5, 0, 0, 0, 0, 0, 0});
-        link.ReadReport();
-        EXPECT_EQ(link.ReadBuffer[1], 0);
+        kavo3::testing::sendOne(link, {0x13, 5, 0, 0, 0, 0, 0, 0});
+        EXPECT_FALSE(kavo3::testing::readOne(link).answered);
         EXPECT_EQ(h.notesContaining("refused"), 2);
 
         // A second hold gets nothing through either.
         DeviceLink::Hold second = link.hold();
         EXPECT_FALSE(second.active());
-        second.WriteReport({0x0F, 0, 0, 0, 0, 0, 0, 0});
+        talk.send(second, {0x0F, 0, 0, 0, 0, 0, 0, 0}, Meant::Command);
 
         link.runWhenFree([&] {
             ran.push_back(1);
-            link.WriteReport({0x0F, 0, 0, 0, 0, 0, 0, 0});
+            kavo3::testing::sendOne(link, {0x0F, 0, 0, 0, 0, 0, 0, 0});
         });
         link.runWhenFree([&] { ran.push_back(2); });
         EXPECT_TRUE(ran.empty());
 
-        hold.WriteReport({0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA});
-        hold.ReadReport();
-        EXPECT_EQ(link.ReadBuffer[1], 0x77);
+        talk.send(hold, {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}, Meant::Data);
+        EXPECT_EQ(talk.read(hold)[1], 0x77);
         second.release();  // the inactive hold ends nothing
         EXPECT_TRUE(link.held());
         EXPECT_TRUE(ran.empty());

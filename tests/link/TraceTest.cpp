@@ -10,6 +10,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/testing/FakeTransport.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::link {
 namespace {
@@ -45,9 +46,9 @@ TEST(Trace, RecordsEveryEventOfAnExchange) {
         std::vector<std::uint8_t> reply(65, 0);
         reply[1] = 0x5a;
         t.answer(reply);
-        link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
-        link.ReadReport();
-        link.ReadReport();
+        kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
+        kavo3::testing::readOne(link);
+        kavo3::testing::readOne(link);
         // Flushed line by line: readable before the trace is closed.
         const auto lines = linesOf(path);
         ASSERT_GE(lines.size(), 4u);

@@ -11,6 +11,7 @@
 #include "link/DeviceLink.h"
 #include "link/UnitChoice.h"
 #include "sim/SimBench.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::sim {
 namespace {
@@ -75,13 +76,13 @@ TEST(SimBench, EachUnitOnItsOwnThreadGetsOnlyItsOwnBytes) {
             link::DeviceLink link(chosen, 200ms);
             found[k] = link.OpenDevice();
             // Erase the first 4 KB, then write kReports data reports of the unit's number.
-            link.WriteReport(4, 0, 0, 0, 0, 0x55, 0xAA, 0x55);
-            link.ReadReport();
-            link.WriteReport(1, 0, 0, 0, 0, kReports * 8 & 0xFF, kReports * 8 >> 8, 0);
+            kavo3::testing::sendOne(link, {4, 0, 0, 0, 0, 0x55, 0xAA, 0x55});
+            kavo3::testing::readOne(link);
+            kavo3::testing::sendOne(link, {1, 0, 0, 0, 0, kReports * 8 & 0xFF, kReports * 8 >> 8, 0});
             const auto b = static_cast<std::uint8_t>(0xA0 + k);
             for (int r = 0; r < kReports; ++r)
-                link.WriteReport({b, b, b, b, b, b, b, b}, link::Meant::Data);
-            link.ReadReport();
+                kavo3::testing::sendOne(link, {b, b, b, b, b, b, b, b}, link::Meant::Data);
+            kavo3::testing::readOne(link);
         });
     }
     for (std::thread& t : threads) t.join();

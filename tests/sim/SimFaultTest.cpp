@@ -6,6 +6,7 @@
 
 #include "SimRig.h"
 #include "sim/UnitView.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::sim {
 namespace {
@@ -71,9 +72,9 @@ TEST(SimFaults, UnplugAfterNReportsAnswersThoseAndThenLeavesLikeAHidrawNode) {
     // The product's wait: a read that waited for the gone unit would show at once.
     link::DeviceLink link(transport, std::chrono::seconds(10));
     const auto exchange = [&](std::array<std::uint8_t, 8> command) {
-        link.WriteReport(command);
-        link.ReadReport();
-        return Bytes(link.ReadBuffer.begin() + 1, link.ReadBuffer.end());
+        kavo3::testing::sendOne(link, command);
+        const link::Reply reply = kavo3::testing::readOne(link);
+        return Bytes(reply.bytes.begin(), reply.bytes.end());
     };
     EXPECT_FALSE(allZero(exchange({2})));
     EXPECT_FALSE(allZero(exchange({19, 5})));  // its answer was queued before it left
@@ -128,7 +129,7 @@ TEST(SimFaults, AUnitThatKeepsItsStateTakesReportsAfterAReplugAsDataOneThatResta
         EXPECT_EQ(rig.unit().flash()[0x0E8008], restarts ? 0xFF : 2);
         EXPECT_EQ(rig.unit().flashWriteRunning(), !restarts);
         if (!restarts)
-            rig.link.WriteReport({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+            kavo3::testing::sendOne(rig.link, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
                                  link::Meant::Probe);
         EXPECT_FALSE(rig.unit().flashWriteRunning());
         EXPECT_FALSE(allZero(rig.exchange({2})));

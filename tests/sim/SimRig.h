@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/DeviceLink.h"
+#include "tests/support/OneReport.h"
 #include "sim/SimTransport.h"
 
 namespace kavo3::sim::testing {
@@ -20,16 +21,18 @@ struct SimRig {
 
     // One exchange with the eight command bytes; the response bytes 1..64 (index 0 = byte 1).
     std::vector<std::uint8_t> exchange(std::array<std::uint8_t, 8> command) {
-        link.WriteReport(command);
+        send(command);
         return read();
     }
     std::vector<std::uint8_t> read() {
-        link.ReadReport();
-        return {link.ReadBuffer.begin() + 1, link.ReadBuffer.end()};
+        const link::Reply reply = kavo3::testing::readOne(link);
+        return {reply.bytes.begin(), reply.bytes.end()};
     }
-    void send(std::array<std::uint8_t, 8> command) { link.WriteReport(command); }
+    void send(std::array<std::uint8_t, 8> command) { kavo3::testing::sendOne(link, command); }
     // One raw data report of a flash write.
-    void sendData(std::array<std::uint8_t, 8> data) { link.WriteReport(data, link::Meant::Data); }
+    void sendData(std::array<std::uint8_t, 8> data) {
+        kavo3::testing::sendOne(link, data, link::Meant::Data);
+    }
 
     SimTransport transport;
     link::DeviceLink link;

@@ -28,8 +28,8 @@ TEST(SimDiscovery, OrdinarySearchFindsTheUnitBehindOtherInterfaces) {
 
     ASSERT_TRUE(rig.link.OpenDevice());
     EXPECT_EQ(rig.link.DevicePath(), rig.transport.unitPath());
-    EXPECT_EQ(rig.link.DeviceCaps.InputReportByteLength, 65);
-    EXPECT_EQ(rig.link.DeviceCaps.OutputReportByteLength, 65);
+    EXPECT_EQ(rig.link.caps().InputReportByteLength, 65);
+    EXPECT_EQ(rig.link.caps().OutputReportByteLength, 65);
     EXPECT_EQ(rig.transport.openHandles(), 2);  // nothing of the others left open
 }
 

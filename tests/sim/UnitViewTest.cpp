@@ -4,6 +4,7 @@
 
 #include "SimRig.h"
 #include "sim/UnitView.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::sim {
 namespace {
@@ -61,8 +62,8 @@ TEST(UnitView, EachCheckFiresOnTheReportThatBreaksIt) {
                 rig.transport.plugBackIn();
                 rig.link.OpenDevice();
             }
-            rig.link.WriteReport(step.bytes, step.meant);
-            rig.link.ReadReport();
+            kavo3::testing::sendOne(rig.link, step.bytes, step.meant);
+            kavo3::testing::readOne(rig.link);
         }
         EXPECT_EQ(rig.unit().view().violationCount(), c.violations);
         EXPECT_EQ(static_cast<long>(takeViolations().size()), c.violations);

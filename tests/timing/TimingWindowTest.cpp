@@ -19,6 +19,7 @@
 #include "timing/TimingParameters.h"
 #include "timing/TimingWindow.h"
 #include "ui/Design.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::timing {
 namespace {
@@ -261,10 +262,12 @@ TEST(TimingWindowDesign, FourteenLabelledSlidersInTheirGroupBoxesAndRows) {
 
 TEST(TimingWindowOpening, ElevenExchangesReadTheBlockAndSetTheSliders) {
     Harness h;
-    h.link.CommandBytes = {0, 0, 0, 0, 0x44, 0x55, 0x66, 0x77};
+    // A key pressed before leaves bytes 4..7 behind.
+    kavo3::testing::exchangeOne(h.link, {0x13, 0x1B, 0, 0, 0x44, 0x55, 0x66, 0x77});
+    const auto mark = h.mark();
     h.open();
 
-    const auto sent = h.sent();
+    const auto sent = h.sent(mark);
     ASSERT_EQ(sent.size(), 11u);
     EXPECT_EQ(sent[0], (Command{0x0F, 0x01, 0, 0, 0x44, 0x55, 0x66, 0x77}));
     for (std::size_t r = 0; r < 10; ++r) {
@@ -748,8 +751,7 @@ TEST(TimingWindowLimits, WriteEndCarriesTheTimingWindowsOwnBlockWrite) {
     // Another window's exchange during each settle wait of the load.
     QTimer other;
     QObject::connect(&other, &QTimer::timeout, [&h] {
-        h.link.CommandBytes = {0x13, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42};
-        h.link.Exchange();
+        kavo3::testing::exchangeOne(h.link, {0x13, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42});
     });
     other.start(0);
     h.nextChoice.clear();

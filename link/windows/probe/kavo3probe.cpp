@@ -71,7 +71,7 @@ int main() {
             found = link.OpenDevice();
             afterSearch = windows::countOpenHandles();
             foundPath = link.DevicePath();
-            caps = link.DeviceCaps;
+            caps = link.caps();
             link.Close();
         }
         afterClose = windows::countOpenHandles();

@@ -9,15 +9,22 @@
 #include <chrono>
 #include <fstream>
 
+#include "link/Conversation.h"
 #include "link/DeviceLink.h"
 #include "link/Trace.h"
 #include "tests/link/linux/FakeHidraw.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::link {
 namespace {
 
 using namespace std::chrono_literals;
 using testing::Bytes;
+
+constexpr Command kCheck{2, 0, 0, 0, 0, 0, 0, 0};
+
+// No answer: every byte 0.
+bool isZero(const Reply& reply) { return !reply.answered && reply.bytes == Reply{}.bytes; }
 
 class HidrawLinkTest : public ::testing::Test {
   protected:
@@ -68,7 +75,7 @@ TEST_F(HidrawLinkTest, OfTwoUnitsTheLowestNumberIsOpenedAndTheOtherNeverTouched)
     EXPECT_EQ(opensOf("hidraw2"), 2u);  // writing and queries, then reading
     EXPECT_EQ(opensOf("hidraw10"), 0u);
 
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(testing::receive(first).size(), 65u);
     EXPECT_TRUE(testing::nothingWaiting(second));
 }
@@ -85,14 +92,14 @@ TEST_F(HidrawLinkTest, AMatchOnTheFirstInterfaceEndsTheSearch) {
 TEST_F(HidrawLinkTest, ASearchAfterAFailedOneStartsOverAndFindsAUnitAddedSince) {
     sysfs.addUnit("hidraw5", 0x046D, 0xC52B);
     const UniqueFd mouse = transport.plug(node("hidraw5"));
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_FALSE(link.DeviceFound());
     EXPECT_TRUE(transport.opens.empty());
 
     sysfs.addUnit("hidraw6", 0x17A7, 2);
     const UniqueFd unit = transport.plug(node("hidraw6"));
     transport.opens.clear();
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(link.DeviceFound());
     EXPECT_EQ(transport.opens.front(), node("hidraw6"));
     const Bytes sent = testing::receive(unit);
@@ -133,7 +140,7 @@ TEST_F(HidrawLinkTest, UnitsWithTooShortReportsAreNotServed) {
         const UniqueFd unit = t.plug(tree.node("hidraw0"));
         DeviceLink l(t, 20ms);
         EXPECT_EQ(l.OpenDevice(), c.served) << int(c.in) << "/" << int(c.out);
-        l.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+        kavo3::testing::sendOne(l, {2, 0, 0, 0, 0, 0, 0, 0});
         if (c.served) {
             EXPECT_EQ(testing::receive(unit).size(), c.out + 1u);
         } else {
@@ -153,8 +160,8 @@ class OpenUnitTest : public HidrawLinkTest {
 };
 
 TEST_F(OpenUnitTest, TheOutputReportOnTheWireIsIdZeroTheEightBytesAndZeros) {
-    link.WriteReport(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
-    link.WriteReport(0x11, 0x00, 0x20, 0x01, 0x80, 0x02, 0x00, 0x07);
+    kavo3::testing::sendOne(link, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+    kavo3::testing::sendOne(link, {0x11, 0x00, 0x20, 0x01, 0x80, 0x02, 0x00, 0x07});
     EXPECT_EQ(testing::receive(unit).size(), 65u);
     Bytes expected(65, 0);
     const Bytes command{0x11, 0x00, 0x20, 0x01, 0x80, 0x02, 0x00, 0x07};
@@ -163,10 +170,9 @@ TEST_F(OpenUnitTest, TheOutputReportOnTheWireIsIdZeroTheEightBytesAndZeros) {
 }
 
 TEST_F(OpenUnitTest, ACommandThatSetsOnlyByteZeroSendsTheRestAsTheLastOneLeftIt) {
-    link.CommandBytes = {0x11, 0x00, 0x20, 0x01, 9, 8, 7, 6};
-    link.WriteCommand();
-    link.CommandBytes[0] = 0x12;
-    link.WriteCommand();
+    Conversation talk(link);
+    talk.send({0x11, 0x00, 0x20, 0x01, 9, 8, 7, 6});
+    talk.send(talk.following(0x12));
     const Bytes first = testing::receive(unit);
     const Bytes second = testing::receive(unit);
     ASSERT_EQ(second.size(), 65u);
@@ -176,38 +182,33 @@ TEST_F(OpenUnitTest, ACommandThatSetsOnlyByteZeroSendsTheRestAsTheLastOneLeftIt)
 }
 
 TEST_F(OpenUnitTest, AnAnswerLandsAfterTheIdByteAndAnEmptyWaitLeavesZeros) {
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
     testing::send(unit, testing::unnumberedInput(1));
-    link.ReadReport();
-    ASSERT_EQ(link.ReadBuffer.size(), 65u);
-    EXPECT_EQ(link.ReadBuffer[0], 0);
-    EXPECT_EQ(link.ReadBuffer[1], 1);
-    EXPECT_EQ(link.ReadBuffer[64], 64);
+    const Reply answer = kavo3::testing::readOne(link);
+    EXPECT_TRUE(answer.answered);
+    EXPECT_EQ(answer[1], 1);
+    EXPECT_EQ(answer[64], 64);
 
-    link.Exchange();  // no answer this time
-    EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
+    EXPECT_TRUE(isZero(kavo3::testing::exchangeOne(link, kCheck)));  // no answer this time
 }
 
 TEST_F(OpenUnitTest, AnAnswerAfterItsWaitIsDroppedNotTakenForTheNextOne) {
-    link.Exchange();  // the unit is slow: the wait ends empty
-    EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
+    Conversation talk(link);
+    EXPECT_TRUE(isZero(talk.exchange(kCheck)));  // the unit is slow: the wait ends empty
     testing::send(unit, testing::unnumberedInput(0xA0));  // the late answer
 
-    link.CommandBytes[0] = 0x14;
-    link.WriteCommand();
+    talk.send(talk.following(0x14));
     testing::send(unit, testing::unnumberedInput(0x30));  // the answer to 0x14
-    link.ReadReport();
-    EXPECT_EQ(link.ReadBuffer[1], 0x30);
+    EXPECT_EQ(talk.read()[1], 0x30);
 
     testing::send(unit, testing::unnumberedInput(0xB0));  // late again, nothing sent after
-    link.Exchange();
-    EXPECT_EQ(link.ReadBuffer, Bytes(65, 0));
+    EXPECT_TRUE(isZero(talk.exchange(kCheck)));
 }
 
 TEST_F(OpenUnitTest, ASilentUnitKeepsItsHandlesAndEveryReadWaits) {
     transport.opens.clear();
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 3; ++i) link.Exchange();
+    for (int i = 0; i < 3; ++i) kavo3::testing::exchangeOne(link, kCheck);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 60ms);  // three waits of 20 ms
     EXPECT_TRUE(link.DeviceFound());
     EXPECT_TRUE(transport.opens.empty());  // never searched again
@@ -243,9 +244,8 @@ TEST_F(ReplugTest, AnUnpluggedUnitIsClosedAndReadsEndAtOnceUntilItIsBack) {
 
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 10; ++i) {
-        slowLink.CommandBytes[0] = static_cast<std::uint8_t>(i);
-        slowLink.Exchange();
-        EXPECT_EQ(slowLink.ReadBuffer, Bytes(65, 0));
+        const Command bytes{static_cast<std::uint8_t>(i), 0, 0, 0, 0, 0, 0, 0};
+        EXPECT_TRUE(isZero(kavo3::testing::exchangeOne(slowLink, bytes)));
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     EXPECT_FALSE(slowLink.DeviceFound());
@@ -256,7 +256,7 @@ TEST_F(ReplugTest, AnUnpluggedUnitIsClosedAndReadsEndAtOnceUntilItIsBack) {
 
     sysfs.addUnit("hidraw1", 0x17A7, 1);
     const UniqueFd back = transport.plug(node("hidraw1"));
-    slowLink.WriteReport(0x13, 0x1B, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(slowLink, {0x13, 0x1B, 0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(slowLink.DeviceFound());
     EXPECT_EQ(slowLink.DevicePath(), node("hidraw1"));
     const Bytes sent = testing::receive(back);
@@ -264,18 +264,17 @@ TEST_F(ReplugTest, AnUnpluggedUnitIsClosedAndReadsEndAtOnceUntilItIsBack) {
     EXPECT_EQ(sent[1], 0x13);
     EXPECT_EQ(sent[2], 0x1B);
     testing::send(back, testing::unnumberedInput(0x40));
-    slowLink.ReadReport();
-    EXPECT_EQ(slowLink.ReadBuffer[1], 0x40);
+    EXPECT_EQ(kavo3::testing::readOne(slowLink)[1], 0x40);
 }
 
 TEST_F(ReplugTest, AWriteTheNodeRefusesIsTracedWithItsReasonAndAGoneOneClosesTheUnit) {
     ASSERT_TRUE(slowLink.OpenDevice());
     transport.faults.writeError = EAGAIN;
-    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(slowLink, {2, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(slowLink.DeviceFound());
     transport.faults.writeError = ENODEV;
     sysfs.remove("hidraw0");  // the device has left the system
-    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(slowLink, {2, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_FALSE(slowLink.DeviceFound());
 
     const auto lines = traceLines();
@@ -287,21 +286,24 @@ TEST_F(ReplugTest, AWriteTheNodeRefusesIsTracedWithItsReasonAndAGoneOneClosesThe
     EXPECT_NE(afterOut[0].find("EAGAIN"), std::string::npos) << afterOut[0];
     EXPECT_NE(afterOut[1].find("# write refused: "), std::string::npos) << afterOut[1];
     EXPECT_NE(afterOut[1].find("ENODEV"), std::string::npos) << afterOut[1];
-    EXPECT_EQ(lines.back(), "# unit at " + node("hidraw0") +
-                                " is gone: both handles closed, the next write searches again");
+    // After the refusal: the key's sequence then searches afresh and finds nothing.
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "# unit at " + node("hidraw0") +
+                            " is gone: both handles closed, the next write searches again"),
+              lines.end());
 }
 
 TEST_F(ReplugTest, AUnitRefusedAfterAReplugIsNamedInTheTraceAndOnceOnStandardError) {
     ASSERT_TRUE(slowLink.OpenDevice());
     unit.reset();
     sysfs.remove("hidraw0");
-    slowLink.Exchange();  // the loss is noticed
+    kavo3::testing::exchangeOne(slowLink, kCheck);  // the loss is noticed
     ASSERT_FALSE(slowLink.DeviceFound());
 
     sysfs.addUnit("hidraw2", 0x17A7, 2);  // back, but the node belongs to root
     transport.refuse(node("hidraw2"), EACCES);
     ::testing::internal::CaptureStderr();
-    for (int i = 0; i < 3; ++i) slowLink.Exchange();
+    for (int i = 0; i < 3; ++i) kavo3::testing::exchangeOne(slowLink, kCheck);
     const std::string stderrText = ::testing::internal::GetCapturedStderr();
 
     EXPECT_FALSE(slowLink.DeviceFound());
@@ -347,24 +349,21 @@ TEST_F(ReplugTest, AWriteNotTakenMakesTheNextReadEndAtOnceAndKeepsTheUnit) {
         transport.faults.writeError = c.error;
         transport.faults.writeBlocks = c.blocks;
         const auto start = std::chrono::steady_clock::now();
-        slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
-        EXPECT_FALSE(slowLink.lastWriteTaken());
-        slowLink.ReadReport();
-        slowLink.ReadReport();
+        EXPECT_FALSE(kavo3::testing::sendOne(slowLink, kCheck));
+        kavo3::testing::readOne(slowLink);
+        const Reply second = kavo3::testing::readOne(slowLink);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << c.error;
-        EXPECT_EQ(slowLink.ReadBuffer, Bytes(65, 0));
+        EXPECT_TRUE(isZero(second));
         EXPECT_TRUE(slowLink.DeviceFound()) << c.error;
     }
     EXPECT_TRUE(traced("still there"));
     EXPECT_TRUE(traced("# read: not waited for, the write before it was not taken"));
 
     transport.faults = {};
-    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
-    EXPECT_TRUE(slowLink.lastWriteTaken());
+    EXPECT_TRUE(kavo3::testing::sendOne(slowLink, kCheck));
     EXPECT_EQ(testing::receive(unit).size(), 65u);
     testing::send(unit, testing::unnumberedInput(0x21));
-    slowLink.ReadReport();
-    EXPECT_EQ(slowLink.ReadBuffer[1], 0x21);
+    EXPECT_EQ(kavo3::testing::readOne(slowLink)[1], 0x21);
 }
 
 TEST_F(ReplugTest, AStallingUnitIsToldToBeReplugged) {
@@ -373,10 +372,10 @@ TEST_F(ReplugTest, AStallingUnitIsToldToBeReplugged) {
     slowLink.setProblemListener([&](const std::string& problem) { shown.push_back(problem); });
     transport.faults.writeError = EPIPE;
     ::testing::internal::CaptureStderr();
-    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
-    slowLink.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(slowLink, kCheck);
+    const bool taken = kavo3::testing::sendOne(slowLink, kCheck);
     const std::string stderrText = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(slowLink.lastWriteTaken());
+    EXPECT_FALSE(taken);
     EXPECT_TRUE(slowLink.DeviceFound());
     const std::string& problem = slowLink.unitProblem();
     EXPECT_NE(problem.find("unplug it and plug it in again"), std::string::npos);
@@ -412,8 +411,8 @@ TEST_F(HidrawLinkTest, ANodeHeldByAnotherProgramIsInUseAndNothingReachesIt) {
     HidrawTransport ours(sysfs.sys(), sysfs.dev());
     DeviceLink link(ours, 20ms);
     ::testing::internal::CaptureStderr();
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
-    link.ReadReport();
+    kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
+    kavo3::testing::readOne(link);
     const std::string stderrText = ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(link.DeviceFound());
     const std::string expected = "The KAVO-3 at " + nodeFile +
@@ -429,7 +428,7 @@ TEST_F(HidrawLinkTest, ANodeHeldByAnotherProgramIsInUseAndNothingReachesIt) {
     EXPECT_EQ(status, 0);
     for (int fd : {held[0], held[1], release[0], release[1]}) ::close(fd);
 
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(link.DeviceFound());
     EXPECT_TRUE(link.unitProblem().empty());
     EXPECT_EQ(std::filesystem::file_size(nodeFile), 65u);
@@ -442,14 +441,15 @@ TEST(HidrawLinkNumbered, NumberedInputReportsKeepTheirOwnIdByte) {
     const UniqueFd unit = t.plug(tree.node("hidraw0"));
     DeviceLink link(t, 20ms);
     ASSERT_TRUE(link.OpenDevice());
-    link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+    kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(testing::receive(unit)[0], 0);  // output reports carry ID 0 all the same
 
     Bytes report = testing::unnumberedInput(5);
     report.insert(report.begin(), 0x01);
     testing::send(unit, report);
-    link.ReadReport();
-    EXPECT_EQ(link.ReadBuffer, report);
+    const Reply reply = kavo3::testing::readOne(link);
+    EXPECT_TRUE(reply.answered);
+    EXPECT_TRUE(std::equal(reply.bytes.begin(), reply.bytes.end(), report.begin() + 1));
 }
 
 TEST_F(HidrawLinkTest, AUnitRefusedForLackOfPermissionNamesTheUdevRule) {

@@ -12,6 +12,7 @@
 #include "link/Trace.h"
 #include "link/windows/HandleCount.h"
 #include "link/windows/WinHidTransport.h"
+#include "tests/support/OneReport.h"
 
 namespace kavo3::link::windows {
 namespace {
@@ -85,7 +86,7 @@ TEST_F(SearchOverListedPaths, ExaminesEveryInterfaceInOrderAndLeavesNoHandle) {
         EXPECT_EQ(countOpenHandles(), before);
 
         // A write while nothing is found searches again from the first member.
-        link.WriteReport(2, 0, 0, 0, 0, 0, 0, 0);
+        kavo3::testing::sendOne(link, {2, 0, 0, 0, 0, 0, 0, 0});
         EXPECT_FALSE(link.DeviceFound());
         EXPECT_EQ(countOpenHandles(), before);
         EXPECT_NE(link.unitProblem().find(refusedUnit.string()), std::string::npos);
