@@ -163,10 +163,6 @@ bool TimingWindow::showReachability() {
     return reachable;
 }
 
-void TimingWindow::WriteTimingWindow(std::size_t k) {
-    if (talk_) writeTimingWindow(*talk_, state_, k);
-}
-
 void TimingWindow::RefreshTimingSliders() {
     for (const std::size_t i : kRefreshOrder) {
         const auto& p = kTimingParameters[i];

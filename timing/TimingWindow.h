@@ -42,8 +42,6 @@ class TimingWindow : public QWidget {
     // once, before showing the window.
     void load();
 
-    // One Block write of image bytes k..k+3 at the unit address of block byte k.
-    void WriteTimingWindow(std::size_t k);
     // Sets every slider from the image; only sliders whose value changes run their handler.
     void RefreshTimingSliders();
 
