@@ -11,11 +11,8 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 
-#include "app/MainWindow.h"
-#include "app/ProgramWindows.h"
+#include "ProgramRig.h"
 #include "download/RomDownloader.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 #include "ui/DeviceWatch.h"
 
 namespace kavo3::app {
@@ -32,30 +29,17 @@ class ScriptedEvents : public link::DeviceEvents {
     void announce(const DeviceEvent& event) { raise(event); }
 };
 
-sim::SimOptions simWith(const char* switches) {
-    std::string error;
-    const auto o = sim::parseSimSwitches(switches, error);
-    EXPECT_TRUE(o) << error;
-    return o.value_or(sim::SimOptions{});
-}
+using rigs::simWith;
 
-struct Program {
-    sim::SimTransport unit;
-    RecordingTransport recorder{unit};
-    link::DeviceLink link{recorder, 50ms};
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
-    MainWindow mainWindow{session};
-    ProgramWindows windows{session, mainWindow};
+struct Program : rigs::ProgramRig<> {
     ui::DeviceWatch watch;
 
     Program(const sim::SimOptions& options, link::DeviceEvents* events = nullptr)
-        : unit(options), watch(events ? *events : unit) {
+        : ProgramRig(options, {.readWait = 50ms, .recorded = true}),
+          watch(events ? *events : transport) {
         mainWindow.listenTo(watch);
-        mainWindow.load();
-        mainWindow.show();
+        start();
     }
-    void click(const char* name) { mainWindow.findChild<QPushButton*>(name)->click(); }
     // What the user sees: the status text and the four buttons.
     std::string seen() const {
         std::string s = mainWindow.statusText() == QString::fromUtf8(kConnectedText) ? "Connect"
@@ -117,18 +101,18 @@ TEST(DeviceEventsInTheMainWindow, EachEventLeadsToTheCheckOrTheTextItCalls) {
         ScriptedEvents events;
         Program p(options, &events);
         const int checksAtLoad = p.sent(2);
-        const std::string path = c.unitsPath ? p.unit.unitPath() : "sim/hidraw99";
-        if (c.atLoad == Away && c.atEvent == Here) p.unit.plugBackIn();
-        if (c.atLoad == Here && c.atEvent == Away) p.unit.unplug();
+        const std::string path = c.unitsPath ? p.transport.unitPath() : "sim/hidraw99";
+        if (c.atLoad == Away && c.atEvent == Here) p.transport.plugBackIn();
+        if (c.atLoad == Here && c.atEvent == Away) p.transport.unplug();
         if (c.leavesInTheCheck) {
             p.recorder.afterWrite = [&](const RecordingTransport::Command& command) {
                 if (command[0] != 2) return;
-                const std::string left = p.unit.unitPath();
-                p.unit.unplug();  // its answer is already on its way
+                const std::string left = p.transport.unitPath();
+                p.transport.unplug();  // its answer is already on its way
                 events.announce({DeviceEvent::Kind::Left, left, std::nullopt});
             };
         }
-        events.announce({c.kind, c.unitsPath ? p.unit.unitPath() : path, c.identity});
+        events.announce({c.kind, c.unitsPath ? p.transport.unitPath() : path, c.identity});
         EXPECT_EQ(p.sent(2), checksAtLoad) << "the check ran inside the event";
         Program::letEventsRun();
         EXPECT_EQ(p.seen(), c.seen);
@@ -142,7 +126,7 @@ TEST(DeviceEventsInTheMainWindow, PluggedInLaterUnpluggedAndBackEveryWindowStill
     Program p(away);
     EXPECT_EQ(p.seen(), "No Connect NNNN");
 
-    p.unit.plugBackIn();
+    p.transport.plugBackIn();
     Program::letEventsRun();
     EXPECT_EQ(p.seen(), "Connect YYYY");
 
@@ -153,16 +137,16 @@ TEST(DeviceEventsInTheMainWindow, PluggedInLaterUnpluggedAndBackEveryWindowStill
     ASSERT_TRUE(timing && remote);
     const int blockReads = p.sent(0x10);
 
-    p.unit.unplug();
+    p.transport.unplug();
     Program::letEventsRun();
     EXPECT_EQ(p.seen(), "No Connect NNNN");
     // Open windows stay as they are, and meet the loss as before.
     EXPECT_EQ(p.windows.timingWindow(), timing);
     EXPECT_TRUE(timing->isVisible());
     remote->findChild<QAbstractButton*>("Command4")->click();
-    EXPECT_TRUE(p.unit.unit().recordedKeys().empty());
+    EXPECT_TRUE(p.unit().recordedKeys().empty());
 
-    p.unit.plugBackIn();
+    p.transport.plugBackIn();
     Program::letEventsRun();
     EXPECT_EQ(p.seen(), "Connect YYYY");
     EXPECT_EQ(p.windows.timingWindow(), timing);
@@ -172,7 +156,7 @@ TEST(DeviceEventsInTheMainWindow, PluggedInLaterUnpluggedAndBackEveryWindowStill
     // Every window reaches the unit that came back; the timing window, which read its registers
     // from the unit that left, once it has read them again.
     timing->findChild<QScrollBar*>("h2pos")->setValue(12);
-    EXPECT_EQ(p.unit.unit().timingCommits(), 0);
+    EXPECT_EQ(p.unit().timingCommits(), 0);
     EXPECT_NE(timing->windowTitle(), QStringLiteral("入出力映像信号調整"));
     timing->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -180,9 +164,9 @@ TEST(DeviceEventsInTheMainWindow, PluggedInLaterUnpluggedAndBackEveryWindowStill
     timing = p.windows.timingWindow();
     ASSERT_TRUE(timing);
     timing->findChild<QScrollBar*>("h2pos")->setValue(12);
-    EXPECT_EQ(p.unit.unit().timingCommits(), 1);
+    EXPECT_EQ(p.unit().timingCommits(), 1);
     remote->findChild<QAbstractButton*>("Command4")->click();
-    EXPECT_EQ(p.unit.unit().recordedKeys(), std::vector<std::uint8_t>{24});
+    EXPECT_EQ(p.unit().recordedKeys(), std::vector<std::uint8_t>{24});
     p.click("Command3");
     ASSERT_TRUE(p.windows.captureWindow());
 
@@ -197,7 +181,7 @@ TEST(DeviceEventsInTheMainWindow, PluggedInLaterUnpluggedAndBackEveryWindowStill
     p.click("Command10");
     EXPECT_TRUE(p.mainWindow.statusText().contains("Write OK"))
         << p.mainWindow.statusText().toStdString();
-    EXPECT_EQ(p.unit.unit().flash()[0x0E8000], 0x5a);
+    EXPECT_EQ(p.unit().flash()[0x0E8000], 0x5a);
     EXPECT_EQ(p.seen().substr(p.seen().size() - 4), "YYYY");
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/MainWindow.h"
+#include "WindowRig.h"
 #include "link/testing/FakeTransport.h"
 
 namespace kavo3::app {
@@ -13,14 +14,12 @@ namespace {
 using namespace std::chrono_literals;
 
 void closeMainWindowInsideASettleWait() {
-    link::testing::FakeTransport transport;
-    link::DeviceLink link(transport, 5ms);
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] { ui::endProcessNow(); }};
-    MainWindow window(session);
+    rigs::WindowRig<link::testing::FakeTransport> rig({.readWait = 5ms});
+    rig.session.endProgram = [] { ui::endProcessNow(); };
+    MainWindow window(rig.session);
     window.show();
     QTimer::singleShot(0, &window, [&] { window.close(); });
-    clock.settleWait(3);
+    rig.clock.settleWait(3);
     std::fprintf(stderr, "still running after the wait\n");
     std::exit(3);
 }

@@ -31,14 +31,11 @@
 #include <string>
 #include <vector>
 
+#include "ProgramRig.h"
 #include "WireChecks.h"
-#include "app/MainWindow.h"
-#include "app/ProgramWindows.h"
 #include "capture/BitmapFile.h"
 #include "capture/CaptureWindow.h"
 #include "download/RomDownloader.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 #include "sim/UnitView.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingWindow.h"
@@ -99,12 +96,12 @@ class InterferenceRun {
         // Small enough that a capture is quick, large enough to be accepted.
         options.width = 256;
         options.height = 120;
-        unit_.emplace(options);
-        wire_.emplace(*unit_);
-        link_.emplace(*wire_, kReadWait);
-        session_.emplace(ui::Session{*link_, clock_, {}, [this] { ++programEnds_; }});
-        mainWindow_.emplace(*session_);
-        windows_.emplace(*session_, *mainWindow_);
+        program_.emplace(options, rigs::LinkSetup{.readWait = kReadWait, .recorded = true});
+        program_->session.endProgram = [this] { ++programEnds_; };
+        unit_ = &program_->transport;
+        wire_ = &program_->recorder;
+        mainWindow_ = &program_->mainWindow;
+        windows_ = &program_->windows;
         wire_->afterWrite = [this](const link::testing::RecordingTransport::Command& c) {
             ++writes_;
             checks_.reportWritten(c);
@@ -116,8 +113,7 @@ class InterferenceRun {
     }
 
     int run() {
-        mainWindow_->load();
-        mainWindow_->show();
+        program_->start();
         const auto start = Clock::now();
         QTimer::singleShot(0, &timers_, [this] { act(); });
         loop_.exec();
@@ -480,13 +476,11 @@ class InterferenceRun {
     std::mt19937_64 rng_;
     const int total_;
     QTemporaryDir dir_;
-    std::optional<sim::SimTransport> unit_;
-    std::optional<link::testing::RecordingTransport> wire_;
-    std::optional<link::DeviceLink> link_;
-    ui::SettleClock clock_;
-    std::optional<ui::Session> session_;
-    std::optional<MainWindow> mainWindow_;
-    std::optional<ProgramWindows> windows_;
+    std::optional<rigs::ProgramRig<>> program_;
+    sim::SimTransport* unit_ = nullptr;
+    link::testing::RecordingTransport* wire_ = nullptr;
+    MainWindow* mainWindow_ = nullptr;
+    ProgramWindows* windows_ = nullptr;
     QObject timers_;
     QEventLoop loop_;
     WireChecks checks_;

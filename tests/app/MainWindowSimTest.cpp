@@ -4,22 +4,14 @@
 #include <QPushButton>
 
 #include "app/MainWindow.h"
-#include "sim/SimTransport.h"
+#include "WindowRig.h"
 
 namespace kavo3::app {
 namespace {
 
-using namespace std::chrono_literals;
-
 QString statusAfterLoad(const std::string& switches, bool* buttonsEnabled = nullptr) {
-    std::string error;
-    auto options = sim::parseSimSwitches(switches, error);
-    EXPECT_TRUE(options) << error;
-    sim::SimTransport transport(*options);
-    link::DeviceLink link(transport, 20ms);
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
-    MainWindow window(session);
+    rigs::WindowRig<> rig(rigs::simWith(switches));
+    MainWindow window(rig.session);
     window.load();
     if (buttonsEnabled)
         *buttonsEnabled = window.findChild<QPushButton*>("Command10")->isEnabled();

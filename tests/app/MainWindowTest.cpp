@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/MainWindow.h"
+#include "WindowRig.h"
 #include "link/testing/FakeTransport.h"
 #include "tests/support/OneReport.h"
 
@@ -15,12 +16,8 @@ using namespace std::chrono_literals;
 using link::testing::FakeInterface;
 using link::testing::FakeTransport;
 
-struct Harness {
-    FakeTransport transport;
-    link::DeviceLink link{transport, 5ms};
-    ui::SettleClock clock;
-    int ended = 0;
-    ui::Session session{link, clock, {}, [this] { ++ended; }};
+struct Harness : rigs::WindowRig<FakeTransport> {
+    Harness() : WindowRig({.readWait = 5ms}) {}
 
     void addUnit(std::uint16_t vid = 0x17A7, std::uint16_t pid = 1) {
         FakeInterface unit;

@@ -14,26 +14,16 @@
 #include "ui/Design.h"
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
-#include "sim/SimTransport.h"
+#include "ProgramRig.h"
 #include "timing/TimingParameters.h"
 
 namespace kavo3::app {
 namespace {
 
-using namespace std::chrono_literals;
-
-struct OpenProgram {
-    sim::SimTransport transport;
-    link::DeviceLink link{transport, 20ms};
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
-    MainWindow mainWindow{session};
-    ProgramWindows windows{session, mainWindow};
-
+struct OpenProgram : rigs::ProgramRig<> {
     OpenProgram() {
         setUpProgramLook(*qApp);
-        mainWindow.load();
-        mainWindow.show();
+        start();
         windows.showTimingWindow();
         windows.showRemoteWindow();
         windows.showCaptureWindow();

@@ -15,12 +15,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/MainWindow.h"
-#include "app/ProgramWindows.h"
+#include "ProgramRig.h"
 #include "download/RomDownloader.h"
-#include "link/Trace.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 #include "timing/TimingWindow.h"
 
 namespace kavo3::app {
@@ -52,24 +48,17 @@ int countCommands(const std::string& tracePath, std::initializer_list<int> prefi
     return n;
 }
 
-struct Program {
+struct TraceFolder {
     QTemporaryDir dir;
     std::string tracePath = (dir.path() + "/trace.txt").toStdString();
-    std::unique_ptr<link::Trace> trace = link::Trace::open(tracePath);
-    sim::SimTransport transport;
-    link::DeviceLink link{transport, 20ms, trace.get()};
-    ui::SettleClock clock;
-    int ended = 0;
-    ui::Session session{link, clock, {}, [this] { ++ended; }};
-    MainWindow mainWindow{session};
-    ProgramWindows windows{session, mainWindow};
+};
 
-    explicit Program(std::function<void()> endProgram = {}) {
+struct Program : TraceFolder, rigs::ProgramRig<> {
+    explicit Program(std::function<void()> endProgram = {})
+        : ProgramRig({.tracePath = tracePath}) {
         if (endProgram) session.endProgram = std::move(endProgram);
-        mainWindow.load();
-        mainWindow.show();
+        start();
     }
-    void click(const char* name) { mainWindow.findChild<QPushButton*>(name)->click(); }
 };
 
 TEST(ProgramWindows, TheTimingButtonShowsTheOneOpenWindowAndANewOneAfterClosing) {
@@ -191,15 +180,11 @@ TEST(ProgramWindows, EveryDataReportOfADownloadFollowsItsOffsetInTheStatusLine) 
     file.write(QByteArray(8 * 300, '\x11'));
     file.close();
 
-    sim::SimTransport unit;
-    link::testing::RecordingTransport recorder(unit);
-    link::DeviceLink link(recorder, 20ms);
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
-    MainWindow mainWindow(session);
-    ProgramWindows windows(session, mainWindow);
-    mainWindow.load();
-    mainWindow.show();
+    rigs::ProgramRig<> p({.recorded = true});
+    MainWindow& mainWindow = p.mainWindow;
+    ProgramWindows& windows = p.windows;
+    auto& recorder = p.recorder;
+    p.start();
     windows.downloader().chooseFile = [&](QWidget*, const QString&, const QString&) {
         return file.fileName();
     };
@@ -227,15 +212,11 @@ TEST(ProgramWindows, ATimingWindowClosedDuringADownloadClosesAndItsAccessEndFoll
     file.write(rom);
     file.close();
 
-    sim::SimTransport unit;
-    link::testing::RecordingTransport recorder(unit);
-    link::DeviceLink link(recorder, 20ms);
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
-    MainWindow mainWindow(session);
-    ProgramWindows windows(session, mainWindow);
-    mainWindow.load();
-    mainWindow.show();
+    rigs::ProgramRig<> p({.recorded = true});
+    MainWindow& mainWindow = p.mainWindow;
+    ProgramWindows& windows = p.windows;
+    auto& recorder = p.recorder;
+    p.start();
     mainWindow.findChild<QPushButton*>("Command1")->click();
     QPointer<QWidget> timing = windows.timingWindow();
     ASSERT_TRUE(timing);
@@ -286,24 +267,15 @@ TEST(ProgramWindows, ATimingWindowClosedDuringADownloadClosesAndItsAccessEndFoll
                             [](const auto& c) { return c[0] == 0x0F && c[1] == 0x00; }),
               1);
     for (int i = 0; i < rom.size(); ++i)
-        ASSERT_EQ(unit.unit().flash()[0x0E8000 + i], static_cast<std::uint8_t>(rom[i])) << i;
+        ASSERT_EQ(p.unit().flash()[0x0E8000 + i], static_cast<std::uint8_t>(rom[i])) << i;
 }
 
 // The real end of the program: the process ends, and the trace shows what was sent until then.
-struct EndingProgram {
-    std::unique_ptr<link::Trace> trace;
-    sim::SimTransport transport;
-    link::DeviceLink link{transport, 20ms, trace.get()};
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] { ui::endProcessNow(); }};
-    MainWindow mainWindow{session};
-    ProgramWindows windows{session, mainWindow};
-
-    explicit EndingProgram(const std::string& tracePath) : trace(link::Trace::open(tracePath)) {
-        mainWindow.load();
-        mainWindow.show();
+struct EndingProgram : rigs::ProgramRig<> {
+    explicit EndingProgram(const std::string& tracePath) : ProgramRig({.tracePath = tracePath}) {
+        session.endProgram = [] { ui::endProcessNow(); };
+        start();
     }
-    void click(const char* name) { mainWindow.findChild<QPushButton*>(name)->click(); }
 };
 
 void closeMainWindowWhileTheTimingWindowIsOpen(const std::string& tracePath) {

@@ -11,12 +11,9 @@
 #include <csignal>
 #include <random>
 
+#include "ProgramRig.h"
 #include "app/EndOnSignals.h"
-#include "app/MainWindow.h"
-#include "app/ProgramWindows.h"
 #include "download/RomDownloader.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 
 namespace kavo3::app {
 namespace {
@@ -56,24 +53,21 @@ TEST(StopDuringDownload, TheUnitGetsTheWholeDataPhaseBeforeTheProgramEnds) {
         SCOPED_TRACE(
             (ending == Ending::CloseBox ? "close box at data report " : "SIGTERM at data report ") +
             std::to_string(stopAt));
-        sim::SimTransport unit;
-        link::testing::RecordingTransport recorder(unit);
-        link::DeviceLink link(recorder, 20ms);
-        ui::SettleClock clock;
+        rigs::ProgramRig<> p({.recorded = true});
+        MainWindow& mainWindow = p.mainWindow;
+        ProgramWindows& windows = p.windows;
+        auto& recorder = p.recorder;
         int ends = 0;
         bool unitDoneAtEnd = false;
         bool windowsGoneAtEnd = false;
-        ui::Session session{link, clock, {}, [&] {
-                                ++ends;
-                                unitDoneAtEnd = !unit.unit().flashWriteRunning();
-                                windowsGoneAtEnd = !anyWindowVisible();
-                            }};
-        MainWindow mainWindow(session);
-        ProgramWindows windows(session, mainWindow);
+        p.session.endProgram = [&] {
+            ++ends;
+            unitDoneAtEnd = !p.unit().flashWriteRunning();
+            windowsGoneAtEnd = !anyWindowVisible();
+        };
         int exitStatus = 0;
-        EndOnSignals endOnSignals(session, exitStatus);
-        mainWindow.load();
-        mainWindow.show();
+        EndOnSignals endOnSignals(p.session, exitStatus);
+        p.start();
         mainWindow.findChild<QPushButton*>("Command1")->click();  // a timing window open too
         windows.downloader().chooseFile = [&](QWidget*, const QString&, const QString&) {
             return file.fileName();

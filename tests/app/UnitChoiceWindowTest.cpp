@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "WindowRig.h"
 #include "app/MainWindow.h"
 #include "app/ProgramUnitChoice.h"
 #include "app/SimBenchEvents.h"
@@ -22,16 +23,14 @@ struct TwoUnitProgram {
     sim::SimBench bench;
     SimBenchEvents events{bench};
     ProgramUnitChoice choice;
-    link::DeviceLink link{choice.transport(), 50ms};
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
-    MainWindow mainWindow{session};
+    rigs::WindowRig<link::Transport&> rig{choice.transport(), {.readWait = 50ms}};
+    MainWindow mainWindow{rig.session};
     ui::DeviceWatch watch{events};
 
     TwoUnitProgram(std::optional<std::string> device, bool secondAway = false)
         : bench(twoUnits()), choice(bench, std::move(device)) {
         if (secondAway) bench.unit(1).unplug();
-        mainWindow.unitNotice = [this] { return choice.noticeAfterCheck(link); };
+        mainWindow.unitNotice = [this] { return choice.noticeAfterCheck(rig.link); };
         mainWindow.listenTo(watch);
         mainWindow.load();
     }

@@ -12,11 +12,8 @@
 #include <QTemporaryDir>
 #include <chrono>
 
-#include "app/MainWindow.h"
-#include "app/ProgramWindows.h"
+#include "ProgramRig.h"
 #include "download/RomDownloader.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 
 namespace kavo3::app {
 namespace {
@@ -30,20 +27,12 @@ sim::SimOptions goneAfterTheConnectionCheck() {
     return o;
 }
 
-struct UnpluggedProgram {
-    sim::SimTransport unit{goneAfterTheConnectionCheck()};
-    RecordingTransport recorder{unit};
-    link::DeviceLink link{recorder, link::DeviceLink::kReadWait};
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
-    MainWindow mainWindow{session};
-    ProgramWindows windows{session, mainWindow};
-
-    UnpluggedProgram() {
-        mainWindow.load();
-        mainWindow.show();
+struct UnpluggedProgram : rigs::ProgramRig<> {
+    UnpluggedProgram()
+        : ProgramRig(goneAfterTheConnectionCheck(),
+                     {.readWait = link::DeviceLink::kReadWait, .recorded = true}) {
+        start();
     }
-    void click(const char* name) { mainWindow.findChild<QPushButton*>(name)->click(); }
     std::string enabledButtons() const {
         std::string s;
         for (const char* name : {"Command1", "Command2", "Command3", "Command10"})
@@ -62,7 +51,7 @@ TEST(UnitComesBack, GoneTheWindowsOpenAtOnceWithZerosAndBackEveryWindowReachesIt
     UnpluggedProgram p;
     const QString connected = p.mainWindow.statusText();
     ASSERT_EQ(connected, QStringLiteral("ＫＡＶＯ－３  Ｃｏｎｎｅｃｔ"));
-    ASSERT_TRUE(p.unit.unplugged());
+    ASSERT_TRUE(p.transport.unplugged());
 
     // Gone: the timing window's eleven exchanges end at once, all zeros.
     const auto start = Clock::now();
@@ -81,7 +70,7 @@ TEST(UnitComesBack, GoneTheWindowsOpenAtOnceWithZerosAndBackEveryWindowReachesIt
 
     // Back, at another path. The window read nothing from it, so it writes nothing to it: the
     // slider stays where the image is and the caption says why.
-    p.unit.plugBackIn();
+    p.transport.plugBackIn();
     const std::size_t mark = p.recorder.commands.size();
     auto* h2pos = timing->findChild<QScrollBar*>("h2pos");
     EXPECT_FALSE(h2pos->isEnabled());
@@ -98,16 +87,16 @@ TEST(UnitComesBack, GoneTheWindowsOpenAtOnceWithZerosAndBackEveryWindowReachesIt
     timing = p.windows.timingWindow();
     ASSERT_TRUE(timing);
     EXPECT_TRUE(p.link.DeviceFound());
-    EXPECT_EQ(p.link.DevicePath(), p.unit.unitPath());
+    EXPECT_EQ(p.link.DevicePath(), p.transport.unitPath());
     EXPECT_EQ(timing->windowTitle(), QStringLiteral("入出力映像信号調整"));
     timing->findChild<QScrollBar*>("h2pos")->setValue(12);
     EXPECT_EQ(p.commandsWith(0x11, mark), 1);
     EXPECT_EQ(p.commandsWith(0x12, mark), 1);
-    EXPECT_EQ(p.unit.unit().timingCommits(), 1);
+    EXPECT_EQ(p.unit().timingCommits(), 1);
 
     p.click("Command2");
     p.windows.remoteWindow()->findChild<QAbstractButton*>("Command4")->click();
-    EXPECT_EQ(p.unit.unit().recordedKeys(), std::vector<std::uint8_t>{24});
+    EXPECT_EQ(p.unit().recordedKeys(), std::vector<std::uint8_t>{24});
 
     QTemporaryDir dir;
     QFile file(dir.path() + "/rom.bin");
@@ -120,8 +109,8 @@ TEST(UnitComesBack, GoneTheWindowsOpenAtOnceWithZerosAndBackEveryWindowReachesIt
     p.click("Command10");
     EXPECT_TRUE(p.mainWindow.statusText().contains("Write OK"))
         << p.mainWindow.statusText().toStdString();
-    EXPECT_EQ(p.unit.unit().flash()[0x0E8000], 0x3c);
-    EXPECT_EQ(p.unit.unit().flash()[0x0E8FFF], 0x3c);
+    EXPECT_EQ(p.unit().flash()[0x0E8000], 0x3c);
+    EXPECT_EQ(p.unit().flash()[0x0E8FFF], 0x3c);
     EXPECT_EQ(p.recorder.timeouts, 0);
 }
 

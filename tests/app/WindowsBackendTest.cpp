@@ -7,8 +7,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "WindowRig.h"
 #include "app/MainWindow.h"
-#include "link/Trace.h"
 #include "link/windows/WinHidTransport.h"
 
 namespace kavo3::app {
@@ -18,21 +18,17 @@ TEST(WindowsBackend, WithoutAUnitTheMainWindowSaysNotConnectedAndTheTraceShowsTh
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString tracePath = dir.filePath(QStringLiteral("trace.txt"));
-    std::unique_ptr<link::Trace> trace = link::Trace::open(tracePath.toStdString());
-    ASSERT_TRUE(trace);
-
-    link::windows::WinHidTransport transport;
-    link::DeviceLink link(transport, std::chrono::milliseconds(50), trace.get());
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
-    MainWindow window(session);
+    rigs::WindowRig<link::windows::WinHidTransport> rig(
+        {.readWait = std::chrono::milliseconds(50), .tracePath = tracePath.toStdString()});
+    ASSERT_TRUE(rig.trace);
+    MainWindow window(rig.session);
     window.load();
 
     EXPECT_EQ(window.statusLine()->text(), QString::fromUtf8(kNotConnectedText));
     for (const char* name : {"Command1", "Command2", "Command3", "Command10"})
         EXPECT_FALSE(window.findChild<QPushButton*>(name)->isEnabled()) << name;
 
-    trace.reset();
+    rig.trace.reset();
     QFile file(tracePath);
     // Text mode: the trace ends its lines as the platform does.
     ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));

@@ -3,20 +3,16 @@
 
 #include <vector>
 
+#include "LinkRig.h"
 #include "capture/CaptureSequence.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 #include "link/Protocol.h"
 
 namespace kavo3::capture {
 namespace {
 
-struct Rig {
+struct Rig : rigs::LinkRig<> {
     explicit Rig(sim::SimOptions options)
-        : unit(options), recording(unit), link(recording, std::chrono::milliseconds(20)) {}
-    sim::SimTransport unit;
-    link::testing::RecordingTransport recording;
-    link::DeviceLink link;
+        : LinkRig(options, {.readWait = std::chrono::milliseconds(20), .recorded = true}) {}
 
     CaptureResult capture(std::int16_t freezeAfter, Frame& frame,
                           const CaptureCallbacks& callbacks) {
@@ -40,7 +36,7 @@ TEST(CaptureFrame, ReadsEveryLineAndLeavesTheUnitAsAskedWithPixelsInPlace) {
         CaptureCallbacks callbacks;
         callbacks.lines.lineDone = [&](std::int32_t y) {
             // Each line is complete when it is reported, not only at the end.
-            EXPECT_EQ(frame.row(y)[2], rig.unit.unit().pixelRGB(0, y)[0]) << y;
+            EXPECT_EQ(frame.row(y)[2], rig.unit().pixelRGB(0, y)[0]) << y;
             lines.push_back(y);
             return true;
         };
@@ -49,16 +45,16 @@ TEST(CaptureFrame, ReadsEveryLineAndLeavesTheUnitAsAskedWithPixelsInPlace) {
         ASSERT_TRUE(result.accepted);
         EXPECT_EQ(result.end, LinesEnd::Complete);
         EXPECT_EQ(lines.size(), 101u);
-        EXPECT_EQ(rig.unit.unit().frozen(), freezeAfter == 1);
+        EXPECT_EQ(rig.unit().frozen(), freezeAfter == 1);
         // 130 pixels: a frame 132 wide whose last two columns are black, blue first.
         ASSERT_EQ(frame.FrameWidth, 132);
-        const auto last = rig.unit.unit().pixelRGB(129, 100);
+        const auto last = rig.unit().pixelRGB(129, 100);
         const auto row = frame.row(100);
         EXPECT_EQ(row[129 * 3 + 0], last[2]);
         EXPECT_EQ(row[129 * 3 + 2], last[0]);
         for (std::size_t i = 130 * 3; i < row.size(); ++i) EXPECT_EQ(row[i], 0) << i;
 
-        const auto& sent = rig.recording.commands;
+        const auto& sent = rig.recorder.commands;
         ASSERT_EQ(sent.size(), 1u + 1u + 101u + 1u);
         EXPECT_EQ(sent.front()[0], link::protocol::kFreeze);
         EXPECT_EQ(sent.front()[1], 1);
@@ -83,8 +79,8 @@ TEST(CaptureFrame, StopAfterALineLeavesTheRestBlackAndStillRestoresTheFreeze) {
     EXPECT_EQ(linesDone, 10);
     for (const std::uint8_t b : frame.row(10)) ASSERT_EQ(b, 0);
     for (const std::uint8_t b : frame.row(479)) ASSERT_EQ(b, 0);
-    EXPECT_FALSE(rig.unit.unit().frozen());
-    EXPECT_EQ(rig.recording.commands.back()[0], link::protocol::kFreeze);
+    EXPECT_FALSE(rig.unit().frozen());
+    EXPECT_EQ(rig.recorder.commands.back()[0], link::protocol::kFreeze);
 }
 
 TEST(CaptureFrame, ARejectedFrameRequestsNoLineAndKeepsThePreviousFrame) {
@@ -98,10 +94,10 @@ TEST(CaptureFrame, ARejectedFrameRequestsNoLineAndKeepsThePreviousFrame) {
     EXPECT_FALSE(result.accepted);
     EXPECT_EQ(frame.FrameWidth, 4);
     EXPECT_EQ(frame.PixelBuffer[0], 7);
-    std::vector<std::uint8_t> codes = rig.recording.codes();
+    std::vector<std::uint8_t> codes = rig.recorder.codes();
     EXPECT_EQ(codes, (std::vector<std::uint8_t>{link::protocol::kFreeze, link::protocol::kFrameInformation,
                                                 link::protocol::kFreeze}));
-    EXPECT_FALSE(rig.unit.unit().frozen());
+    EXPECT_FALSE(rig.unit().frozen());
 }
 
 // A unit plugged in again during the line loop is another attachment: none of its lines
@@ -120,7 +116,7 @@ TEST(CaptureFrame, AUnitThatComesBackMidFrameEndsTheCaptureAsLost) {
     EXPECT_EQ(result.end, LinesEnd::UnitLost);
     EXPECT_FALSE(result.whole);
     EXPECT_LE(lines, 9);
-    const auto& seen = rig.unit.unit().view().attachments();
+    const auto& seen = rig.unit().view().attachments();
     ASSERT_EQ(seen.count(2), 0u) << "the unit that came back got " << seen.at(2).commands
                                  << " command(s)";
 }

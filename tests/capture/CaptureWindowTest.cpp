@@ -14,12 +14,10 @@
 #include <memory>
 #include <optional>
 
+#include "WindowRig.h"
 #include "capture/CaptureWindow.h"
 #include "capture/PictureBox.h"
-#include "link/DeviceLink.h"
 #include "link/Protocol.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 #include "ui/Design.h"
 #include "ui/DocumentsFolder.h"
 
@@ -52,16 +50,13 @@ struct DialogCall {
 class CaptureWindowTest : public ::testing::Test {
   protected:
     void start(sim::SimOptions options = {}, std::chrono::milliseconds readWait = 20ms) {
-        transport_.emplace(options);
-        recorder_ = std::make_unique<RecordingTransport>(*transport_);
-        link_ = std::make_unique<link::DeviceLink>(*recorder_, readWait);
-        session_.emplace(ui::Session{*link_, clock_, {}, [this] { ended_ = true; }});
-        ASSERT_TRUE(link_->OpenDevice());
+        rig_.emplace(options, rigs::LinkSetup{.readWait = readWait, .recorded = true});
+        ASSERT_TRUE(rig_->link.OpenDevice());
     }
 
     // Constructs, loads and shows the window as the main window does.
     CaptureWindow* open() {
-        window_ = new CaptureWindow(*session_, state_);
+        window_ = new CaptureWindow(rig_->session, state_);
         window_->chooseFile = [this](QWidget*, const QString& title, const QString& start,
                                      const QString& filter) {
             dialogCalls_.push_back({title, start, filter});
@@ -75,7 +70,7 @@ class CaptureWindowTest : public ::testing::Test {
     void TearDown() override {
         if (window_) window_->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_FALSE(ended_);
+        EXPECT_FALSE(rig_ && rig_->ended);
     }
 
     QAbstractButton* button(int n) const {
@@ -96,7 +91,7 @@ class CaptureWindowTest : public ::testing::Test {
         return window_->findChild<PictureBox*>(QStringLiteral("Picture1"));
     }
 
-    sim::SimulatedUnit& unit() { return transport_->unit(); }
+    sim::SimulatedUnit& unit() { return rig_->unit(); }
 
     // The unit's frame as the capture must store it: blue, green, red, the first `lines`
     // lines, rounding columns and lines not received black.
@@ -125,16 +120,11 @@ class CaptureWindowTest : public ::testing::Test {
 
     long countOf(std::uint8_t code) const {
         long n = 0;
-        for (const auto& c : recorder_->commands) n += c[0] == code;
+        for (const auto& c : rig_->recorder.commands) n += c[0] == code;
         return n;
     }
 
-    std::optional<sim::SimTransport> transport_;
-    std::unique_ptr<RecordingTransport> recorder_;
-    std::unique_ptr<link::DeviceLink> link_;
-    ui::SettleClock clock_;
-    std::optional<ui::Session> session_;
-    bool ended_ = false;
+    std::optional<rigs::WindowRig<>> rig_;
     CaptureState state_;
     QPointer<CaptureWindow> window_;
     std::vector<DialogCall> dialogCalls_;
@@ -184,8 +174,8 @@ TEST_F(CaptureWindowTest, LoadInTheCaptureSetting) {
     EXPECT_EQ(enabledButtons(), "YYYNY");
     EXPECT_EQ(state_.FreezeOn, 0);
     EXPECT_EQ(button(1)->text(), "静止");
-    ASSERT_EQ(recorder_->commands.size(), 1u);
-    EXPECT_EQ(recorder_->commands[0][0], kFrameInformation);
+    ASSERT_EQ(rig_->recorder.commands.size(), 1u);
+    EXPECT_EQ(rig_->recorder.commands[0][0], kFrameInformation);
     EXPECT_FALSE(unit().frozen());  // resetting FreezeOn sends nothing
 }
 
@@ -211,7 +201,7 @@ TEST_F(CaptureWindowTest, LoadInAnotherSettingOrWithoutAnswer) {
 TEST_F(CaptureWindowTest, FreezeToggle) {
     start();
     open();
-    recorder_->commands.clear();
+    rig_->recorder.commands.clear();
     button(1)->click();
     EXPECT_EQ(button(1)->text(), "静止中");
     EXPECT_EQ(state_.FreezeOn, 1);
@@ -220,21 +210,21 @@ TEST_F(CaptureWindowTest, FreezeToggle) {
     EXPECT_EQ(button(1)->text(), "静止");
     EXPECT_EQ(state_.FreezeOn, 0);
     EXPECT_FALSE(unit().frozen());
-    ASSERT_EQ(recorder_->commands.size(), 2u);
-    EXPECT_EQ(recorder_->commands[0][0], kFreeze);
-    EXPECT_EQ(recorder_->commands[0][1], 1);
-    EXPECT_EQ(recorder_->commands[1][0], kFreeze);
-    EXPECT_EQ(recorder_->commands[1][1], 0);
-    EXPECT_EQ(recorder_->reads, 3);  // the load's answer and one per freeze command
+    ASSERT_EQ(rig_->recorder.commands.size(), 2u);
+    EXPECT_EQ(rig_->recorder.commands[0][0], kFreeze);
+    EXPECT_EQ(rig_->recorder.commands[0][1], 1);
+    EXPECT_EQ(rig_->recorder.commands[1][0], kFreeze);
+    EXPECT_EQ(rig_->recorder.commands[1][1], 0);
+    EXPECT_EQ(rig_->recorder.reads, 3);  // the load's answer and one per freeze command
 }
 
 TEST_F(CaptureWindowTest, FullCaptureWhileLive) {
     start();
     open();
-    recorder_->commands.clear();
-    recorder_->reads = 0;
+    rig_->recorder.commands.clear();
+    rig_->recorder.reads = 0;
     std::string duringCapture;
-    recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
+    rig_->recorder.afterWrite = [&](const RecordingTransport::Command& c) {
         if (c[0] == kLineData && duringCapture.empty()) {
             duringCapture = enabledButtons();
             EXPECT_TRUE(window_->capturing());
@@ -250,7 +240,7 @@ TEST_F(CaptureWindowTest, FullCaptureWhileLive) {
     EXPECT_EQ(text(), QStringLiteral("画面情報：水平SIZE= 720dot , 垂直SIZE= 480dot , RGB　24bit"));
 
     // Freeze 1, Frame information, 480 lines of 36 reports, Freeze back to 0.
-    const auto& cmds = recorder_->commands;
+    const auto& cmds = rig_->recorder.commands;
     ASSERT_EQ(cmds.size(), 2u + 480 + 1);
     EXPECT_EQ(cmds[0][0], kFreeze);
     EXPECT_EQ(cmds[0][1], 1);
@@ -261,7 +251,7 @@ TEST_F(CaptureWindowTest, FullCaptureWhileLive) {
     }
     EXPECT_EQ(cmds.back()[0], kFreeze);
     EXPECT_EQ(cmds.back()[1], 0);
-    EXPECT_EQ(recorder_->reads, 1 + 1 + 480 * 36 + 1);
+    EXPECT_EQ(rig_->recorder.reads, 1 + 1 + 480 * 36 + 1);
     EXPECT_FALSE(unit().frozen());
     EXPECT_EQ(state_.FreezeOn, 0);
     EXPECT_EQ(button(1)->text(), "静止");
@@ -321,15 +311,15 @@ TEST_F(CaptureWindowTest, CaptureWhileFrozenStaysFrozen) {
     start();
     open();
     button(1)->click();
-    recorder_->commands.clear();
+    rig_->recorder.commands.clear();
     button(2)->click();
     EXPECT_TRUE(unit().frozen());
     EXPECT_EQ(state_.FreezeOn, 1);
     EXPECT_EQ(button(1)->text(), "静止中");
-    EXPECT_EQ(recorder_->commands.front()[0], kFreeze);
-    EXPECT_EQ(recorder_->commands.front()[1], 1);
-    EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
-    EXPECT_EQ(recorder_->commands.back()[1], 1);
+    EXPECT_EQ(rig_->recorder.commands.front()[0], kFreeze);
+    EXPECT_EQ(rig_->recorder.commands.front()[1], 1);
+    EXPECT_EQ(rig_->recorder.commands.back()[0], kFreeze);
+    EXPECT_EQ(rig_->recorder.commands.back()[1], 1);
 }
 
 TEST_F(CaptureWindowTest, StopAtLineKLeavesTheLowerLinesBlack) {
@@ -337,7 +327,7 @@ TEST_F(CaptureWindowTest, StopAtLineKLeavesTheLowerLinesBlack) {
     open();
     constexpr int kLastLine = 100;
     int linesRequested = 0;
-    recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
+    rig_->recorder.afterWrite = [&](const RecordingTransport::Command& c) {
         if (c[0] == kLineData && linesRequested++ == kLastLine) button(3)->click();
     };
     button(2)->click();
@@ -345,8 +335,8 @@ TEST_F(CaptureWindowTest, StopAtLineKLeavesTheLowerLinesBlack) {
     EXPECT_EQ(countOf(kLineData), kLastLine + 1);
     EXPECT_EQ(enabledButtons(), "YYYYY");
     EXPECT_FALSE(unit().frozen());
-    EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
-    EXPECT_EQ(recorder_->commands.back()[1], 0);
+    EXPECT_EQ(rig_->recorder.commands.back()[0], kFreeze);
+    EXPECT_EQ(rig_->recorder.commands.back()[1], 0);
     EXPECT_EQ(button(1)->text(), "静止");
     // A stopped capture says nothing more; the size text stays.
     EXPECT_TRUE(text().startsWith(QStringLiteral("画面情報：")));
@@ -358,8 +348,8 @@ TEST_F(CaptureWindowTest, StopAtLineKLeavesTheLowerLinesBlack) {
     EXPECT_EQ(picture()->picture().pixel(3, kLastLine + 1), picture()->background().rgb());
 
     // The next capture starts afresh and runs to the end.
-    recorder_->afterWrite = nullptr;
-    recorder_->commands.clear();
+    rig_->recorder.afterWrite = nullptr;
+    rig_->recorder.commands.clear();
     button(2)->click();
     EXPECT_EQ(countOf(kLineData), 480);
 }
@@ -393,15 +383,15 @@ TEST_F(CaptureWindowTest, AUnitThatLeavesMidFrameEndsTheCaptureWithoutAWaitOrARe
     button(2)->click();
 
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);  // a wait per read: hours
-    EXPECT_EQ(recorder_->timeouts, 0);
-    EXPECT_FALSE(link_->DeviceFound());
+    EXPECT_EQ(rig_->recorder.timeouts, 0);
+    EXPECT_FALSE(rig_->link.DeviceFound());
     EXPECT_EQ(enabledButtons(), "YYYYY");
     EXPECT_EQ(button(1)->text(), "静止");
     EXPECT_EQ(state_.FreezeOn, 0);
     // The request for line 10 found the unit gone; nothing later was sent, not even the
     // freeze restore, and nothing waited for it.
     EXPECT_EQ(countOf(kLineData), kLinesBeforeUnplug + 1);
-    EXPECT_EQ(recorder_->commands.back()[0], kLineData);
+    EXPECT_EQ(rig_->recorder.commands.back()[0], kLineData);
     EXPECT_EQ(unit().reportsIn(), 3 + kLinesBeforeUnplug);
     // The lines read are no frame: nothing is kept to save.
     EXPECT_TRUE(state_.frame.empty());
@@ -414,7 +404,7 @@ TEST_F(CaptureWindowTest, StopWhileTheUnitIsGoneEndsTheCaptureAfterThatLine) {
     std::optional<std::chrono::steady_clock::time_point> clicked;
     QTimer stopper;
     QObject::connect(&stopper, &QTimer::timeout, [&] {
-        if (clicked || link_->DeviceFound()) return;
+        if (clicked || rig_->link.DeviceFound()) return;
         clicked = std::chrono::steady_clock::now();
         button(3)->click();
     });
@@ -424,7 +414,7 @@ TEST_F(CaptureWindowTest, StopWhileTheUnitIsGoneEndsTheCaptureAfterThatLine) {
 
     ASSERT_TRUE(clicked);
     EXPECT_LT(std::chrono::steady_clock::now() - *clicked, 1s);
-    EXPECT_EQ(recorder_->timeouts, 0);
+    EXPECT_EQ(rig_->recorder.timeouts, 0);
     EXPECT_EQ(enabledButtons(), "YYYYY");
     // Lines after the one in which the stop was seen are not drawn.
     int drawn = 0;
@@ -442,7 +432,7 @@ TEST_F(CaptureWindowTest, RoundedUpColumnsAreBlack) {
     button(2)->click();
     EXPECT_EQ(state_.frame.FrameWidth, 720);
     EXPECT_EQ(firstDifference(state_.frame.PixelBuffer, expectedPixels(718, 720, 480, 480)), -1);
-    EXPECT_EQ(recorder_->commands[3][1], 36);
+    EXPECT_EQ(rig_->recorder.commands[3][1], 36);
 }
 
 TEST_F(CaptureWindowTest, WideFlatFrameOverhangsTheDesignArea) {
@@ -473,22 +463,22 @@ TEST_F(CaptureWindowTest, RejectedFrameKeepsThePreviousOne) {
                                 Answer{0xFFFF, 0xFFFF, 1}}) {
         const int horizontal = answer.horizontal;
         // The same unit answers Frame information with other values from now on.
-        recorder_->afterRead = [&, answer](std::span<std::uint8_t> r) {
-            if (recorder_->commands.back()[0] != kFrameInformation) return;
+        rig_->recorder.afterRead = [&, answer](std::span<std::uint8_t> r) {
+            if (rig_->recorder.commands.back()[0] != kFrameInformation) return;
             r[1] = answer.horizontal & 0xFF;
             r[2] = (answer.horizontal >> 8) & 0xFF;
             r[3] = answer.vertical & 0xFF;
             r[4] = (answer.vertical >> 8) & 0xFF;
             r[6] = static_cast<std::uint8_t>(answer.input);
         };
-        recorder_->commands.clear();
+        rig_->recorder.commands.clear();
         button(2)->click();
         EXPECT_EQ(text(), kRejected) << horizontal;
         EXPECT_EQ(countOf(kLineData), 0) << horizontal;
         EXPECT_EQ(enabledButtons(), "YYYYY") << horizontal;
         EXPECT_FALSE(unit().frozen()) << horizontal;
-        EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
-        EXPECT_EQ(recorder_->commands.back()[1], 0);
+        EXPECT_EQ(rig_->recorder.commands.back()[0], kFreeze);
+        EXPECT_EQ(rig_->recorder.commands.back()[1], 0);
         // The frame to save keeps its own sizes; the sizes of the answer are kept apart.
         EXPECT_EQ(state_.frame.FrameWidth, 720);
         EXPECT_EQ(state_.frame.FrameHeight, 480);
@@ -514,7 +504,7 @@ TEST_F(CaptureWindowTest, SaveWritesTheFrameAsABitmap) {
     EXPECT_EQ(dialogCalls_[0].startPath, ui::documentsFolder());
 
     const QString written = dir.filePath(QStringLiteral("a.b.bmp"));
-    EXPECT_EQ(session_->ChosenFileName, written);
+    EXPECT_EQ(rig_->session.ChosenFileName, written);
     EXPECT_FALSE(QFile::exists(nextChoice_));
     QFile file(written);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -540,7 +530,7 @@ TEST_F(CaptureWindowTest, SaveWritesTheFrameAsABitmap) {
     button(4)->click();
     ASSERT_EQ(dialogCalls_.size(), 2u);
     EXPECT_EQ(dialogCalls_[1].startPath, dir.filePath(QStringLiteral("a.b.c")));
-    EXPECT_EQ(session_->ChosenFileName, written);
+    EXPECT_EQ(rig_->session.ChosenFileName, written);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.b.bmp"});
 }
 
@@ -553,7 +543,7 @@ TEST_F(CaptureWindowTest, SaveToAJapanesePath) {
     nextChoice_ = dir.filePath(QStringLiteral("キャプチャー.画像/静止画"));
     button(4)->click();
     const QString written = dir.filePath(QStringLiteral("キャプチャー.画像/静止画.bmp"));
-    EXPECT_EQ(session_->ChosenFileName, written);
+    EXPECT_EQ(rig_->session.ChosenFileName, written);
     EXPECT_EQ(QImage(written).size(), QSize(720, 480));
 }
 
@@ -582,15 +572,15 @@ TEST_F(CaptureWindowTest, NothingToSaveBeforeAnAcceptedFrame) {
     EXPECT_EQ(text(), QStringLiteral("保存する画像がありません。"));
     EXPECT_TRUE(dialogCalls_.empty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
-    EXPECT_TRUE(session_->ChosenFileName.isEmpty());
+    EXPECT_TRUE(rig_->session.ChosenFileName.isEmpty());
 }
 
 TEST_F(CaptureWindowTest, SaveAfterARejectedCaptureWritesTheLastAcceptedFrame) {
     start();
     open();
     button(2)->click();
-    recorder_->afterRead = [&](std::span<std::uint8_t> r) {
-        if (recorder_->commands.back()[0] != kFrameInformation) return;
+    rig_->recorder.afterRead = [&](std::span<std::uint8_t> r) {
+        if (rig_->recorder.commands.back()[0] != kFrameInformation) return;
         r[3] = 80;  // 90 lines
         r[4] = 0;
     };
@@ -610,15 +600,15 @@ TEST_F(CaptureWindowTest, CloseBoxDuringACaptureWaitsForTheCaptureToEnd) {
     open();
     int linesRequested = 0;
     bool closedAtOnce = true;
-    recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
+    rig_->recorder.afterWrite = [&](const RecordingTransport::Command& c) {
         if (c[0] == kLineData && linesRequested++ == 10) closedAtOnce = window_->close();
     };
     button(2)->click();
     EXPECT_FALSE(closedAtOnce);
     EXPECT_EQ(countOf(kLineData), 11);
     // The freeze was restored before the window went.
-    EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
-    EXPECT_EQ(recorder_->commands.back()[1], 0);
+    EXPECT_EQ(rig_->recorder.commands.back()[0], kFreeze);
+    EXPECT_EQ(rig_->recorder.commands.back()[1], 0);
     EXPECT_FALSE(unit().frozen());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window_.isNull());
@@ -630,7 +620,7 @@ TEST_F(CaptureWindowTest, WindowDestroyedDuringACaptureStillRestoresTheFreeze) {
     start();
     open();
     int linesRequested = 0;
-    recorder_->afterWrite = [&](const RecordingTransport::Command& c) {
+    rig_->recorder.afterWrite = [&](const RecordingTransport::Command& c) {
         if (c[0] == kLineData && linesRequested++ == 20) {
             // Destroyed from outside while the capture lets events run.
             QTimer::singleShot(0, [this] { delete window_.data(); });
@@ -639,8 +629,8 @@ TEST_F(CaptureWindowTest, WindowDestroyedDuringACaptureStillRestoresTheFreeze) {
     button(2)->click();
     EXPECT_TRUE(window_.isNull());
     EXPECT_EQ(countOf(kLineData), 21);
-    EXPECT_EQ(recorder_->commands.back()[0], kFreeze);
-    EXPECT_EQ(recorder_->commands.back()[1], 0);
+    EXPECT_EQ(rig_->recorder.commands.back()[0], kFreeze);
+    EXPECT_EQ(rig_->recorder.commands.back()[1], 0);
     EXPECT_FALSE(unit().frozen());
     EXPECT_EQ(state_.FreezeOn, 0);
 }
@@ -656,11 +646,11 @@ TEST_F(CaptureWindowTest, FrameSurvivesReopeningFreezeDoesNot) {
     ASSERT_TRUE(window_.isNull());
     EXPECT_TRUE(unit().frozen());  // closing sends nothing
 
-    recorder_->commands.clear();
+    rig_->recorder.commands.clear();
     open();
     EXPECT_EQ(state_.FreezeOn, 0);
     EXPECT_EQ(button(1)->text(), "静止");
-    EXPECT_EQ(recorder_->codes(), std::vector<std::uint8_t>{kFrameInformation});
+    EXPECT_EQ(rig_->recorder.codes(), std::vector<std::uint8_t>{kFrameInformation});
     EXPECT_EQ(state_.frame.PixelBuffer, captured);
     EXPECT_EQ(enabledButtons(), "YYYNY");
 }

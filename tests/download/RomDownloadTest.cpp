@@ -5,14 +5,13 @@
 #include <memory>
 #include <random>
 
+#include "LinkRig.h"
 #include "TestFiles.h"
 #include "download/FileSum.h"
 #include "download/RomDownload.h"
 #include "download/StatusTexts.h"
 #include "link/ConnectionCheck.h"
-#include "link/testing/RecordingTransport.h"
 #include "sim/FlashRom.h"
-#include "sim/SimTransport.h"
 
 namespace kavo3::download {
 namespace {
@@ -25,8 +24,8 @@ constexpr std::uint32_t kStart = 0x0E8000;
 class Download {
   public:
     explicit Download(sim::SimOptions options = {})
-        : sim_(options), recorder_(sim_), link_(recorder_, 20ms) {
-        link_.OpenDevice();
+        : rig_(options, {.recorded = true}) {
+        rig_.link.OpenDevice();
     }
 
     DownloadResult run(const std::filesystem::path& file, std::uint32_t start = kStart,
@@ -41,14 +40,14 @@ class Download {
         };
         callbacks.stopRequested = [this] { return stop; };
         callbacks.padding = [this](std::uint32_t owed) { paddingOwed.push_back(owed); };
-        return RomDownload(link_, std::move(callbacks), checksumWait).run(start, file);
+        return RomDownload(rig_.link, std::move(callbacks), checksumWait).run(start, file);
     }
 
-    const std::vector<Command>& sent() const { return recorder_.commands; }
-    sim::SimTransport& sim() { return sim_; }
-    const std::vector<std::uint8_t>& flash() const { return sim_.unit().flash(); }
-    const sim::SimulatedUnit& unit() const { return sim_.unit(); }
-    link::DeviceLink& link() { return link_; }
+    const std::vector<Command>& sent() const { return rig_.recorder.commands; }
+    sim::SimTransport& sim() { return rig_.transport; }
+    const std::vector<std::uint8_t>& flash() const { return rig_.transport.unit().flash(); }
+    const sim::SimulatedUnit& unit() const { return rig_.transport.unit(); }
+    link::DeviceLink& link() { return rig_.link; }
 
     std::size_t indexOf(const std::string& text) const {
         return static_cast<std::size_t>(std::find(texts.begin(), texts.end(), text) -
@@ -66,13 +65,11 @@ class Download {
   private:
     void note(const std::string& text) {
         texts.push_back(text);
-        sentAtText.push_back(recorder_.commands.size());
+        sentAtText.push_back(rig_.recorder.commands.size());
         if (onText) onText(text);
     }
 
-    sim::SimTransport sim_;
-    link::testing::RecordingTransport recorder_;
-    link::DeviceLink link_;
+    rigs::LinkRig<> rig_;
 };
 
 Command erase(std::uint8_t code, std::uint32_t address) {

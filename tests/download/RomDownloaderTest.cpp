@@ -7,11 +7,10 @@
 #include <QWidget>
 
 #include "TestFiles.h"
+#include "WindowRig.h"
 #include "download/FileSum.h"
 #include "download/RomDownloader.h"
 #include "download/StatusTexts.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 
 namespace kavo3::download {
 namespace {
@@ -20,12 +19,7 @@ using namespace std::chrono_literals;
 
 QString qpath(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 
-struct Harness {
-    sim::SimTransport unit;
-    link::testing::RecordingTransport transport{unit};
-    link::DeviceLink link{transport, 20ms};
-    ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+struct Harness : rigs::WindowRig<> {
     QWidget mainWindow;
     QLineEdit* Text1 = new QLineEdit(&mainWindow);
     QStringList shown;
@@ -35,7 +29,7 @@ struct Harness {
 
     explicit Harness(sim::SimOptions options = {},
                      std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait)
-        : unit(options),
+        : WindowRig(options, {.recorded = true}),
           downloader(
               session,
               [this](const QString& text) {
@@ -57,7 +51,7 @@ struct Harness {
         };
     }
 
-    std::array<std::uint8_t, 8> sent(std::size_t i) const { return transport.commands.at(i); }
+    std::array<std::uint8_t, 8> sent(std::size_t i) const { return recorder.commands.at(i); }
 };
 
 TEST(RomDownloader, CancelledChoiceChangesNothing) {
@@ -70,7 +64,7 @@ TEST(RomDownloader, CancelledChoiceChangesNothing) {
     h.downloader.download();
 
     EXPECT_EQ(h.dialogs, 1);
-    EXPECT_TRUE(h.transport.commands.empty());
+    EXPECT_TRUE(h.recorder.commands.empty());
     EXPECT_TRUE(h.shown.isEmpty());
     EXPECT_EQ(h.Text1->text(), QString::fromUtf8("ＫＡＶＯ－３  Ｃｏｎｎｅｃｔ"));
     EXPECT_EQ(h.session.ChosenFileName, "/earlier/choice.bin");
@@ -145,7 +139,7 @@ TEST(RomDownloader, RunsAtTheMainWindowAddressShowsEachStepAndLeavesTheFileInFla
                                   QString::fromStdString(verdictText(sum, sum))}));
     EXPECT_EQ(h.Text1->text(), QString::fromStdString(verdictText(sum, sum)));
     EXPECT_TRUE(h.Text1->text().contains("  Write OK  rom="));
-    const auto& flash = h.unit.unit().flash();
+    const auto& flash = h.unit().flash();
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), flash.begin() + 0x0E8000));
     ASSERT_TRUE(h.downloader.lastResult().has_value());
     EXPECT_EQ(h.downloader.lastResult()->outcome, Outcome::WriteOk);
@@ -199,7 +193,7 @@ TEST(RomDownloader, RefusedFileEndsInWriteErrorAndReleasesTheWindows) {
     h.downloader.download();
     EXPECT_EQ(h.Text1->text(), "Write error  file open");
 
-    EXPECT_TRUE(h.transport.commands.empty());
+    EXPECT_TRUE(h.recorder.commands.empty());
     EXPECT_EQ(hook, (std::vector<bool>{true, false, true, false}));
 }
 
@@ -213,7 +207,7 @@ TEST(RomDownloader, ChecksumWaitComesFromTheConstructor) {
     h.downloader.download();
 
     EXPECT_EQ(h.Text1->text(), "Write error  check sum timeout");
-    EXPECT_GE(h.transport.commands.size(), 5u);  // erase, start, data, request, a poll
+    EXPECT_GE(h.recorder.commands.size(), 5u);  // erase, start, data, request, a poll
 }
 
 }  // namespace
@@ -233,15 +227,15 @@ TEST(RomDownloader, AUnitLostDuringTheEraseGetsNoChunkWhenItComesBack) {
     for (int i = 0; i < 8192; ++i) chunks.insert(chunks.end(), {4, 0, 0x0E, 0x80, 0, 0, 0, 0});
     h.choose(qpath(folder.write("chunks.bin", chunks)));
     h.onShown = [&h](const QString&) {
-        if (h.unit.unplugged()) h.unit.plugBackIn();
+        if (h.transport.unplugged()) h.transport.plugBackIn();
     };
 
     h.downloader.download();
 
     EXPECT_EQ(h.Text1->text(), "Write error  unit gone");
     EXPECT_FALSE(h.shown.contains("Download"));
-    EXPECT_EQ(h.unit.unit().reportsIn(), 2);
-    EXPECT_EQ(h.unit.unit().view().attachments().count(2), 0u);
+    EXPECT_EQ(h.unit().reportsIn(), 2);
+    EXPECT_EQ(h.unit().view().attachments().count(2), 0u);
 }
 
 }  // namespace

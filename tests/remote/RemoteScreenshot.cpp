@@ -4,18 +4,16 @@
 #include <QApplication>
 #include <QPixmap>
 
-#include "link/DeviceLink.h"
+#include "WindowRig.h"
 #include "link/testing/FakeTransport.h"
 #include "remote/RemoteWindow.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc < 2) return 2;
-    kavo3::link::testing::FakeTransport transport;
-    kavo3::link::DeviceLink link(transport, std::chrono::milliseconds(1));
-    kavo3::ui::SettleClock clock;
-    kavo3::ui::Session session{link, clock, {}, [] {}};
-    kavo3::remote::RemoteWindow window(session);
+    kavo3::rigs::WindowRig<kavo3::link::testing::FakeTransport> rig(
+        {.readWait = std::chrono::milliseconds(1)});
+    kavo3::remote::RemoteWindow window(rig.session);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     window.show();
     if (argc > 2) {

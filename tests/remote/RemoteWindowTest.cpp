@@ -12,17 +12,14 @@
 #include <set>
 #include <sstream>
 
-#include "link/DeviceLink.h"
-#include "link/Trace.h"
+#include "WindowRig.h"
 #include "tests/support/OneReport.h"
 #include "remote/KeyArt.h"
 #include "remote/RemoteKeys.h"
 #include "remote/RemoteWindow.h"
-#include "sim/SimTransport.h"
 #include "sim/UnitView.h"
 #include "ui/Design.h"
 
-using namespace std::chrono_literals;
 using kavo3::remote::KeyState;
 using kavo3::remote::RemoteKey;
 using kavo3::remote::RemoteWindow;
@@ -58,21 +55,15 @@ using Report = std::vector<std::uint8_t>;
 // The simulated unit, a link to it with a wire trace, and Form2 over that link.
 struct Rig {
     QTemporaryDir dir;
-    kavo3::sim::SimTransport transport;
-    std::unique_ptr<kavo3::link::Trace> trace;
-    std::unique_ptr<kavo3::link::DeviceLink> link;
-    kavo3::ui::SettleClock clock;
-    int endCalls = 0;
-    std::unique_ptr<kavo3::ui::Session> session;
+    kavo3::rigs::WindowRig<> wire{{.tracePath = tracePath().toStdString()}};
+    kavo3::sim::SimTransport& transport = wire.transport;
+    kavo3::link::DeviceLink* const link = &wire.link;
+    int& endCalls = wire.ended;
     std::unique_ptr<RemoteWindow> window;
 
     Rig() {
-        trace = kavo3::link::Trace::open(tracePath().toStdString());
-        link = std::make_unique<kavo3::link::DeviceLink>(transport, 20ms, trace.get());
-        session = std::make_unique<kavo3::ui::Session>(
-            kavo3::ui::Session{*link, clock, {}, [this] { ++endCalls; }});
         link->OpenDevice();
-        window = std::make_unique<RemoteWindow>(*session);
+        window = std::make_unique<RemoteWindow>(wire.session);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
     }
 

@@ -68,9 +68,10 @@ TEST(SimFaults, NoAnswerAfterNAnswersThoseThenTakesReportsSilently) {
 }
 
 TEST(SimFaults, UnplugAfterNReportsAnswersThoseAndThenLeavesLikeAHidrawNode) {
-    SimTransport transport(with("unplug=2,extra=1"));
     // The product's wait: a read that waited for the gone unit would show at once.
-    link::DeviceLink link(transport, std::chrono::seconds(10));
+    SimRig rig(with("unplug=2,extra=1"), {.readWait = std::chrono::seconds(10)});
+    SimTransport& transport = rig.transport;
+    link::DeviceLink& link = rig.link;
     const auto exchange = [&](std::array<std::uint8_t, 8> command) {
         kavo3::testing::sendOne(link, command);
         const link::Reply reply = kavo3::testing::readOne(link);

@@ -1,23 +1,19 @@
-// The simulated unit behind the real device link, with a short read wait.
+// The link rig on the simulated unit, and single exchanges with the unit through its link.
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <vector>
 
-#include "link/DeviceLink.h"
+#include "LinkRig.h"
 #include "tests/support/OneReport.h"
-#include "sim/SimTransport.h"
 
 namespace kavo3::sim::testing {
 
-inline constexpr std::chrono::milliseconds kShortWait{20};
+using rigs::kShortWait;
 
-struct SimRig {
-    explicit SimRig(SimOptions options = {}) : transport(options), link(transport, kShortWait) {}
-
-    SimulatedUnit& unit() { return transport.unit(); }
+struct SimRig : rigs::LinkRig<> {
+    using LinkRig::LinkRig;
 
     // One exchange with the eight command bytes; the response bytes 1..64 (index 0 = byte 1).
     std::vector<std::uint8_t> exchange(std::array<std::uint8_t, 8> command) {
@@ -33,9 +29,6 @@ struct SimRig {
     void sendData(std::array<std::uint8_t, 8> data) {
         kavo3::testing::sendOne(link, data, link::Meant::Data);
     }
-
-    SimTransport transport;
-    link::DeviceLink link;
 };
 
 inline bool allZero(const std::vector<std::uint8_t>& bytes) {

@@ -13,9 +13,8 @@
 #include <QTimer>
 #include <memory>
 
+#include "WindowRig.h"
 #include "ui/DocumentsFolder.h"
-#include "link/testing/RecordingTransport.h"
-#include "sim/SimTransport.h"
 #include "timing/TimingParameters.h"
 #include "timing/TimingWindow.h"
 #include "ui/Design.h"
@@ -61,13 +60,7 @@ Block unitBlock() {
     return b;
 }
 
-struct Harness {
-    sim::SimTransport unitTransport;
-    link::testing::RecordingTransport transport{unitTransport};
-    link::DeviceLink link{transport, 20ms};
-    ui::SettleClock clock;
-    int ended = 0;
-    ui::Session session{link, clock, {}, [this] { ++ended; }};
+struct Harness : rigs::WindowRig<> {
     TimingState state;
     QPointer<TimingWindow> window;
     std::vector<TimingWindow::FileDialogRequest> dialogs;
@@ -75,7 +68,7 @@ struct Harness {
     QStringList messages;
 
     explicit Harness(sim::SimOptions options = withBase(kBaseLow, kBaseHigh))
-        : unitTransport(options) {
+        : WindowRig(options, {.recorded = true}) {
         link.OpenDevice();
     }
     ~Harness() {
@@ -89,7 +82,6 @@ struct Harness {
         return o;
     }
 
-    sim::SimulatedUnit& unit() { return unitTransport.unit(); }
     std::uint16_t base() { return unit().timingBase(); }
     // Puts a block into the unit's registers, as far as the unit's page reaches.
     void unitHolds(const Block& block) {
@@ -114,10 +106,10 @@ struct Harness {
 
     // Command bytes of every report sent from `from` on.
     std::vector<Command> sent(std::size_t from = 0) const {
-        return {transport.commands.begin() + static_cast<std::ptrdiff_t>(from),
-                transport.commands.end()};
+        return {recorder.commands.begin() + static_cast<std::ptrdiff_t>(from),
+                recorder.commands.end()};
     }
-    std::size_t mark() const { return transport.commands.size(); }
+    std::size_t mark() const { return recorder.commands.size(); }
 
     QScrollBar* slider(const char* name) const { return window->findChild<QScrollBar*>(name); }
     QString text(const char* name) const {
