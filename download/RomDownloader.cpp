@@ -56,7 +56,7 @@ QString downloadStartFolder(const QString& home) {
 #endif
 }
 
-RomDownloader::RomDownloader(ui::Session& session, std::function<void(const QString&)> showStatus,
+RomDownloader::RomDownloader(ui::ProgramState& session, std::function<void(const QString&)> showStatus,
                              QWidget* dialogParent, std::chrono::milliseconds checksumWait)
     : chooseFile(showOpenDialog),
       session_(session),

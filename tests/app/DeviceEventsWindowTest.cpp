@@ -44,7 +44,7 @@ struct Program {
     RecordingTransport recorder{unit};
     link::DeviceLink link{recorder, 50ms};
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
     ui::DeviceWatch watch;

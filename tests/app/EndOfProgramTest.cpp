@@ -16,7 +16,7 @@ void closeMainWindowInsideASettleWait() {
     link::testing::FakeTransport transport;
     link::DeviceLink link(transport, 5ms);
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] { ui::endProcessNow(); }};
+    ui::ProgramState session{link, clock, {}, [] { ui::endProcessNow(); }};
     MainWindow window(session);
     window.show();
     QTimer::singleShot(0, &window, [&] { window.close(); });

@@ -102,7 +102,7 @@ class InterferenceRun {
         unit_.emplace(options);
         wire_.emplace(*unit_);
         link_.emplace(*wire_, kReadWait);
-        session_.emplace(ui::Session{*link_, clock_, {}, [this] { ++programEnds_; }});
+        session_.emplace(ui::ProgramState{*link_, clock_, {}, [this] { ++programEnds_; }});
         mainWindow_.emplace(*session_);
         windows_.emplace(*session_, *mainWindow_);
         wire_->afterWrite = [this](const link::testing::RecordingTransport::Command& c) {
@@ -484,7 +484,7 @@ class InterferenceRun {
     std::optional<link::testing::RecordingTransport> wire_;
     std::optional<link::DeviceLink> link_;
     ui::SettleClock clock_;
-    std::optional<ui::Session> session_;
+    std::optional<ui::ProgramState> session_;
     std::optional<MainWindow> mainWindow_;
     std::optional<ProgramWindows> windows_;
     QObject timers_;

@@ -18,7 +18,7 @@ QString statusAfterLoad(const std::string& switches, bool* buttonsEnabled = null
     sim::SimTransport transport(*options);
     link::DeviceLink link(transport, 20ms);
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     MainWindow window(session);
     window.load();
     if (buttonsEnabled)

@@ -19,7 +19,7 @@ struct Harness {
     link::DeviceLink link{transport, 5ms};
     ui::SettleClock clock;
     int ended = 0;
-    ui::Session session{link, clock, {}, [this] { ++ended; }};
+    ui::ProgramState session{link, clock, {}, [this] { ++ended; }};
 
     void addUnit(std::uint16_t vid = 0x17A7, std::uint16_t pid = 1) {
         FakeInterface unit;

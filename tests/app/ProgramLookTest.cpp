@@ -26,7 +26,7 @@ struct OpenProgram {
     sim::SimTransport transport;
     link::DeviceLink link{transport, 20ms};
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
 

@@ -60,7 +60,7 @@ struct Program {
     link::DeviceLink link{transport, 20ms, trace.get()};
     ui::SettleClock clock;
     int ended = 0;
-    ui::Session session{link, clock, {}, [this] { ++ended; }};
+    ui::ProgramState session{link, clock, {}, [this] { ++ended; }};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
 
@@ -195,7 +195,7 @@ TEST(ProgramWindows, EveryDataReportOfADownloadFollowsItsOffsetInTheStatusLine) 
     link::testing::RecordingTransport recorder(unit);
     link::DeviceLink link(recorder, 20ms);
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);
     mainWindow.load();
@@ -231,7 +231,7 @@ TEST(ProgramWindows, ATimingWindowClosedDuringADownloadClosesAndItsAccessEndFoll
     link::testing::RecordingTransport recorder(unit);
     link::DeviceLink link(recorder, 20ms);
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);
     mainWindow.load();
@@ -295,7 +295,7 @@ struct EndingProgram {
     sim::SimTransport transport;
     link::DeviceLink link{transport, 20ms, trace.get()};
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] { ui::endProcessNow(); }};
+    ui::ProgramState session{link, clock, {}, [] { ui::endProcessNow(); }};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
 

@@ -63,7 +63,7 @@ TEST(StopDuringDownload, TheUnitGetsTheWholeDataPhaseBeforeTheProgramEnds) {
         int ends = 0;
         bool unitDoneAtEnd = false;
         bool windowsGoneAtEnd = false;
-        ui::Session session{link, clock, {}, [&] {
+        ui::ProgramState session{link, clock, {}, [&] {
                                 ++ends;
                                 unitDoneAtEnd = !unit.unit().flashWriteRunning();
                                 windowsGoneAtEnd = !anyWindowVisible();

@@ -24,7 +24,7 @@ struct TwoUnitProgram {
     ProgramUnitChoice choice;
     link::DeviceLink link{choice.transport(), 50ms};
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     MainWindow mainWindow{session};
     ui::DeviceWatch watch{events};
 

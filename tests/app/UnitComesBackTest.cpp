@@ -35,7 +35,7 @@ struct UnpluggedProgram {
     RecordingTransport recorder{unit};
     link::DeviceLink link{recorder, link::DeviceLink::kReadWait};
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     MainWindow mainWindow{session};
     ProgramWindows windows{session, mainWindow};
 

@@ -24,7 +24,7 @@ TEST(WindowsBackend, WithoutAUnitTheMainWindowSaysNotConnectedAndTheTraceShowsTh
     link::windows::WinHidTransport transport;
     link::DeviceLink link(transport, std::chrono::milliseconds(50), trace.get());
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     MainWindow window(session);
     window.load();
 

@@ -54,7 +54,7 @@ class CaptureWindowTest : public ::testing::Test {
         transport_.emplace(options);
         recorder_ = std::make_unique<RecordingTransport>(*transport_);
         link_ = std::make_unique<link::DeviceLink>(*recorder_, readWait);
-        session_.emplace(ui::Session{*link_, clock_, {}, [this] { ended_ = true; }});
+        session_.emplace(ui::ProgramState{*link_, clock_, {}, [this] { ended_ = true; }});
         ASSERT_TRUE(link_->OpenDevice());
     }
 
@@ -132,7 +132,7 @@ class CaptureWindowTest : public ::testing::Test {
     std::unique_ptr<RecordingTransport> recorder_;
     std::unique_ptr<link::DeviceLink> link_;
     ui::SettleClock clock_;
-    std::optional<ui::Session> session_;
+    std::optional<ui::ProgramState> session_;
     bool ended_ = false;
     CaptureState state_;
     QPointer<CaptureWindow> window_;

@@ -25,7 +25,7 @@ struct Harness {
     link::testing::RecordingTransport transport{unit};
     link::DeviceLink link{transport, 20ms};
     ui::SettleClock clock;
-    ui::Session session{link, clock, {}, [] {}};
+    ui::ProgramState session{link, clock, {}, [] {}};
     QWidget mainWindow;
     QLineEdit* Text1 = new QLineEdit(&mainWindow);
     QStringList shown;

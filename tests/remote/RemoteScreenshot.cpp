@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     kavo3::link::testing::FakeTransport transport;
     kavo3::link::DeviceLink link(transport, std::chrono::milliseconds(1));
     kavo3::ui::SettleClock clock;
-    kavo3::ui::Session session{link, clock, {}, [] {}};
+    kavo3::ui::ProgramState session{link, clock, {}, [] {}};
     kavo3::remote::RemoteWindow window(session);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     window.show();

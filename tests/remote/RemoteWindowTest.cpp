@@ -62,14 +62,14 @@ struct Rig {
     std::unique_ptr<kavo3::link::DeviceLink> link;
     kavo3::ui::SettleClock clock;
     int endCalls = 0;
-    std::unique_ptr<kavo3::ui::Session> session;
+    std::unique_ptr<kavo3::ui::ProgramState> session;
     std::unique_ptr<RemoteWindow> window;
 
     Rig() {
         trace = kavo3::link::Trace::open(tracePath().toStdString());
         link = std::make_unique<kavo3::link::DeviceLink>(transport, 20ms, trace.get());
-        session = std::make_unique<kavo3::ui::Session>(
-            kavo3::ui::Session{*link, clock, {}, [this] { ++endCalls; }});
+        session = std::make_unique<kavo3::ui::ProgramState>(
+            kavo3::ui::ProgramState{*link, clock, {}, [this] { ++endCalls; }});
         link->OpenDevice();
         window = std::make_unique<RemoteWindow>(*session);
         window->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -66,7 +66,7 @@ struct Harness {
     link::DeviceLink link{transport, 20ms};
     ui::SettleClock clock;
     int ended = 0;
-    ui::Session session{link, clock, {}, [this] { ++ended; }};
+    ui::ProgramState session{link, clock, {}, [this] { ++ended; }};
     TimingState state;
     QPointer<TimingWindow> window;
     std::vector<TimingWindow::FileDialogRequest> dialogs;
