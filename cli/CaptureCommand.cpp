@@ -23,11 +23,10 @@ namespace kavo3::cli {
 
 int runFreeze(const UnitOptions& unitOptions, bool on) {
     int exitCode = kExitOk;
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = openUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
-    if (!unit->connect()) return kExitNoUnit;
     capture::sendFreeze(unit->talk(), on ? 1 : 0);
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     result("%s\n", on ? "picture frozen" : "picture live");
     report()["frozen"] = on;
     return kExitOk;
@@ -44,14 +43,13 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     int exitCode = checkOutputFile(file, finalName, "frame.bmp");
     if (exitCode != kExitOk) return exitCode;
 
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = openUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
-    if (!unit->connect()) return kExitNoUnit;
     link::Conversation& talk = unit->talk();
 
     if (!capture::unitInCaptureSetting(talk)) {
         // No answer says nothing of the setting: the unit is gone or silent.
-        if (!unit->stayedConnected()) return kExitNoUnit;
+        if (!stayedConnected(*unit)) return kExitNoUnit;
         std::fprintf(stderr,
                      "kavo3cli: the unit is not in the capture setting. Set its FPGA SELECT to "
                      "B2, then restart the unit.\n");
@@ -81,7 +79,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     const capture::CaptureResult result =
         capture::captureFrame(talk, leaveFrozen ? 1 : 0, frame, callbacks);
     if (progress) progress->finish();
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     if (result.end == capture::LinesEnd::Silent) return kExitNoUnit;
 
     if (!result.accepted) {

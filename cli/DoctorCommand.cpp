@@ -5,14 +5,14 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/UnitAccess.h"
 #include "link/Diagnosis.h"
 
 namespace kavo3::cli {
 
 int runDoctor(const UnitOptions& options) {
     int exitCode = kExitOk;
-    auto source = UnitSource::create(options, exitCode);
+    auto source = createBus(options, exitCode);
     if (!source) return exitCode;
     if (options.devices.size() > 1) {
         std::fprintf(stderr, "kavo3cli: doctor looks at one --device, or at every unit\n");

@@ -6,8 +6,8 @@
 #include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
-#include "cli/Output.h"
 #include "cli/Numbers.h"
+#include "cli/Output.h"
 #include "remote/RemoteKeyPress.h"
 #include "remote/RemoteKeys.h"
 
@@ -66,11 +66,10 @@ int runKey(const UnitOptions& unitOptions, const std::string& name) {
     }
 
     int exitCode = kExitOk;
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = openUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
-    if (!unit->connect()) return kExitNoUnit;
     remote::pressRemoteKey(unit->talk(), *key->code);
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     result("pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
            key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),
            static_cast<unsigned>(*key->code));

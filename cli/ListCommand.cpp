@@ -8,7 +8,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/UnitAccess.h"
 #include "link/ConnectionCheck.h"
 #include "link/DeviceLink.h"
 #include "link/ProcessName.h"
@@ -92,7 +92,7 @@ nlohmann::ordered_json json(const Listed& unit) {
 
 int runList(const UnitOptions& options, bool check) {
     int exitCode = kExitOk;
-    auto source = UnitSource::create(options, exitCode);
+    auto source = createBus(options, exitCode);
     if (!source) return exitCode;
 
     std::vector<Listed> units;

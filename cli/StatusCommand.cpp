@@ -8,18 +8,18 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/UnitAccess.h"
 #include "link/ConnectionCheck.h"
 
 namespace kavo3::cli {
 
 int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
     int exitCode = kExitOk;
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = createUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
     if (listInterfaces) {
         // Every unit by the names --device takes, then the search as it goes.
-        auto source = UnitSource::create(unitOptions, exitCode);
+        auto source = createBus(unitOptions, exitCode);
         if (!source) return exitCode;
         const std::vector<link::UnitEntry> units = source->units();
         result("units: %zu\n", units.size());

@@ -10,8 +10,8 @@
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
-#include "cli/Output.h"
 #include "cli/Numbers.h"
+#include "cli/Output.h"
 #include "cli/OutputFile.h"
 #include "link/StopSignals.h"
 #include "timing/TimingFileIo.h"
@@ -34,7 +34,7 @@ const timing::TimingParameter* parameterNamed(std::string_view name) {
 // one attachment.
 class OpenTiming {
   public:
-    explicit OpenTiming(UnitSession& unit) : unit_(unit) {
+    explicit OpenTiming(UnitRun& unit) : unit_(unit) {
         timing::openTiming(unit.talk(), state, settleWait);
     }
     // However the run ends, the unit's timing access is closed again.
@@ -55,11 +55,11 @@ class OpenTiming {
     // Closes, then judges the whole run, the close included.
     bool closedAndConnected() {
         close();
-        return unit_.stayedConnected();
+        return stayedConnected(unit_);
     }
 
   private:
-    UnitSession& unit_;
+    UnitRun& unit_;
     bool closed_ = false;
     bool closedWell_ = false;
 };
@@ -75,15 +75,6 @@ int outOfReach(const char* what) {
                  "reach.\n",
                  what);
     return kExitOutOfReach;
-}
-
-std::unique_ptr<UnitSession> connectedUnit(const UnitOptions& options, int& exitCode) {
-    auto unit = UnitSession::create(options, exitCode);
-    if (unit && !unit->connect()) {
-        exitCode = kExitNoUnit;
-        return nullptr;
-    }
-    return unit;
 }
 
 // The fourteen values, for people and in the JSON document (null where not readable).
@@ -105,7 +96,7 @@ void printParameters(const timing::TimingState& state) {
 
 int runTimingShow(const UnitOptions& options) {
     int exitCode = kExitOk;
-    auto unit = connectedUnit(options, exitCode);
+    auto unit = openUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
     if (!timing.closedAndConnected()) return kExitNoUnit;
@@ -137,11 +128,11 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
     }
 
     int exitCode = kExitOk;
-    auto unit = connectedUnit(options, exitCode);
+    auto unit = openUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
     // Nothing is written from a block that was not read whole from this unit.
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     report()["changes"] = nlohmann::ordered_json::array();
     for (const auto& [parameter, value] : changes) {
         if (!timing.state.windowRead(parameter->lowByte)) {
@@ -153,7 +144,7 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
         if (link::stopRequested()) return stoppedText("timing set");
         const int before = parameter->valueIn(timing.state.TimingRegisters);
         timing::changeParameter(timing.talk(), timing.state, *parameter, value);
-        if (!unit->stayedConnected()) return kExitNoUnit;
+        if (!stayedConnected(*unit)) return kExitNoUnit;
         result("%-12s %d (was %d)\n", parameter->name, value, before);
         report()["changes"].push_back({{"name", parameter->name}, {"value", value}, {"was", before}});
     }
@@ -164,7 +155,7 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
 int runTimingSave(const UnitOptions& options, const std::string& file) {
     int exitCode = checkOutputFile(file, file, "kavo3_syc1.bin");
     if (exitCode != kExitOk) return exitCode;
-    auto unit = connectedUnit(options, exitCode);
+    auto unit = openUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
     // An image read from a unit that went away holds zeros, not its registers.
@@ -207,10 +198,10 @@ int runTimingLoad(const UnitOptions& options, const std::string& file) {
     }
 
     int exitCode = kExitOk;
-    auto unit = connectedUnit(options, exitCode);
+    auto unit = openUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     timing::applyTimingFile(data, timing.state.TimingRegisters);
     int written = 0;
     const auto last = timing::writeLoadedWindows(

@@ -12,7 +12,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/UnitAccess.h"
 #include "download/UnitChecksum.h"
 #include "link/StopSignals.h"
 
@@ -27,11 +27,11 @@ struct Verdict {
     std::optional<std::uint16_t> romSum;
 };
 
-Verdict verifyOn(UnitSession& session, const std::string& name, std::uint32_t address,
+Verdict verifyOn(UnitRun& session, const std::string& name, std::uint32_t address,
                  std::uint32_t length, std::uint16_t fileSum) {
     Verdict verdict;
     verdict.unit = name;
-    if (!session.connect()) {
+    if (!connect(session)) {
         verdict.word = "no unit";
         return verdict;
     }
@@ -45,7 +45,7 @@ Verdict verifyOn(UnitSession& session, const std::string& name, std::uint32_t ad
     }
     // A sum from a unit that left, fell silent or did not take the request on the way says
     // nothing of its flash.
-    if (!session.stayedConnected() || answer.answer == download::UnitChecksum::Answer::UnitGone) {
+    if (!stayedConnected(session) || answer.answer == download::UnitChecksum::Answer::UnitGone) {
         verdict.word = "gone";
         return verdict;
     }
@@ -86,7 +86,7 @@ int runVerify(const UnitOptions& options, const DownloadRequest& request, bool a
 
     std::vector<Verdict> verdicts;
     if (allUnits || options.devices.size() > 1) {
-        auto source = UnitSource::create(options, exitCode);
+        auto source = createBus(options, exitCode);
         if (!source) return exitCode;
         std::vector<std::string> names = options.devices;
         if (allUnits) {
@@ -100,13 +100,13 @@ int runVerify(const UnitOptions& options, const DownloadRequest& request, bool a
             // One trace file per unit, numbered as the results list them.
             const std::string tracePath =
                 options.tracePath.empty() ? "" : options.tracePath + "." + std::to_string(i + 1);
-            auto session = UnitSession::createFor(*source, names[i], tracePath, exitCode);
+            auto session = createUnitFor(*source, names[i], tracePath, exitCode);
             if (!session) return exitCode;
             verdicts.push_back(verifyOn(*session, names[i], request.address, length, *fileSum));
             if (verdicts.back().exitCode == kExitInterrupted) break;
         }
     } else {
-        auto session = UnitSession::create(options, exitCode);
+        auto session = createUnit(options, exitCode);
         if (!session) return exitCode;
         const std::string name = options.devices.empty() ? "" : options.devices.front();
         verdicts.push_back(verifyOn(*session, name, request.address, length, *fileSum));

@@ -1,7 +1,8 @@
-// The exit status of kavo3cli; README and the man page list the same table.
+// The exit status of kavo3cli; README and the man page list the same table. The download
+// outcomes map onto it here, below both front ends.
 #pragma once
 
-namespace kavo3::cli {
+namespace kavo3::operate {
 
 enum ExitCode : int {
     kExitOk = 0,
@@ -18,4 +19,4 @@ enum ExitCode : int {
     kExitInterrupted = 130,       // stopped by Ctrl-C (SIGTERM, SIGHUP: 128 + their number)
 };
 
-}  // namespace kavo3::cli
+}  // namespace kavo3::operate

@@ -1,5 +1,6 @@
-// The unit a subcommand talks to: the simulated one (--sim) or the real one on USB, with the
-// wire trace (--trace) and the device link over them.
+// One run's hold on one unit: the wire trace, the device link over the unit's transport, the
+// settle wait and the attachment the connection check answered on. The front end says in its
+// own words what went wrong; this only finds it out.
 #pragma once
 
 #include <chrono>
@@ -8,61 +9,68 @@
 #include <string>
 #include <vector>
 
+#include "link/ConnectionCheck.h"
 #include "link/Conversation.h"
 #include "link/DeviceLink.h"
 #include "link/Trace.h"
 #include "link/Transport.h"
+#include "operate/UnitBus.h"
 
-namespace kavo3::cli {
+namespace kavo3::operate {
 
-struct UnitOptions {
-    bool simulated = false;
-    std::string simSwitches;           // KAVO3_SIM's switches
-    std::string tracePath;             // empty: KAVO3_TRACE, if set
-    std::vector<std::string> devices;  // --device: node or port paths; none: the first unit
-    // The subcommand changes something in the unit: with several units attached it must be
-    // told which.
-    bool writes = true;
+// Why a run got no link to set up.
+struct OpenProblem {
+    enum class Kind {
+        None,
+        BadSimSwitches,   // `detail`: what is wrong with them
+        SeveralDevices,   // --device more than once, for a run of one unit
+        WhichUnit,        // a change with several units attached: `units` lists them
+        TraceNotOpened,   // `detail`: the trace file's path
+    };
+    Kind kind = Kind::None;
+    std::string detail;
+    std::vector<link::UnitEntry> units;
 };
 
-class UnitSource;
-
-class UnitSession {
+class UnitRun {
   public:
-    // Sets up the transport and the trace; on failure says why on standard error and
-    // leaves `exitCode` set (bad switches are a usage error).
-    static std::unique_ptr<UnitSession> create(const UnitOptions& options, int& exitCode);
-    // The unit `id` names among `source`'s, for a run on a thread of its own; `tracePath`
-    // empty for no trace.
-    static std::unique_ptr<UnitSession> createFor(UnitSource& source, const std::string& id,
-                                                  const std::string& tracePath, int& exitCode);
+    // The unit `options` choose, with the trace it asks for; null, with `problem`, otherwise.
+    static std::unique_ptr<UnitRun> create(const UnitOptions& options, OpenProblem& problem);
+    // The unit `id` names among `bus`'s, for a run on a thread of its own; `tracePath` empty
+    // for no trace.
+    static std::unique_ptr<UnitRun> createFor(UnitBus& bus, const std::string& id,
+                                              const std::string& tracePath, OpenProblem& problem);
 
-    ~UnitSession();
+    ~UnitRun();
 
     link::DeviceLink& link() { return *link_; }
     link::Trace& trace() { return *trace_; }
+    // What the options named the unit by; empty for the first unit found.
+    const std::string& chosen() const { return chosen_; }
 
-    // Search and connection check; on failure says why on standard error and returns false.
-    bool connect();
+    // Search and connection check; Ready leaves talk() set.
+    link::Connection connect();
 
     // The run's one attachment, the one the connection check answered on; everything of the
-    // run goes to it. Only after connect() succeeded.
+    // run goes to it. Only after connect() was Ready.
     link::Conversation& talk() { return *talk_; }
 
-    // After a run, or a step whose answers decide what comes next: false, with a message,
-    // when any report of the run was not taken or not answered by that attachment (the unit
-    // left, came back or fell silent), so that nothing it gave back is taken for done.
-    bool stayedConnected();
+    // After a run, or a step whose answers decide what comes next: whether every report of
+    // the run was taken and answered by that attachment, so that what it gave back counts.
+    bool stayedConnected() const { return talk_ && talk_->whole(); }
+    // When it did not: whether the attachment is still there (the unit fell silent or refused)
+    // rather than gone.
+    bool stillAttached() const { return talk_ && talk_->live(); }
 
   private:
-    UnitSession() = default;
+    UnitRun() = default;
 
-    bool openTrace(const std::string& path, int& exitCode);
+    bool openTrace(const std::string& path, OpenProblem& problem);
     void openLink(link::Transport& transport, std::chrono::milliseconds readWait);
 
-    std::unique_ptr<UnitSource> source_;  // when the session has the units to itself
+    std::unique_ptr<UnitBus> bus_;  // when the run has the units to itself
     std::unique_ptr<link::Transport> transport_;
-    std::string chosen_;                  // what --device named; empty: the first unit
+    std::string chosen_;
     std::unique_ptr<link::Trace> trace_;  // always present; writes a file only when asked to
     std::unique_ptr<link::DeviceLink> link_;
     std::optional<link::Conversation> talk_;
@@ -72,4 +80,4 @@ class UnitSession {
 // without windows there is nothing to let run.
 void settleWait(int ticks);
 
-}  // namespace kavo3::cli
+}  // namespace kavo3::operate
