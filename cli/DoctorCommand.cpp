@@ -5,6 +5,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
+#include "cli/Subcommands.h"
 #include "cli/UnitAccess.h"
 #include "link/Diagnosis.h"
 
@@ -47,6 +48,12 @@ int runDoctor(const UnitOptions& options) {
         return kExitOk;
     }
     return kExitNoUnit;
+}
+
+void addDoctorCommand(CLI::App& app, Subcommands& commands) {
+    CLI::App* doctor = Subcommands::add(
+        app, "doctor", "Say why the unit is not found or does not work, and what to do about it");
+    commands.runs(doctor, runDoctor, false);
 }
 
 }  // namespace kavo3::cli

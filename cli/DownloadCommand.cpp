@@ -8,10 +8,12 @@
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
 #include "cli/DownloadArea.h"
+#include "cli/DownloadLine.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
+#include "cli/Subcommands.h"
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
 #include "download/StatusTexts.h"
@@ -162,6 +164,23 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
             break;
     }
     return operate::verdictOf(result.outcome).exitCode;
+}
+
+void addDownloadCommand(CLI::App& app, Subcommands& commands) {
+    CLI::App* download = Subcommands::add(
+        app, "download", "Write FILE into the unit's flash ROM and verify it by checksum");
+    auto line = addDownloadLine(
+        *download,
+        {"The file to write, at most 1 MiB",
+         "Flash address; the area up to the file's end must lie inside the flash",
+         "Every unit attached, in parallel; a summary table at the end",
+         "Take a file over 1 MiB and write and verify only its first 1 MiB, as the main window "
+         "does (otherwise it is refused)"});
+    commands.runs(download, [line](const UnitOptions& unit) {
+        if (line->allUnits || unit.devices.size() > 1)
+            return runDownloadMany(unit, line->parsed(), line->allUnits);
+        return runDownload(unit, line->parsed());
+    });
 }
 
 }  // namespace kavo3::cli

@@ -9,9 +9,11 @@
 #include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/DownloadArea.h"
+#include "cli/DownloadLine.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
+#include "cli/Subcommands.h"
 #include "cli/UnitAccess.h"
 #include "download/UnitChecksum.h"
 #include "link/StopSignals.h"
@@ -145,6 +147,21 @@ int runVerify(const UnitOptions& options, const DownloadRequest& request, bool a
     doc["verdict"] = alike ? verdicts.front().word : "mixed";
     doc["results"] = std::move(results);
     return worst;
+}
+
+void addVerifyCommand(CLI::App& app, Subcommands& commands) {
+    CLI::App* verify = Subcommands::add(
+        app, "verify",
+        "Whether FILE is in the unit's flash, by the unit's checksum; nothing is erased or written");
+    auto line = addDownloadLine(
+        *verify, {"The file that should be there", "Flash address the file was downloaded to",
+                  "Every unit attached, one after the other",
+                  "Take a file over 1 MiB and compare only its first 1 MiB, as a download "
+                  "writes it"});
+    commands.runs(
+        verify,
+        [line](const UnitOptions& unit) { return runVerify(unit, line->parsed(), line->allUnits); },
+        false);
 }
 
 }  // namespace kavo3::cli
