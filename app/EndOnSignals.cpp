@@ -7,7 +7,7 @@
 
 namespace kavo3::app {
 
-EndOnSignals::EndOnSignals(ui::Session& session, int& exitStatus) {
+EndOnSignals::EndOnSignals(ui::ProgramState& session, int& exitStatus) {
 #ifndef _WIN32
     stopSignals_ = std::make_unique<link::StopSignals>(
         "\n" + link::programName() +

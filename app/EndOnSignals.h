@@ -6,7 +6,7 @@
 #include <QObject>
 #include <memory>
 
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 
 class QSocketNotifier;
 
@@ -19,7 +19,7 @@ namespace kavo3::app {
 class EndOnSignals : public QObject {
   public:
     // `exitStatus` is set to the signal's status (128 + its number) before the run ends.
-    EndOnSignals(ui::Session& session, int& exitStatus);
+    EndOnSignals(ui::ProgramState& session, int& exitStatus);
     ~EndOnSignals() override;
 
   private:

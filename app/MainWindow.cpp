@@ -19,7 +19,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 }
 }  // namespace
 
-MainWindow::MainWindow(ui::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+MainWindow::MainWindow(ui::ProgramState& session, QWidget* parent) : QWidget(parent), session_(session) {
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8("KAVO-3 映像信号調整TOOL Ver 1.11"));
     setFixedSize(ui::twips(7395), ui::twips(1890));

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "link/DeviceEvents.h"
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 
 namespace kavo3::ui {
 class DeviceWatch;
@@ -28,7 +28,7 @@ inline constexpr const char* kNotConnectedText = "ＫＡＶＯ－３　No　Ｃ�
 class MainWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit MainWindow(ui::Session& session, QWidget* parent = nullptr);
+    explicit MainWindow(ui::ProgramState& session, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The window's load handling: runs the connection check once, before the window is shown.
@@ -81,7 +81,7 @@ class MainWindow : public QWidget {
     // unit, as the status line's tool tip.
     void showUnitProblem(const std::string& problem);
 
-    ui::Session& session_;
+    ui::ProgramState& session_;
     bool loaded_ = false;
     bool connected_ = false;
     bool buttonsHeldOff_ = false;  // a download runs

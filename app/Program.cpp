@@ -42,7 +42,7 @@ int runProgram(int argc, char** argv, link::Transport& transport,
     link::DeviceLink link(unitChoice.transport(), link::DeviceLink::kReadWait, trace.get());
     ui::SettleClock clock;
     int exitStatus = 0;
-    ui::Session session{link, clock, {}, [&exitStatus] { ui::endProcessNow(exitStatus); }};
+    ui::ProgramState session{link, clock, {}, [&exitStatus] { ui::endProcessNow(exitStatus); }};
 
     MainWindow mainWindow(session);
     ProgramWindows windows(session, mainWindow);

@@ -9,7 +9,7 @@
 
 namespace kavo3::app {
 
-ProgramWindows::ProgramWindows(ui::Session& session, MainWindow& mainWindow)
+ProgramWindows::ProgramWindows(ui::ProgramState& session, MainWindow& mainWindow)
     : session_(session), mainWindow_(mainWindow) {
     mainWindow.showTimingWindow = [this] { showTimingWindow(); };
     mainWindow.showRemoteWindow = [this] { showRemoteWindow(); };

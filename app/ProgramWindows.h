@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 
 namespace kavo3::timing {
 class TimingWindow;
@@ -31,7 +31,7 @@ class MainWindow;
 class ProgramWindows : public QObject {
     Q_OBJECT
 public:
-    ProgramWindows(ui::Session& session, MainWindow& mainWindow);
+    ProgramWindows(ui::ProgramState& session, MainWindow& mainWindow);
     ~ProgramWindows() override;
 
     void showTimingWindow();
@@ -50,7 +50,7 @@ private:
     static void bringUp(QWidget* window);
     static bool closed(QWidget* window);
 
-    ui::Session& session_;
+    ui::ProgramState& session_;
     MainWindow& mainWindow_;
     QPointer<QWidget> timing_;
     QPointer<QWidget> remote_;

@@ -47,7 +47,7 @@ QToolButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 }  // namespace
 
-CaptureWindow::CaptureWindow(ui::Session& session, CaptureState& state, QWidget* parent)
+CaptureWindow::CaptureWindow(ui::ProgramState& session, CaptureState& state, QWidget* parent)
     : QWidget(parent),
       chooseFile(&CaptureWindow::realChooseFile),
       session_(session),

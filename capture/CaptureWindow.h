@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "capture/CaptureState.h"
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 
 class QPlainTextEdit;
 class QToolButton;
@@ -24,7 +24,7 @@ class CaptureWindow : public QWidget {
                                              const QString& startPath, const QString& filter)>;
 
     // Does no I/O; load() does.
-    CaptureWindow(ui::Session& session, CaptureState& state, QWidget* parent = nullptr);
+    CaptureWindow(ui::ProgramState& session, CaptureState& state, QWidget* parent = nullptr);
 
     // Resets the freeze state and checks that the unit is set up for capturing.
     void load();
@@ -51,7 +51,7 @@ class CaptureWindow : public QWidget {
     void showFreezeCaption();
     void showText(const QString& text);
 
-    ui::Session& session_;
+    ui::ProgramState& session_;
     CaptureState& state_;
 
     PictureBox* Picture1;

@@ -16,6 +16,7 @@
 #include "cli/OutputFile.h"
 #include "cli/PngFile.h"
 #include "cli/Progress.h"
+#include "cli/Subcommands.h"
 #include "link/StopSignals.h"
 
 namespace kavo3::cli {
@@ -23,11 +24,10 @@ namespace kavo3::cli {
 
 int runFreeze(const UnitOptions& unitOptions, bool on) {
     int exitCode = kExitOk;
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = openUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
-    if (!unit->connect()) return kExitNoUnit;
     capture::sendFreeze(unit->talk(), on ? 1 : 0);
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     result("%s\n", on ? "picture frozen" : "picture live");
     report()["frozen"] = on;
     return kExitOk;
@@ -44,14 +44,13 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     int exitCode = checkOutputFile(file, finalName, "frame.bmp");
     if (exitCode != kExitOk) return exitCode;
 
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = openUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
-    if (!unit->connect()) return kExitNoUnit;
     link::Conversation& talk = unit->talk();
 
     if (!capture::unitInCaptureSetting(talk)) {
         // No answer says nothing of the setting: the unit is gone or silent.
-        if (!unit->stayedConnected()) return kExitNoUnit;
+        if (!stayedConnected(*unit)) return kExitNoUnit;
         std::fprintf(stderr,
                      "kavo3cli: the unit is not in the capture setting. Set its FPGA SELECT to "
                      "B2, then restart the unit.\n");
@@ -81,7 +80,7 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     const capture::CaptureResult result =
         capture::captureFrame(talk, leaveFrozen ? 1 : 0, frame, callbacks);
     if (progress) progress->finish();
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     if (result.end == capture::LinesEnd::Silent) return kExitNoUnit;
 
     if (!result.accepted) {
@@ -114,6 +113,36 @@ int runCapture(const UnitOptions& unitOptions, const std::string& file, bool lea
     report()["file"] = finalName;
     report()["format"] = png ? "png" : "bmp";
     return kExitOk;
+}
+
+void addCaptureCommand(CLI::App& app, Subcommands& commands) {
+    struct Line {
+        std::string file;
+        bool leaveFrozen = false;
+    };
+    auto line = std::make_shared<Line>();
+    CLI::App* capture = Subcommands::add(
+        app, "capture", "Freeze the picture, read one frame and save it as a 24-bit BMP or a PNG");
+    capture
+        ->add_option("FILE", line->file,
+                     "Where to save, in a folder that exists: a name ending in .png gets a PNG; "
+                     "any other a BMP, its extension made .bmp as in the capture window")
+        ->required();
+    capture->add_flag("--leave-frozen", line->leaveFrozen,
+                      "Leave the picture frozen afterwards (default: live, as before a capture "
+                      "from a freshly opened capture window)");
+    commands.runs(capture, [line](const UnitOptions& unit) {
+        return runCapture(unit, line->file, line->leaveFrozen);
+    });
+}
+
+void addFreezeCommand(CLI::App& app, Subcommands& commands) {
+    auto state = std::make_shared<std::string>();
+    CLI::App* freeze = Subcommands::add(app, "freeze", "Freeze or release the unit's picture");
+    freeze->add_option("STATE", *state, "on or off")
+        ->required()
+        ->check(CLI::IsMember({"on", "off"}));
+    commands.runs(freeze, [state](const UnitOptions& unit) { return runFreeze(unit, *state == "on"); });
 }
 
 }  // namespace kavo3::cli

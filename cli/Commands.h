@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/UnitSession.h"
+#include "cli/UnitAccess.h"
 
 namespace kavo3::cli {
 

@@ -5,14 +5,15 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/Subcommands.h"
+#include "cli/UnitAccess.h"
 #include "link/Diagnosis.h"
 
 namespace kavo3::cli {
 
 int runDoctor(const UnitOptions& options) {
     int exitCode = kExitOk;
-    auto source = UnitSource::create(options, exitCode);
+    auto source = createBus(options, exitCode);
     if (!source) return exitCode;
     if (options.devices.size() > 1) {
         std::fprintf(stderr, "kavo3cli: doctor looks at one --device, or at every unit\n");
@@ -47,6 +48,12 @@ int runDoctor(const UnitOptions& options) {
         return kExitOk;
     }
     return kExitNoUnit;
+}
+
+void addDoctorCommand(CLI::App& app, Subcommands& commands) {
+    CLI::App* doctor = Subcommands::add(
+        app, "doctor", "Say why the unit is not found or does not work, and what to do about it");
+    commands.runs(doctor, runDoctor, false);
 }
 
 }  // namespace kavo3::cli

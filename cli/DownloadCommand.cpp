@@ -8,14 +8,17 @@
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
 #include "cli/DownloadArea.h"
+#include "cli/DownloadLine.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
+#include "cli/Subcommands.h"
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
 #include "download/StatusTexts.h"
-#include "link/StopSignals.h"
+#include "operate/DownloadHooks.h"
+#include "operate/DownloadVerdicts.h"
 
 namespace kavo3::cli {
 
@@ -43,28 +46,6 @@ void sayStopped(const char* file, std::uint32_t address, std::uint32_t written,
     }
 }
 
-// The outcome in the words of the summary of several units.
-const char* verdictWord(download::Outcome outcome) {
-    switch (outcome) {
-        case download::Outcome::WriteOk:
-            return "Write OK";
-        case download::Outcome::SumMismatch:
-            return "Write error";
-        case download::Outcome::Stopped:
-            return "stopped, padded";
-        case download::Outcome::ChecksumTimeout:
-            return "checksum never ready";
-        case download::Outcome::UnitGone:
-            return "unit gone";
-        case download::Outcome::WriteRefused:
-            return "write refused";
-        case download::Outcome::ChecksumNotTaken:
-            return "checksum not taken";
-        default:
-            return "file not read to the end";
-    }
-}
-
 }  // namespace
 
 int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) {
@@ -75,19 +56,18 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     const std::string& file = request.file;
     const std::uint32_t address = request.address;
 
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = openUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
-    if (!unit->connect()) return kExitNoUnit;
 
     Progress progress("download", download::paddedLength(length), Progress::Unit::Bytes);
     std::chrono::steady_clock::time_point dataStart;
     std::uint32_t reportsSent = 0;
     bool dataStarted = false;
     std::string lastStatus;
-    download::DownloadCallbacks callbacks;
+    operate::DownloadView view;
     // The texts of the main window's status line, each once; a bar stands in for the offsets.
     // The phases are progress; the verdict at the end is the result.
-    callbacks.status = [&](const std::string& text) {
+    view.status = [&](const std::string& text) {
         if (text == lastStatus) return;
         lastStatus = text;
         if (dataStarted) progress.finish();
@@ -97,16 +77,13 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
         else
             note("%s\n", text.c_str());
     };
-    callbacks.progress = [&](std::uint32_t offset) {
+    view.progress = [&](std::uint32_t offset) {
         if (!dataStarted) dataStart = std::chrono::steady_clock::now();
         dataStarted = true;
         reportsSent = offset / download::kDataReportBytes;
         progress.update(offset + download::kDataReportBytes);
     };
-    callbacks.processEvents = [] {};
-    callbacks.settleWait = settleWait;
-    callbacks.stopRequested = [] { return link::stopRequested(); };
-    callbacks.padding = [&](std::uint32_t reportsOwed) {
+    view.padding = [&](std::uint32_t reportsOwed) {
         progress.finish();
         // The padding goes at the pace the data went.
         const std::chrono::duration<double> sofar = std::chrono::steady_clock::now() - dataStart;
@@ -118,7 +95,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
                      reportsOwed, seconds);
     };
 
-    download::RomDownload run(unit->link(), std::move(callbacks));
+    download::RomDownload run(unit->link(), operate::downloadCallbacks(std::move(view)));
     const download::DownloadResult result = run.run(unit->talk(), address, copy);
     progress.finish();
     nlohmann::ordered_json& doc = report();
@@ -126,30 +103,30 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     doc["address"] = address;
     doc["length"] = length;
     // Whatever the verdict, it stands only when the one unit took and answered everything.
-    if (!unit->stayedConnected()) {
-        doc["verdict"] = verdictWord(download::Outcome::UnitGone);
+    if (!stayedConnected(*unit)) {
+        doc["verdict"] = operate::verdictOf(download::Outcome::UnitGone).word;
         return kExitNoUnit;
     }
     const bool summed = result.outcome == download::Outcome::WriteOk ||
                         result.outcome == download::Outcome::SumMismatch;
-    doc["verdict"] = verdictWord(result.outcome);
+    doc["verdict"] = operate::verdictOf(result.outcome).word;
     doc["file_sum"] = summed ? nlohmann::ordered_json(result.fileSum) : nullptr;
     doc["results"] = nlohmann::ordered_json::array(
         {{{"unit", unit->link().DevicePath()},
-          {"verdict", verdictWord(result.outcome)},
+          {"verdict", operate::verdictOf(result.outcome).word},
           {"rom_sum", summed ? nlohmann::ordered_json(result.romSum) : nullptr},
           {"file_sum", summed ? nlohmann::ordered_json(result.fileSum) : nullptr}}});
 
     switch (result.outcome) {
         case download::Outcome::Stopped:
             sayStopped(file.c_str(), address, result.length, length);
-            return kExitInterrupted;
+            break;
         case download::Outcome::UnitGone:
             // Found again meanwhile: it was settled first, but the download is not done.
             std::fprintf(stderr,
                          "kavo3cli: the unit went away during the download; the flash does not "
                          "hold the file. Download it again.\n");
-            return kExitNoUnit;
+            break;
         case download::Outcome::WriteRefused:
             std::fprintf(stderr,
                          "kavo3cli: the system did not take a report of the download's data, "
@@ -158,35 +135,52 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
                              ? "The unit kept refusing: it still owes the rest of the data, "
                                "which the next run that finds it sends as erased bytes first."
                              : "The rest went as erased bytes. Download it again.");
-            return kExitNoUnit;
+            break;
         case download::Outcome::ChecksumNotTaken:
             std::fprintf(stderr,
                          "kavo3cli: the unit did not take the checksum request; the download is "
                          "not verified. Download it again.\n");
-            return kExitNoUnit;
+            break;
         case download::Outcome::WriteOk:
-            return kExitOk;
+            break;
         case download::Outcome::SumMismatch:
             std::fprintf(stderr,
                          "kavo3cli: the unit's checksum differs from the file's: the flash does "
                          "not hold the file. Download it again.\n");
-            return kExitChecksumMismatch;
+            break;
         case download::Outcome::ChecksumTimeout:
             std::fprintf(stderr,
                          "kavo3cli: the unit never said its checksum was ready; the download is "
                          "not verified. Restart the unit and download again.\n");
-            return kExitChecksumNeverReady;
+            break;
         case download::Outcome::EmptyFile:
         case download::Outcome::FileOpenFailed:
         case download::Outcome::FileReadFailed:
         case download::Outcome::FileChanged:
+            std::fprintf(stderr,
+                         "kavo3cli: %s could not be read to the end, or changed during the "
+                         "download; the flash does not hold it. Download it again.\n",
+                         file.c_str());
             break;
     }
-    std::fprintf(stderr,
-                 "kavo3cli: %s could not be read to the end, or changed during the download; the "
-                 "flash does not hold it. Download it again.\n",
-                 file.c_str());
-    return kExitRefusedFile;
+    return operate::verdictOf(result.outcome).exitCode;
+}
+
+void addDownloadCommand(CLI::App& app, Subcommands& commands) {
+    CLI::App* download = Subcommands::add(
+        app, "download", "Write FILE into the unit's flash ROM and verify it by checksum");
+    auto line = addDownloadLine(
+        *download,
+        {"The file to write, at most 1 MiB",
+         "Flash address; the area up to the file's end must lie inside the flash",
+         "Every unit attached, in parallel; a summary table at the end",
+         "Take a file over 1 MiB and write and verify only its first 1 MiB, as the main window "
+         "does (otherwise it is refused)"});
+    commands.runs(download, [line](const UnitOptions& unit) {
+        if (line->allUnits || unit.devices.size() > 1)
+            return runDownloadMany(unit, line->parsed(), line->allUnits);
+        return runDownload(unit, line->parsed());
+    });
 }
 
 }  // namespace kavo3::cli

@@ -16,10 +16,12 @@
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
 #include "cli/Progress.h"
-#include "cli/UnitSource.h"
+#include "cli/UnitAccess.h"
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
 #include "link/StopSignals.h"
+#include "operate/DownloadHooks.h"
+#include "operate/DownloadVerdicts.h"
 
 namespace kavo3::cli {
 
@@ -27,9 +29,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct UnitRun {
+struct UnitDownload {
     std::string name;
-    std::unique_ptr<UnitSession> unit;
+    std::unique_ptr<UnitRun> unit;
     std::atomic<std::uint32_t> sent{0};  // data bytes handed to the link
     std::atomic<bool> done{false};
     // Written by the unit's thread before `done`, read after it.
@@ -45,77 +47,37 @@ std::string hex(std::uint16_t value) {
     return text;
 }
 
-// What one unit's outcome means for the exit status, in the words of the summary.
-void judge(UnitRun& run, const download::DownloadResult& result) {
-    run.result = result;
-    switch (result.outcome) {
-        case download::Outcome::WriteOk:
-            run.exitCode = kExitOk;
-            run.verdict = "Write OK";
-            return;
-        case download::Outcome::SumMismatch:
-            run.exitCode = kExitChecksumMismatch;
-            run.verdict = "Write error";
-            return;
-        case download::Outcome::Stopped:
-            run.exitCode = kExitInterrupted;  // replaced by the signal's status
-            run.verdict = "stopped, padded";
-            return;
-        case download::Outcome::ChecksumTimeout:
-            run.exitCode = kExitChecksumNeverReady;
-            run.verdict = "checksum never ready";
-            return;
-        case download::Outcome::UnitGone:
-            run.exitCode = kExitNoUnit;
-            run.verdict = "unit gone";
-            return;
-        case download::Outcome::WriteRefused:
-            run.exitCode = kExitNoUnit;
-            run.verdict = "write refused";
-            return;
-        case download::Outcome::ChecksumNotTaken:
-            run.exitCode = kExitNoUnit;
-            run.verdict = "checksum not taken";
-            return;
-        default:
-            run.exitCode = kExitRefusedFile;
-            run.verdict = "file not read to the end";
-            return;
-    }
-}
-
 void downloadTo(const DownloadRequest& request, const std::vector<std::uint8_t>& copy,
-                UnitRun& run) {
+                UnitDownload& run) {
     const Clock::time_point start = Clock::now();
-    UnitSession* unit = run.unit.get();
-    if (!unit->connect()) {
+    UnitRun* unit = run.unit.get();
+    if (!connect(*unit)) {
         run.exitCode = kExitNoUnit;
-        run.verdict = "no unit";
+        run.verdict = operate::kNoUnitWord;
     } else {
-        download::DownloadCallbacks callbacks;
-        callbacks.status = [](const std::string&) {};
-        callbacks.progress = [&run](std::uint32_t offset) {
+        operate::DownloadView view;
+        view.progress = [&run](std::uint32_t offset) {
             run.sent.store(offset + download::kDataReportBytes, std::memory_order_relaxed);
         };
-        callbacks.processEvents = [] {};
-        callbacks.settleWait = settleWait;
         // A stop in the data phase sends the rest as erased bytes, so no unit is left halfway.
-        callbacks.stopRequested = [] { return link::stopRequested(); };
-        callbacks.padding = [&run](std::uint32_t reportsOwed) {
+        view.padding = [&run](std::uint32_t reportsOwed) {
             std::fprintf(stderr,
                          "kavo3cli: %s: stopping: the unit still expects %u data reports; they go "
                          "as erased bytes (0xFF), then it takes commands again.\n",
                          run.name.c_str(), reportsOwed);
         };
-        download::RomDownload download(unit->link(), std::move(callbacks));
+        download::RomDownload download(unit->link(), operate::downloadCallbacks(std::move(view)));
         // On the attachment the connection check answered on, never on one found later.
         const download::DownloadResult result =
             download.run(unit->talk(), request.address, copy);
-        if (unit->stayedConnected()) {
-            judge(run, result);
+        if (stayedConnected(*unit)) {
+            const operate::DownloadVerdict& verdict = operate::verdictOf(result.outcome);
+            run.result = result;
+            run.exitCode = verdict.exitCode;  // a stop's is replaced by the signal's status
+            run.verdict = verdict.word;
         } else {
             run.exitCode = kExitNoUnit;
-            run.verdict = "unit gone";
+            run.verdict = operate::verdictOf(download::Outcome::UnitGone).word;
         }
     }
     run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -125,7 +87,7 @@ void downloadTo(const DownloadRequest& request, const std::vector<std::uint8_t>&
 // One line per unit, redrawn in place.
 class ProgressLines {
   public:
-    ProgressLines(std::vector<std::unique_ptr<UnitRun>>& runs, std::uint32_t total)
+    ProgressLines(std::vector<std::unique_ptr<UnitDownload>>& runs, std::uint32_t total)
         : runs_(runs), total_(total) {}
 
     void draw(bool again) {
@@ -141,11 +103,11 @@ class ProgressLines {
     }
 
   private:
-    std::vector<std::unique_ptr<UnitRun>>& runs_;
+    std::vector<std::unique_ptr<UnitDownload>>& runs_;
     std::uint32_t total_;
 };
 
-void printTable(const std::vector<std::unique_ptr<UnitRun>>& runs) {
+void printTable(const std::vector<std::unique_ptr<UnitDownload>>& runs) {
     std::size_t width = 4;
     for (const auto& run : runs) width = std::max(width, run->name.size());
     std::printf("%-*s  %-20s  %-4s  %-4s  %8s\n", static_cast<int>(width), "unit", "verdict", "rom",
@@ -159,7 +121,7 @@ void printTable(const std::vector<std::unique_ptr<UnitRun>>& runs) {
 }
 
 // The summary in the run's JSON document: one result per unit.
-void addToReport(const std::vector<std::unique_ptr<UnitRun>>& runs) {
+void addToReport(const std::vector<std::unique_ptr<UnitDownload>>& runs) {
     nlohmann::ordered_json results = nlohmann::ordered_json::array();
     bool alike = true;
     for (const auto& run : runs) {
@@ -187,7 +149,7 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
     report()["file"] = request.file;
     report()["address"] = request.address;
     report()["length"] = length;
-    auto source = UnitSource::create(options, exitCode);
+    auto source = createBus(options, exitCode);
     if (!source) return exitCode;
 
     std::vector<std::string> names = options.devices;
@@ -226,15 +188,15 @@ int runDownloadMany(const UnitOptions& options, const DownloadRequest& request, 
         }
     }
 
-    std::vector<std::unique_ptr<UnitRun>> runs;
+    std::vector<std::unique_ptr<UnitDownload>> runs;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        auto run = std::make_unique<UnitRun>();
+        auto run = std::make_unique<UnitDownload>();
         run->name = names[i];
         // One trace file per unit, numbered as the summary lists them.
         const std::string tracePath =
             options.tracePath.empty() ? "" : options.tracePath + "." + std::to_string(i + 1);
         // Set up here, before any unit runs: finding a unit's own transport looks at them all.
-        run->unit = UnitSession::createFor(*source, run->name, tracePath, exitCode);
+        run->unit = createUnitFor(*source, run->name, tracePath, exitCode);
         if (!run->unit) {
             run->exitCode = exitCode;
             run->verdict = "trace not written";

@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/UnitAccess.h"
 #include "version/ProgramVersion.h"
 
 namespace kavo3::cli {

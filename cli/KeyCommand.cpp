@@ -1,13 +1,15 @@
 // kavo3cli key: one key of the remote-control panel.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli/Commands.h"
 #include "cli/ConsoleText.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
-#include "cli/Output.h"
 #include "cli/Numbers.h"
+#include "cli/Output.h"
+#include "cli/Subcommands.h"
 #include "remote/RemoteKeyPress.h"
 #include "remote/RemoteKeys.h"
 
@@ -66,16 +68,34 @@ int runKey(const UnitOptions& unitOptions, const std::string& name) {
     }
 
     int exitCode = kExitOk;
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = openUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
-    if (!unit->connect()) return kExitNoUnit;
     remote::pressRemoteKey(unit->talk(), *key->code);
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     result("pressed %.*s (%.*s, code %u)\n", static_cast<int>(key->shortName.size()),
            key->shortName.data(), static_cast<int>(key->legend.size()), key->legend.data(),
            static_cast<unsigned>(*key->code));
     report()["key"] = keyJson(*key);
     return kExitOk;
+}
+
+void addKeyCommand(CLI::App& app, Subcommands& commands) {
+    struct Line {
+        std::string name;
+        bool list = false;
+    };
+    auto line = std::make_shared<Line>();
+    CLI::App* key = Subcommands::add(app, "key", "Press one key of the remote control");
+    key->add_option("KEY", line->name, "Short name (video1, volume-up, ...), design name or code");
+    key->add_flag("--list", line->list, "Show every key: short name, code, design name, legend");
+    commands
+        .runs(key,
+              [line](const UnitOptions& unit) {
+                  return line->list ? listKeys() : runKey(unit, line->name);
+              })
+        .checkParsed = [line] {
+        if (line->name.empty() && !line->list) throw CLI::RequiredError("KEY (or --list)");
+    };
 }
 
 }  // namespace kavo3::cli

@@ -1,6 +1,7 @@
 // kavo3cli list: every unit the search finds, one line each, with what the USB device says of
 // itself and whether another program holds it; --check asks each free one to answer.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,8 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/Subcommands.h"
+#include "cli/UnitAccess.h"
 #include "link/ConnectionCheck.h"
 #include "link/DeviceLink.h"
 #include "link/ProcessName.h"
@@ -92,7 +94,7 @@ nlohmann::ordered_json json(const Listed& unit) {
 
 int runList(const UnitOptions& options, bool check) {
     int exitCode = kExitOk;
-    auto source = UnitSource::create(options, exitCode);
+    auto source = createBus(options, exitCode);
     if (!source) return exitCode;
 
     std::vector<Listed> units;
@@ -131,6 +133,13 @@ int runList(const UnitOptions& options, bool check) {
         return kExitNoUnit;
     }
     return exitCode;
+}
+
+void addListCommand(CLI::App& app, Subcommands& commands) {
+    auto check = std::make_shared<bool>(false);
+    CLI::App* list = Subcommands::add(app, "list", "Every unit attached, one line each");
+    list->add_flag("--check", *check, "Ask each unit that is free to answer the connection check");
+    commands.runs(list, [check](const UnitOptions& unit) { return runList(unit, *check); }, false);
 }
 
 }  // namespace kavo3::cli

@@ -1,5 +1,6 @@
 // kavo3cli status: the search for the unit and the connection check.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,18 +9,19 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/Subcommands.h"
+#include "cli/UnitAccess.h"
 #include "link/ConnectionCheck.h"
 
 namespace kavo3::cli {
 
 int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
     int exitCode = kExitOk;
-    auto unit = UnitSession::create(unitOptions, exitCode);
+    auto unit = createUnit(unitOptions, exitCode);
     if (!unit) return exitCode;
     if (listInterfaces) {
         // Every unit by the names --device takes, then the search as it goes.
-        auto source = UnitSource::create(unitOptions, exitCode);
+        auto source = createBus(unitOptions, exitCode);
         if (!source) return exitCode;
         const std::vector<link::UnitEntry> units = source->units();
         result("units: %zu\n", units.size());
@@ -70,6 +72,19 @@ int runStatus(const UnitOptions& unitOptions, bool listInterfaces) {
     }
     result("connection check: answered\n");
     return kExitOk;
+}
+
+void addStatusCommand(CLI::App& app, Subcommands& commands) {
+    auto listInterfaces = std::make_shared<bool>(false);
+    CLI::App* status =
+        Subcommands::add(app, "status", "Search for the unit and check that it answers");
+    status->add_flag("--list", *listInterfaces,
+                     "Show every unit attached, by port path and node path, and every HID "
+                     "interface examined and what was made of it");
+    commands.runs(
+        status,
+        [listInterfaces](const UnitOptions& unit) { return runStatus(unit, *listInterfaces); },
+        false);
 }
 
 }  // namespace kavo3::cli

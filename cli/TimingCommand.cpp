@@ -1,6 +1,7 @@
 // kavo3cli timing: the timing window's sequences. Each run opens the unit's timing access as
 // the window's opening does, and closes it again as closing the window does.
 #include <cstdio>
+#include <memory>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -10,9 +11,10 @@
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
-#include "cli/Output.h"
 #include "cli/Numbers.h"
+#include "cli/Output.h"
 #include "cli/OutputFile.h"
+#include "cli/Subcommands.h"
 #include "link/StopSignals.h"
 #include "timing/TimingFileIo.h"
 #include "timing/TimingParameters.h"
@@ -34,7 +36,7 @@ const timing::TimingParameter* parameterNamed(std::string_view name) {
 // one attachment.
 class OpenTiming {
   public:
-    explicit OpenTiming(UnitSession& unit) : unit_(unit) {
+    explicit OpenTiming(UnitRun& unit) : unit_(unit) {
         timing::openTiming(unit.talk(), state, settleWait);
     }
     // However the run ends, the unit's timing access is closed again.
@@ -55,11 +57,11 @@ class OpenTiming {
     // Closes, then judges the whole run, the close included.
     bool closedAndConnected() {
         close();
-        return unit_.stayedConnected();
+        return stayedConnected(unit_);
     }
 
   private:
-    UnitSession& unit_;
+    UnitRun& unit_;
     bool closed_ = false;
     bool closedWell_ = false;
 };
@@ -75,15 +77,6 @@ int outOfReach(const char* what) {
                  "reach.\n",
                  what);
     return kExitOutOfReach;
-}
-
-std::unique_ptr<UnitSession> connectedUnit(const UnitOptions& options, int& exitCode) {
-    auto unit = UnitSession::create(options, exitCode);
-    if (unit && !unit->connect()) {
-        exitCode = kExitNoUnit;
-        return nullptr;
-    }
-    return unit;
 }
 
 // The fourteen values, for people and in the JSON document (null where not readable).
@@ -105,7 +98,7 @@ void printParameters(const timing::TimingState& state) {
 
 int runTimingShow(const UnitOptions& options) {
     int exitCode = kExitOk;
-    auto unit = connectedUnit(options, exitCode);
+    auto unit = openUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
     if (!timing.closedAndConnected()) return kExitNoUnit;
@@ -137,11 +130,11 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
     }
 
     int exitCode = kExitOk;
-    auto unit = connectedUnit(options, exitCode);
+    auto unit = openUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
     // Nothing is written from a block that was not read whole from this unit.
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     report()["changes"] = nlohmann::ordered_json::array();
     for (const auto& [parameter, value] : changes) {
         if (!timing.state.windowRead(parameter->lowByte)) {
@@ -153,7 +146,7 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
         if (link::stopRequested()) return stoppedText("timing set");
         const int before = parameter->valueIn(timing.state.TimingRegisters);
         timing::changeParameter(timing.talk(), timing.state, *parameter, value);
-        if (!unit->stayedConnected()) return kExitNoUnit;
+        if (!stayedConnected(*unit)) return kExitNoUnit;
         result("%-12s %d (was %d)\n", parameter->name, value, before);
         report()["changes"].push_back({{"name", parameter->name}, {"value", value}, {"was", before}});
     }
@@ -164,7 +157,7 @@ int runTimingSet(const UnitOptions& options, const std::vector<std::string>& ass
 int runTimingSave(const UnitOptions& options, const std::string& file) {
     int exitCode = checkOutputFile(file, file, "kavo3_syc1.bin");
     if (exitCode != kExitOk) return exitCode;
-    auto unit = connectedUnit(options, exitCode);
+    auto unit = openUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
     // An image read from a unit that went away holds zeros, not its registers.
@@ -207,10 +200,10 @@ int runTimingLoad(const UnitOptions& options, const std::string& file) {
     }
 
     int exitCode = kExitOk;
-    auto unit = connectedUnit(options, exitCode);
+    auto unit = openUnit(options, exitCode);
     if (!unit) return exitCode;
     OpenTiming timing(*unit);
-    if (!unit->stayedConnected()) return kExitNoUnit;
+    if (!stayedConnected(*unit)) return kExitNoUnit;
     timing::applyTimingFile(data, timing.state.TimingRegisters);
     int written = 0;
     const auto last = timing::writeLoadedWindows(
@@ -234,6 +227,67 @@ int runTimingLoad(const UnitOptions& options, const std::string& file) {
     return static_cast<std::size_t>(written) == timing::kTimingLoadWindows
                ? kExitOk
                : outOfReach("the windows not written");
+}
+
+namespace {
+
+// The fourteen names `timing set` takes, with their ranges, as `timing show` prints them.
+std::string timingNamesHelp() {
+    std::string text = "Parameters (NAME=VALUE, decimal or 0x hexadecimal):\n";
+    int column = 0;
+    for (const auto& p : kTimingParameters) {
+        char item[40];
+        std::snprintf(item, sizeof item, "  %-12s 0..%-6d", p.name, p.maximum);
+        text += item;
+        if (++column % 3 == 0) text += '\n';
+    }
+    if (column % 3 != 0) text += '\n';
+    return text;
+}
+
+}  // namespace
+
+void addTimingCommands(CLI::App& app, Subcommands& commands) {
+    CLI::App* timing = Subcommands::add(app, "timing", "The unit's video timing registers");
+    timing->require_subcommand(1);
+
+    auto file = std::make_shared<std::string>();
+    CLI::App* show = Subcommands::add(
+        *timing, "show", "Print the fourteen timing parameters, of the unit or of a saved FILE");
+    show->add_option("FILE", *file, "A timing data file to show instead; no unit needed");
+    commands.runs(
+        show,
+        [file](const UnitOptions& unit) {
+            return file->empty() ? runTimingShow(unit) : showTimingFile(*file);
+        },
+        false);
+
+    auto assignments = std::make_shared<std::vector<std::string>>();
+    CLI::App* set = Subcommands::add(*timing, "set", "Change parameters, e.g. h2pos=120 vsw=6");
+    set->footer(timingNamesHelp() + "\n" + Subcommands::commonOptionsHelp());
+    set->add_option("NAME=VALUE", *assignments, "Parameter names as 'timing show' prints them")
+        ->required();
+    commands.runs(set, [assignments](const UnitOptions& unit) {
+        return runTimingSet(unit, *assignments);
+    });
+
+    CLI::App* save =
+        Subcommands::add(*timing, "save", "Save the register image as a 257-byte timing data file");
+    save->add_option("FILE", *file, "The file to write, in a folder that exists")->required();
+    commands.runs(save, [file](const UnitOptions& unit) { return runTimingSave(unit, *file); });
+
+    CLI::App* load =
+        Subcommands::add(*timing, "load", "Load a timing data file and write it to the unit");
+    load->add_option("FILE", *file, "The file to read")->required();
+    commands.runs(load, [file](const UnitOptions& unit) { return runTimingLoad(unit, *file); });
+
+    auto files = std::make_shared<std::vector<std::string>>();
+    CLI::App* diff = Subcommands::add(
+        *timing, "diff", "The parameters two timing data files differ in; no unit needed");
+    diff->add_option("A B", *files, "The two files")->required()->expected(2);
+    commands.runs(diff, [files](const UnitOptions&) {
+        return diffTimingFiles((*files)[0], (*files)[1]);
+    });
 }
 
 }  // namespace kavo3::cli

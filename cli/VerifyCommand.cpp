@@ -9,10 +9,12 @@
 #include "cli/ArgumentPath.h"
 #include "cli/Commands.h"
 #include "cli/DownloadArea.h"
+#include "cli/DownloadLine.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/Output.h"
-#include "cli/UnitSource.h"
+#include "cli/Subcommands.h"
+#include "cli/UnitAccess.h"
 #include "download/UnitChecksum.h"
 #include "link/StopSignals.h"
 
@@ -27,11 +29,11 @@ struct Verdict {
     std::optional<std::uint16_t> romSum;
 };
 
-Verdict verifyOn(UnitSession& session, const std::string& name, std::uint32_t address,
+Verdict verifyOn(UnitRun& session, const std::string& name, std::uint32_t address,
                  std::uint32_t length, std::uint16_t fileSum) {
     Verdict verdict;
     verdict.unit = name;
-    if (!session.connect()) {
+    if (!connect(session)) {
         verdict.word = "no unit";
         return verdict;
     }
@@ -45,7 +47,7 @@ Verdict verifyOn(UnitSession& session, const std::string& name, std::uint32_t ad
     }
     // A sum from a unit that left, fell silent or did not take the request on the way says
     // nothing of its flash.
-    if (!session.stayedConnected() || answer.answer == download::UnitChecksum::Answer::UnitGone) {
+    if (!stayedConnected(session) || answer.answer == download::UnitChecksum::Answer::UnitGone) {
         verdict.word = "gone";
         return verdict;
     }
@@ -86,7 +88,7 @@ int runVerify(const UnitOptions& options, const DownloadRequest& request, bool a
 
     std::vector<Verdict> verdicts;
     if (allUnits || options.devices.size() > 1) {
-        auto source = UnitSource::create(options, exitCode);
+        auto source = createBus(options, exitCode);
         if (!source) return exitCode;
         std::vector<std::string> names = options.devices;
         if (allUnits) {
@@ -100,13 +102,13 @@ int runVerify(const UnitOptions& options, const DownloadRequest& request, bool a
             // One trace file per unit, numbered as the results list them.
             const std::string tracePath =
                 options.tracePath.empty() ? "" : options.tracePath + "." + std::to_string(i + 1);
-            auto session = UnitSession::createFor(*source, names[i], tracePath, exitCode);
+            auto session = createUnitFor(*source, names[i], tracePath, exitCode);
             if (!session) return exitCode;
             verdicts.push_back(verifyOn(*session, names[i], request.address, length, *fileSum));
             if (verdicts.back().exitCode == kExitInterrupted) break;
         }
     } else {
-        auto session = UnitSession::create(options, exitCode);
+        auto session = createUnit(options, exitCode);
         if (!session) return exitCode;
         const std::string name = options.devices.empty() ? "" : options.devices.front();
         verdicts.push_back(verifyOn(*session, name, request.address, length, *fileSum));
@@ -145,6 +147,21 @@ int runVerify(const UnitOptions& options, const DownloadRequest& request, bool a
     doc["verdict"] = alike ? verdicts.front().word : "mixed";
     doc["results"] = std::move(results);
     return worst;
+}
+
+void addVerifyCommand(CLI::App& app, Subcommands& commands) {
+    CLI::App* verify = Subcommands::add(
+        app, "verify",
+        "Whether FILE is in the unit's flash, by the unit's checksum; nothing is erased or written");
+    auto line = addDownloadLine(
+        *verify, {"The file that should be there", "Flash address the file was downloaded to",
+                  "Every unit attached, one after the other",
+                  "Take a file over 1 MiB and compare only its first 1 MiB, as a download "
+                  "writes it"});
+    commands.runs(
+        verify,
+        [line](const UnitOptions& unit) { return runVerify(unit, line->parsed(), line->allUnits); },
+        false);
 }
 
 }  // namespace kavo3::cli

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "download/StatusTexts.h"
+#include "operate/DownloadHooks.h"
 
 namespace kavo3::download {
 
@@ -56,7 +57,7 @@ QString downloadStartFolder(const QString& home) {
 #endif
 }
 
-RomDownloader::RomDownloader(ui::Session& session, std::function<void(const QString&)> showStatus,
+RomDownloader::RomDownloader(ui::ProgramState& session, std::function<void(const QString&)> showStatus,
                              QWidget* dialogParent, std::chrono::milliseconds checksumWait)
     : chooseFile(showOpenDialog),
       session_(session),
@@ -76,22 +77,23 @@ void RomDownloader::download() {
     session_.ChosenFileName = path;
     scope.notify();
 
-    DownloadCallbacks callbacks;
-    const auto show = [this](const std::string& text) {
+    operate::DownloadView view;
+    view.status = [this](const std::string& text) {
         showStatus_(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     };
-    callbacks.status = show;
     const auto& progressShown = showProgress ? showProgress : showStatus_;
-    callbacks.progress = [&progressShown](std::uint32_t offset) {
+    view.progress = [&progressShown](std::uint32_t offset) {
         const std::string text = progressText(offset);
         progressShown(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     };
-    callbacks.processEvents = [] { QCoreApplication::processEvents(); };
-    callbacks.settleWait = [this](int ticks) { session_.clock.settleWait(ticks); };
+    operate::DownloadPace pace;
+    pace.processEvents = [] { QCoreApplication::processEvents(); };
+    pace.settleWait = [this](int ticks) { session_.clock.settleWait(ticks); };
     // The program is ending: the rest of the data phase goes out as erased bytes.
-    callbacks.stopRequested = [this] { return session_.stopRequested; };
+    pace.stopRequested = [this] { return session_.stopRequested; };
 
-    RomDownload run(session_.link, std::move(callbacks), checksumWait_);
+    RomDownload run(session_.link, operate::downloadCallbacks(std::move(view), std::move(pace)),
+                    checksumWait_);
     lastResult_ =
         run.run(static_cast<std::uint32_t>(StartAddress), QFileInfo(path).filesystemFilePath());
 }

@@ -10,7 +10,7 @@
 
 #include "download/ErasePlan.h"
 #include "download/RomDownload.h"
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 
 class QWidget;
 
@@ -29,7 +29,7 @@ class RomDownloader {
     static constexpr std::int32_t kMainWindowStartAddress = kDownloadAddress;
     // `showStatus` replaces the text of the main window's status line; every text of the run
     // goes through it, one per data report too, so it must be cheap.
-    RomDownloader(ui::Session& session, std::function<void(const QString&)> showStatus,
+    RomDownloader(ui::ProgramState& session, std::function<void(const QString&)> showStatus,
                   QWidget* dialogParent,
                   std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait);
 
@@ -53,7 +53,7 @@ class RomDownloader {
     std::function<void(const QString&)> showProgress;
 
   private:
-    ui::Session& session_;
+    ui::ProgramState& session_;
     std::function<void(const QString&)> showStatus_;
     QWidget* dialogParent_;
     std::chrono::milliseconds checksumWait_;

@@ -38,7 +38,7 @@ int designNumber(std::string_view name) {
 
 }  // namespace
 
-RemoteWindow::RemoteWindow(ui::Session& session, QWidget* parent)
+RemoteWindow::RemoteWindow(ui::ProgramState& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("KAVO-3　リモコン"));

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 
 class QLabel;
 
@@ -20,7 +20,7 @@ class PanelGroup;
 class RemoteWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit RemoteWindow(ui::Session& session, QWidget* parent = nullptr);
+    explicit RemoteWindow(ui::ProgramState& session, QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -29,7 +29,7 @@ private:
     void sendKeyCode(std::uint8_t code);
     void powerKey();
 
-    ui::Session& session_;
+    ui::ProgramState& session_;
     QPixmap body_;  // the remote's body, rendered for the current device pixel ratio
 
     PanelGroup* Frame1 = nullptr;

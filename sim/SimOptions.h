@@ -55,6 +55,8 @@ struct SimOptions {
     int stallFrom = -1;
     // The unit's own view of the wire checks what arrives; off only to show what it catches.
     bool viewChecks = true;
+
+    bool operator==(const SimOptions&) const = default;
 };
 
 // A full-speed USB HID link moves one report per millisecond.

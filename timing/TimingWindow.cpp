@@ -75,7 +75,7 @@ class BusyScope {
 
 }  // namespace
 
-TimingWindow::TimingWindow(ui::Session& session, TimingState& state, QWidget* parent)
+TimingWindow::TimingWindow(ui::ProgramState& session, TimingState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session), state_(state) {
     setObjectName("Form6");
     setAttribute(Qt::WA_DeleteOnClose);

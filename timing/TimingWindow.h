@@ -12,7 +12,7 @@
 
 #include "link/Conversation.h"
 #include "timing/TimingState.h"
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 
 class QCloseEvent;
 class QGroupBox;
@@ -36,7 +36,7 @@ class TimingWindow : public QWidget {
     // Shows a file dialog; the chosen path, or an empty string when the user cancelled.
     using FileChooser = std::function<QString(const FileDialogRequest&)>;
 
-    TimingWindow(ui::Session& session, TimingState& state, QWidget* parent = nullptr);
+    TimingWindow(ui::ProgramState& session, TimingState& state, QWidget* parent = nullptr);
 
     // Reads the unit's timing block and sets the sliders from it. The main window calls it
     // once, before showing the window.
@@ -75,7 +75,7 @@ class TimingWindow : public QWidget {
     // because the registers were not read from the unit attached now.
     bool showReachability();
 
-    ui::Session& session_;
+    ui::ProgramState& session_;
     TimingState& state_;
     // The attachment the window opened on; it writes to no other.
     std::optional<link::Conversation> talk_;

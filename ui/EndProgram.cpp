@@ -3,24 +3,24 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 
 namespace kavo3::ui {
 
-void endRun(Session& session) {
-    const auto end = [&session] {
-        session.link.Close();
-        if (session.endProgram) session.endProgram();
+void endRun(ProgramState& state) {
+    const auto end = [&state] {
+        state.link.Close();
+        if (state.endProgram) state.endProgram();
     };
-    if (!session.link.held()) {
+    if (!state.link.held()) {
         end();
         return;
     }
     // The close stays immediate for the user; only the process waits for the unit.
     for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
-    if (session.stopRequested) return;  // already ending
-    session.stopRequested = true;
-    session.link.runWhenFree(end);
+    if (state.stopRequested) return;  // already ending
+    state.stopRequested = true;
+    state.link.runWhenFree(end);
 }
 
 void endProcessNow(int status) {

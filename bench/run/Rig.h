@@ -6,7 +6,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 #include "bench/run/Figures.h"
 #include "link/DeviceLink.h"
 #include "sim/SimTransport.h"
@@ -23,7 +23,7 @@ class Rig {
     sim::SimTransport transport;
     link::DeviceLink link;
     ui::SettleClock clock;
-    ui::Session session;
+    ui::ProgramState session;
     bool programEnded = false;  // something asked the program to end
     app::MainWindow mainWindow;
     app::ProgramWindows windows;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "LinkRig.h"
-#include "ui/Session.h"
+#include "ui/ProgramState.h"
 #include "ui/SettleClock.h"
 
 namespace kavo3::rigs {
@@ -15,7 +15,7 @@ class WindowRig : public LinkRig<Wire> {
     ui::SettleClock clock;
     // How often the session ended the program; a test may put its own end in.
     int ended = 0;
-    ui::Session session{this->link, clock, {}, [this] { ++ended; }};
+    ui::ProgramState session{this->link, clock, {}, [this] { ++ended; }};
 };
 
 }  // namespace kavo3::rigs

@@ -1,4 +1,4 @@
-// Where kavo3cli's units come from: USB, or the simulated bench of --sim (units=N).
+// Where a run's units come from: USB, or the simulated bench of --sim (units=N).
 #pragma once
 
 #include <chrono>
@@ -14,15 +14,24 @@ namespace kavo3::sim {
 class SimBench;
 }
 
-namespace kavo3::cli {
+namespace kavo3::operate {
 
-struct UnitOptions;
+// How a front end chose its unit.
+struct UnitOptions {
+    bool simulated = false;
+    std::string simSwitches;           // KAVO3_SIM's switches
+    std::string tracePath;             // empty: KAVO3_TRACE, if set
+    std::vector<std::string> devices;  // --device: node or port paths; none: the first unit
+    // The run changes something in the unit: with several units attached it must be told
+    // which.
+    bool writes = true;
+};
 
-class UnitSource {
+class UnitBus {
   public:
-    // Says why on standard error and sets `exitCode` when the switches of --sim are bad.
-    static std::unique_ptr<UnitSource> create(const UnitOptions& options, int& exitCode);
-    ~UnitSource();
+    // Null, with `error` saying why, when the switches of --sim are bad.
+    static std::unique_ptr<UnitBus> create(const UnitOptions& options, std::string& error);
+    ~UnitBus();
 
     // Every HID interface.
     link::Transport& all() { return *all_; }
@@ -36,7 +45,7 @@ class UnitSource {
     std::chrono::milliseconds readWait() const { return readWait_; }
 
   private:
-    UnitSource() = default;
+    UnitBus() = default;
 
     bool simulated_ = false;
     std::unique_ptr<link::Transport> all_;
@@ -47,4 +56,4 @@ class UnitSource {
 // The name a unit goes by: its port path, which stays on a given hub port, or else its path.
 std::string unitName(const link::UnitEntry& unit);
 
-}  // namespace kavo3::cli
+}  // namespace kavo3::operate

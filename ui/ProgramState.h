@@ -10,7 +10,7 @@
 
 namespace kavo3::ui {
 
-struct Session {
+struct ProgramState {
     link::DeviceLink& link;
     SettleClock& clock;
     // The path chosen in the most recent file dialog of any window.
@@ -25,7 +25,7 @@ struct Session {
 // Ends the program as closing the main window does: the link closed and the program ended at
 // once. During a download's data phase every window goes at once, but the program ends only
 // once the unit has had the rest of the data phase, so that it is never left expecting data.
-void endRun(Session& session);
+void endRun(ProgramState& state);
 
 // Ends the process now with `status`: no event loop, no window or static destructors run.
 [[noreturn]] void endProcessNow(int status = 0);

@@ -1,14 +1,10 @@
-#include "cli/UnitSource.h"
+#include "operate/UnitBus.h"
 
-#include <cstdio>
-
-#include "cli/ExitCodes.h"
-#include "cli/UnitSession.h"
 #include "link/PlatformTransport.h"
 #include "sim/SimBench.h"
 #include "sim/SimOptions.h"
 
-namespace kavo3::cli {
+namespace kavo3::operate {
 
 namespace {
 
@@ -24,31 +20,25 @@ class OwnChoice : public link::ChosenUnit {
 
 }  // namespace
 
-std::unique_ptr<UnitSource> UnitSource::create(const UnitOptions& options, int& exitCode) {
-    std::unique_ptr<UnitSource> source(new UnitSource);
-    source->simulated_ = options.simulated;
+std::unique_ptr<UnitBus> UnitBus::create(const UnitOptions& options, std::string& error) {
+    std::unique_ptr<UnitBus> bus(new UnitBus);
+    bus->simulated_ = options.simulated;
     if (options.simulated) {
-        std::string error;
         const auto parsed = sim::parseSimSwitches(options.simSwitches, error);
-        if (!parsed) {
-            std::fprintf(stderr, "kavo3cli: --sim: %s\n", error.c_str());
-            exitCode = kExitUsage;
-            return nullptr;
-        }
-        if (parsed->hostReadWait) source->readWait_ = *parsed->hostReadWait;
+        if (!parsed) return nullptr;
+        if (parsed->hostReadWait) bus->readWait_ = *parsed->hostReadWait;
         auto bench = std::make_unique<sim::SimBench>(*parsed);
-        source->bench_ = bench.get();
-        source->all_ = std::move(bench);
+        bus->bench_ = bench.get();
+        bus->all_ = std::move(bench);
     } else {
-        source->all_ = std::make_unique<link::PlatformTransport>();
+        bus->all_ = std::make_unique<link::PlatformTransport>();
     }
-    exitCode = kExitOk;
-    return source;
+    return bus;
 }
 
-UnitSource::~UnitSource() = default;
+UnitBus::~UnitBus() = default;
 
-std::unique_ptr<link::Transport> UnitSource::forUnit(const std::string& id) {
+std::unique_ptr<link::Transport> UnitBus::forUnit(const std::string& id) {
     if (!simulated_)
         return std::make_unique<OwnChoice>(std::make_unique<link::PlatformTransport>(), id);
     // Each simulated unit's slot is touched by its own thread only.
@@ -60,4 +50,4 @@ std::string unitName(const link::UnitEntry& unit) {
     return unit.portPath.empty() ? unit.path : unit.portPath;
 }
 
-}  // namespace kavo3::cli
+}  // namespace kavo3::operate
