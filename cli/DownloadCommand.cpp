@@ -15,7 +15,7 @@
 #include "cli/Progress.h"
 #include "cli/Subcommands.h"
 #include "download/ErasePlan.h"
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 #include "download/StatusTexts.h"
 #include "operate/DownloadHooks.h"
 #include "operate/DownloadVerdicts.h"
@@ -95,7 +95,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
                      reportsOwed, seconds);
     };
 
-    download::RomDownload run(unit->link(), operate::downloadCallbacks(std::move(view)));
+    download::DownloadSequence run(unit->link(), operate::downloadCallbacks(std::move(view)));
     const download::DownloadResult result = run.run(unit->talk(), address, copy);
     progress.finish();
     nlohmann::ordered_json& doc = report();

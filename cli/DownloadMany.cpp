@@ -18,7 +18,7 @@
 #include "cli/Progress.h"
 #include "cli/UnitAccess.h"
 #include "download/ErasePlan.h"
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 #include "link/StopSignals.h"
 #include "operate/DownloadHooks.h"
 #include "operate/DownloadVerdicts.h"
@@ -66,7 +66,7 @@ void downloadTo(const DownloadRequest& request, const std::vector<std::uint8_t>&
                          "as erased bytes (0xFF), then it takes commands again.\n",
                          run.name.c_str(), reportsOwed);
         };
-        download::RomDownload download(unit->link(), operate::downloadCallbacks(std::move(view)));
+        download::DownloadSequence download(unit->link(), operate::downloadCallbacks(std::move(view)));
         // On the attachment the connection check answered on, never on one found later.
         const download::DownloadResult result =
             download.run(unit->talk(), request.address, copy);

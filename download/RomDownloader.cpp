@@ -92,7 +92,7 @@ void RomDownloader::download() {
     // The program is ending: the rest of the data phase goes out as erased bytes.
     pace.stopRequested = [this] { return session_.stopRequested; };
 
-    RomDownload run(session_.link, operate::downloadCallbacks(std::move(view), std::move(pace)),
+    DownloadSequence run(session_.link, operate::downloadCallbacks(std::move(view), std::move(pace)),
                     checksumWait_);
     lastResult_ =
         run.run(static_cast<std::uint32_t>(StartAddress), QFileInfo(path).filesystemFilePath());

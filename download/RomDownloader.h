@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "download/ErasePlan.h"
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 #include "ui/ProgramState.h"
 
 class QWidget;
@@ -31,7 +31,7 @@ class RomDownloader {
     // goes through it, one per data report too, so it must be cheap.
     RomDownloader(ui::ProgramState& session, std::function<void(const QString&)> showStatus,
                   QWidget* dialogParent,
-                  std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait);
+                  std::chrono::milliseconds checksumWait = DownloadSequence::kChecksumWait);
 
     // Asks for a file and downloads it at StartAddress. Does nothing while a run is going on.
     void download();

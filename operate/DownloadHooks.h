@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 
 namespace kavo3::operate {
 

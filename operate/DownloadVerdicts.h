@@ -5,7 +5,7 @@
 #include <array>
 #include <span>
 
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 #include "operate/ExitCodes.h"
 
 namespace kavo3::operate {

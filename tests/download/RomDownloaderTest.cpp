@@ -28,7 +28,7 @@ struct Harness : rigs::WindowRig<> {
     int dialogs = 0;
 
     explicit Harness(sim::SimOptions options = {},
-                     std::chrono::milliseconds checksumWait = RomDownload::kChecksumWait)
+                     std::chrono::milliseconds checksumWait = DownloadSequence::kChecksumWait)
         : WindowRig(options, {.recorded = true}),
           downloader(
               session,

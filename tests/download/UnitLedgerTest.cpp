@@ -8,7 +8,7 @@
 
 #include "TestFiles.h"
 #include "capture/CaptureSequence.h"
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 #include "link/Conversation.h"
 #include "link/DeviceLink.h"
 #include "link/UnitLedger.h"
@@ -56,7 +56,7 @@ TEST(UnitLedger, ADebtIsPaidByItsOwnUnitAloneWhenItIsBack) {
     const std::string first = talk.unit();
     const long before = bench.unit(0).reportsWritten();
     bool unplugged = false;
-    RomDownload run(link, quietCallbacks([&] {
+    DownloadSequence run(link, quietCallbacks([&] {
                         if (!unplugged && bench.unit(0).reportsWritten() - before == 100) {
                             bench.unit(0).unplug();
                             unplugged = true;
@@ -102,7 +102,7 @@ TEST(UnitLedger, AUnitThatKeepsRefusingIsLetGoAndSettledWhenFoundAgain) {
 
     link::Conversation talk(link);
     const std::string key = talk.unit();
-    const DownloadResult result = RomDownload(link, quietCallbacks()).run(talk, kStart, bytes);
+    const DownloadResult result = DownloadSequence(link, quietCallbacks()).run(talk, kStart, bytes);
     EXPECT_EQ(result.outcome, Outcome::WriteRefused);
     EXPECT_TRUE(ledger.owes(key));
     EXPECT_FALSE(link.DeviceFound());  // let go, so that the next write searches
@@ -125,7 +125,7 @@ TEST(UnitLedger, AChecksumRequestNotTakenGivesNoVerdictFromAnEarlierSum) {
     link::UnitLedger ledger({});
     link::DeviceLink link(unit, 20ms, nullptr, &ledger);
     link::Conversation talk(link);
-    RomDownload run(link, quietCallbacks());
+    DownloadSequence run(link, quietCallbacks());
     ASSERT_EQ(run.run(talk, kStart, bytes).outcome, Outcome::WriteOk);
 
     const DownloadResult second = run.run(talk, kStart, other);

@@ -113,7 +113,7 @@ void downloadEach(Program& p) {
     for (std::size_t i = 0; i < p.links.size(); ++i) {
         // The simulated unit's sum is ready at the first poll or never: a poll not ready ends
         // the wait at once, whatever the clock says.
-        download::RomDownload run(*p.links[i], downloadCallbacks(p), std::chrono::milliseconds{0});
+        download::DownloadSequence run(*p.links[i], downloadCallbacks(p), std::chrono::milliseconds{0});
         p.downloads[i] = run.run(kDownloadAddress, p.files.download);
     }
 }

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 #include "link/DeviceLink.h"
 #include "sim/SimBench.h"
 #include "timing/TimingDataFile.h"

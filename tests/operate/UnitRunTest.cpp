@@ -80,7 +80,7 @@ TEST(UnitRun, ADownloadWithNothingShownRunsToItsVerdict) {
     ASSERT_EQ(unit->connect(), link::Connection::Ready);
     // No status, progress or padding given: the run still calls each of them.
     const std::vector<std::uint8_t> copy(3 * download::kDataReportBytes + 5, 0x5A);
-    download::RomDownload run(unit->link(), downloadCallbacks({}));
+    download::DownloadSequence run(unit->link(), downloadCallbacks({}));
     const download::DownloadResult result =
         run.run(unit->talk(), download::kDownloadAddress, copy);
     EXPECT_TRUE(unit->stayedConnected());

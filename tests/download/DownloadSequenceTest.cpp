@@ -8,7 +8,7 @@
 #include "LinkRig.h"
 #include "TestFiles.h"
 #include "download/FileSum.h"
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 #include "download/StatusTexts.h"
 #include "link/ConnectionCheck.h"
 #include "sim/FlashRom.h"
@@ -40,7 +40,7 @@ class Download {
         };
         callbacks.stopRequested = [this] { return stop; };
         callbacks.padding = [this](std::uint32_t owed) { paddingOwed.push_back(owed); };
-        return RomDownload(rig_.link, std::move(callbacks), checksumWait).run(start, file);
+        return DownloadSequence(rig_.link, std::move(callbacks), checksumWait).run(start, file);
     }
 
     const std::vector<Command>& sent() const { return rig_.recorder.commands; }
@@ -89,7 +89,7 @@ bool flashHolds(const std::vector<std::uint8_t>& flash, const std::vector<std::u
                       flash.begin() + at);
 }
 
-TEST(RomDownload, FileOf32KBytesIsErasedInSmallBlocksWrittenAndVerified) {
+TEST(DownloadSequence, FileOf32KBytesIsErasedInSmallBlocksWrittenAndVerified) {
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(32768);
     const std::uint16_t sum = addToSum(0, bytes);
@@ -128,7 +128,7 @@ TEST(RomDownload, FileOf32KBytesIsErasedInSmallBlocksWrittenAndVerified) {
     EXPECT_EQ(d.eventPasses, 1 + 4096 + 1 + 1);
 }
 
-TEST(RomDownload, FourthDataReportIsAnnouncedAs18byte) {
+TEST(DownloadSequence, FourthDataReportIsAnnouncedAs18byte) {
     testing::TempFolder folder;
     Download d;
     d.run(folder.write("c.bin", testing::patternBytes(64)));
@@ -139,7 +139,7 @@ TEST(RomDownload, FourthDataReportIsAnnouncedAs18byte) {
     EXPECT_EQ(d.sentAtText[at], 1u + 1 + 3);
 }
 
-TEST(RomDownload, OddLengthFileOf40000BytesTakesOneLargeAndTwoSmallErases) {
+TEST(DownloadSequence, OddLengthFileOf40000BytesTakesOneLargeAndTwoSmallErases) {
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(40000 - 3);
     Download d;
@@ -166,7 +166,7 @@ TEST(RomDownload, OddLengthFileOf40000BytesTakesOneLargeAndTwoSmallErases) {
         ASSERT_EQ(d.flash()[a], 0xFF) << std::hex << a;
 }
 
-TEST(RomDownload, FileOverOneMebibyteStopsAtOneMebibyte) {
+TEST(DownloadSequence, FileOverOneMebibyteStopsAtOneMebibyte) {
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(0x100000 + 4096);
     Download d;
@@ -193,7 +193,7 @@ TEST(RomDownload, FileOverOneMebibyteStopsAtOneMebibyte) {
     EXPECT_EQ(d.texts.at(31 + 1 + 0x20000 - 1), "FFFF8byte");
 }
 
-TEST(RomDownload, OnlyTheLowAddressBitsGoOnTheWire) {
+TEST(DownloadSequence, OnlyTheLowAddressBitsGoOnTheWire) {
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(8);
     Download d;
@@ -203,7 +203,7 @@ TEST(RomDownload, OnlyTheLowAddressBitsGoOnTheWire) {
     EXPECT_TRUE(flashHolds(d.flash(), bytes, 8, 0x123456));
 }
 
-TEST(RomDownload, SlowChecksumIsPolledAgainAfterEachSettleWait) {
+TEST(DownloadSequence, SlowChecksumIsPolledAgainAfterEachSettleWait) {
     testing::TempFolder folder;
     sim::SimOptions options;
     options.checksumPolls = 5;
@@ -218,7 +218,7 @@ TEST(RomDownload, SlowChecksumIsPolledAgainAfterEachSettleWait) {
     EXPECT_EQ(d.settleWaits, 2 * 2 + 6 + 1);
 }
 
-TEST(RomDownload, CorruptedWritesEndInWriteError) {
+TEST(DownloadSequence, CorruptedWritesEndInWriteError) {
     testing::TempFolder folder;
     sim::SimOptions options;
     options.corruptFlash = true;
@@ -234,7 +234,7 @@ TEST(RomDownload, CorruptedWritesEndInWriteError) {
               "Write error  rom=" + hexText(result.romSum) + " file=" + hexText(result.fileSum));
 }
 
-TEST(RomDownload, ChecksumThatNeverGetsReadyIsGivenUpAfterTheBound) {
+TEST(DownloadSequence, ChecksumThatNeverGetsReadyIsGivenUpAfterTheBound) {
     testing::TempFolder folder;
     sim::SimOptions options;
     options.checksumPolls = -1;
@@ -251,7 +251,7 @@ TEST(RomDownload, ChecksumThatNeverGetsReadyIsGivenUpAfterTheBound) {
     EXPECT_GE(d.sent().size(), 1u + 1 + 1 + 1 + 2);  // polled more than once
 }
 
-TEST(RomDownload, RefusedFilesSendNothing) {
+TEST(DownloadSequence, RefusedFilesSendNothing) {
     testing::TempFolder folder;
     const std::filesystem::path directory = folder.path() / "sub";
     std::filesystem::create_directory(directory);
@@ -269,7 +269,7 @@ TEST(RomDownload, RefusedFilesSendNothing) {
     EXPECT_EQ(d.settleWaits, 0);
 }
 
-TEST(RomDownload, FileThatShrinksWhileWrittenStillSendsEveryAnnouncedReport) {
+TEST(DownloadSequence, FileThatShrinksWhileWrittenStillSendsEveryAnnouncedReport) {
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(32768);
     const auto file = folder.write("h.bin", bytes);
@@ -292,7 +292,7 @@ TEST(RomDownload, FileThatShrinksWhileWrittenStillSendsEveryAnnouncedReport) {
     EXPECT_EQ(d.indexOf("check sum start"), d.texts.size());
 }
 
-TEST(RomDownload, AStopSendsTheRestOfTheDataPhaseAsErasedBytesAndVerifiesNothing) {
+TEST(DownloadSequence, AStopSendsTheRestOfTheDataPhaseAsErasedBytesAndVerifiesNothing) {
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(4109);  // 514 data reports, the last one padded
     const auto file = folder.write("s.bin", bytes);
@@ -344,7 +344,7 @@ TEST(RomDownload, AStopSendsTheRestOfTheDataPhaseAsErasedBytesAndVerifiesNothing
     }
 }
 
-TEST(RomDownload, AUnitBackInTheMiddleOfTheDataIsLeftTakingCommandsWhetherItRestartedOrNot) {
+TEST(DownloadSequence, AUnitBackInTheMiddleOfTheDataIsLeftTakingCommandsWhetherItRestartedOrNot) {
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -389,7 +389,7 @@ TEST(RomDownload, AUnitBackInTheMiddleOfTheDataIsLeftTakingCommandsWhetherItRest
     }
 }
 
-TEST(RomDownload, AReportTheSystemDidNotTakeEndsTheFileDataAndTheRestGoesAsErasedBytes) {
+TEST(DownloadSequence, AReportTheSystemDidNotTakeEndsTheFileDataAndTheRestGoesAsErasedBytes) {
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -417,7 +417,7 @@ TEST(RomDownload, AReportTheSystemDidNotTakeEndsTheFileDataAndTheRestGoesAsErase
     }
 }
 
-TEST(RomDownload, VerifyReopensTheFileAndRefusesAChangedOne) {
+TEST(DownloadSequence, VerifyReopensTheFileAndRefusesAChangedOne) {
     testing::TempFolder folder;
     const auto bytes = testing::patternBytes(64);
     const auto file = folder.write("i.bin", bytes);
@@ -458,7 +458,7 @@ namespace {
 // the download at once: no file data, checksum request or poll reaches any unit after that,
 // not even one that comes back meanwhile, and the verdict is a failure. The file's chunks read
 // as erase commands, so a chunk taken for a command would erase flash.
-TEST(RomDownload, AUnitLostBeforeOrDuringTheDataPhaseGetsNothingMoreAndTheRunFails) {
+TEST(DownloadSequence, AUnitLostBeforeOrDuringTheDataPhaseGetsNothingMoreAndTheRunFails) {
     struct Case {
         const char* name;
         int unplugAfter;       // output reports; -1: never by count

@@ -1,4 +1,4 @@
-#include "download/RomDownload.h"
+#include "download/DownloadSequence.h"
 
 #include <algorithm>
 #include <array>
@@ -74,11 +74,11 @@ constexpr const char* kUnitGoneReason = "unit gone";
 
 }  // namespace
 
-RomDownload::RomDownload(link::DeviceLink& link, DownloadCallbacks callbacks,
+DownloadSequence::DownloadSequence(link::DeviceLink& link, DownloadCallbacks callbacks,
                          std::chrono::milliseconds checksumWait)
     : link_(link), callbacks_(std::move(callbacks)), checksumWait_(checksumWait) {}
 
-DownloadResult RomDownload::fail(Outcome outcome, const std::string& reason, std::uint32_t length) {
+DownloadResult DownloadSequence::fail(Outcome outcome, const std::string& reason, std::uint32_t length) {
     show(writeErrorText(reason));
     callbacks_.processEvents();
     DownloadResult result;
@@ -87,19 +87,19 @@ DownloadResult RomDownload::fail(Outcome outcome, const std::string& reason, std
     return result;
 }
 
-DownloadResult RomDownload::stopped(std::uint32_t written) const {
+DownloadResult DownloadSequence::stopped(std::uint32_t written) const {
     DownloadResult result;
     result.outcome = Outcome::Stopped;
     result.length = written;
     return result;
 }
 
-DownloadResult RomDownload::run(std::uint32_t startAddress, const std::filesystem::path& file) {
+DownloadResult DownloadSequence::run(std::uint32_t startAddress, const std::filesystem::path& file) {
     link::Conversation talk(link_);
     return run(talk, startAddress, file);
 }
 
-DownloadResult RomDownload::run(link::Conversation& talk, std::uint32_t startAddress,
+DownloadResult DownloadSequence::run(link::Conversation& talk, std::uint32_t startAddress,
                                 const std::filesystem::path& file) {
     DownloadResult result =
         runOn(talk, startAddress, [&file] { return std::make_unique<SourceFile>(file); });
@@ -107,7 +107,7 @@ DownloadResult RomDownload::run(link::Conversation& talk, std::uint32_t startAdd
     return result;
 }
 
-DownloadResult RomDownload::run(link::Conversation& talk, std::uint32_t startAddress,
+DownloadResult DownloadSequence::run(link::Conversation& talk, std::uint32_t startAddress,
                                 std::span<const std::uint8_t> copy) {
     DownloadResult result =
         runOn(talk, startAddress, [copy] { return std::make_unique<SourceFile>(copy); });
@@ -115,7 +115,7 @@ DownloadResult RomDownload::run(link::Conversation& talk, std::uint32_t startAdd
     return result;
 }
 
-DownloadResult RomDownload::runOn(link::Conversation& talk, std::uint32_t startAddress,
+DownloadResult DownloadSequence::runOn(link::Conversation& talk, std::uint32_t startAddress,
                                   const Opener& open) {
     const std::unique_ptr<SourceFile> opened = open();
     SourceFile& source = *opened;
@@ -149,7 +149,7 @@ DownloadResult RomDownload::runOn(link::Conversation& talk, std::uint32_t startA
     return verify(talk, startAddress, open, length);
 }
 
-bool RomDownload::erase(link::Conversation& talk, std::uint8_t command, std::uint32_t address) {
+bool DownloadSequence::erase(link::Conversation& talk, std::uint8_t command, std::uint32_t address) {
     talk.send(link::protocol::erase(command, address));
     settle();
     talk.read();  // paces the erase; its content says nothing
@@ -158,7 +158,7 @@ bool RomDownload::erase(link::Conversation& talk, std::uint8_t command, std::uin
     return talk.live();
 }
 
-RomDownload::DataWritten RomDownload::writeData(link::Conversation& talk,
+DownloadSequence::DataWritten DownloadSequence::writeData(link::Conversation& talk,
                                                 std::uint32_t startAddress, SourceFile& source,
                                                 std::uint32_t length) {
     const std::uint32_t padded = paddedLength(length);
@@ -218,7 +218,7 @@ RomDownload::DataWritten RomDownload::writeData(link::Conversation& talk,
     return written;
 }
 
-DownloadResult RomDownload::verify(link::Conversation& talk, std::uint32_t startAddress,
+DownloadResult DownloadSequence::verify(link::Conversation& talk, std::uint32_t startAddress,
                                    const Opener& open, std::uint32_t writtenLength) {
     const std::unique_ptr<SourceFile> opened = open();
     SourceFile& source = *opened;

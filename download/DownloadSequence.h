@@ -61,13 +61,13 @@ struct DownloadResult {
     bool whole = false;
 };
 
-class RomDownload {
+class DownloadSequence {
   public:
     // How long the unit may keep saying that its sum is not ready.
     static constexpr std::chrono::milliseconds kChecksumWait{10000};
     static constexpr int kSettleTicks = 2;
 
-    RomDownload(link::DeviceLink& link, DownloadCallbacks callbacks,
+    DownloadSequence(link::DeviceLink& link, DownloadCallbacks callbacks,
                 std::chrono::milliseconds checksumWait = kChecksumWait);
 
     // One whole run for `file` at flash address `startAddress` (low 24 bits on the wire).
