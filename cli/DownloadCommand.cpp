@@ -64,7 +64,7 @@ int runDownload(const UnitOptions& unitOptions, const DownloadRequest& request) 
     std::uint32_t reportsSent = 0;
     bool dataStarted = false;
     std::string lastStatus;
-    operate::DownloadView view;
+    download::DownloadView view;
     // The texts of the main window's status line, each once; a bar stands in for the offsets.
     // The phases are progress; the verdict at the end is the result.
     view.status = [&](const std::string& text) {

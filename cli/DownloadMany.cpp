@@ -55,7 +55,7 @@ void downloadTo(const DownloadRequest& request, const std::vector<std::uint8_t>&
         run.exitCode = kExitNoUnit;
         run.verdict = operate::kNoUnitWord;
     } else {
-        operate::DownloadView view;
+        download::DownloadView view;
         view.progress = [&run](std::uint32_t offset) {
             run.sent.store(offset + download::kDataReportBytes, std::memory_order_relaxed);
         };

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include "download/DownloadHooks.h"
 #include "download/StatusTexts.h"
-#include "operate/DownloadHooks.h"
 
 namespace kavo3::download {
 
@@ -77,7 +77,7 @@ void RomDownloader::download() {
     session_.ChosenFileName = path;
     scope.notify();
 
-    operate::DownloadView view;
+    DownloadView view;
     view.status = [this](const std::string& text) {
         showStatus_(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     };
@@ -86,14 +86,14 @@ void RomDownloader::download() {
         const std::string text = progressText(offset);
         progressShown(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     };
-    operate::DownloadPace pace;
+    DownloadPace pace;
     pace.processEvents = [] { QCoreApplication::processEvents(); };
     pace.settleWait = [this](int ticks) { session_.clock.settleWait(ticks); };
     // The program is ending: the rest of the data phase goes out as erased bytes.
     pace.stopRequested = [this] { return session_.stopRequested; };
 
-    DownloadSequence run(session_.link, operate::downloadCallbacks(std::move(view), std::move(pace)),
-                    checksumWait_);
+    DownloadSequence run(session_.link, downloadCallbacks(std::move(view), std::move(pace)),
+                         checksumWait_);
     lastResult_ =
         run.run(static_cast<std::uint32_t>(StartAddress), QFileInfo(path).filesystemFilePath());
 }

@@ -5,20 +5,14 @@
 
 namespace kavo3::operate {
 
-DownloadPace terminalPace() {
+download::DownloadPace terminalPace() {
     return {[] {}, settleWait, [] { return link::stopRequested(); }};
 }
 
-download::DownloadCallbacks downloadCallbacks(DownloadView view, DownloadPace pace) {
-    download::DownloadCallbacks callbacks;
-    // The run calls each of them unasked.
-    callbacks.status = view.status ? std::move(view.status) : [](const std::string&) {};
-    callbacks.progress = view.progress ? std::move(view.progress) : [](std::uint32_t) {};
-    callbacks.padding = std::move(view.padding);
-    callbacks.processEvents = pace.processEvents ? std::move(pace.processEvents) : [] {};
-    callbacks.settleWait = pace.settleWait ? std::move(pace.settleWait) : settleWait;
-    callbacks.stopRequested = std::move(pace.stopRequested);
-    return callbacks;
+download::DownloadCallbacks downloadCallbacks(download::DownloadView view,
+                                              download::DownloadPace pace) {
+    if (!pace.settleWait) pace.settleWait = settleWait;
+    return download::downloadCallbacks(std::move(view), std::move(pace));
 }
 
 }  // namespace kavo3::operate
