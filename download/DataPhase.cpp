@@ -56,7 +56,7 @@ void DataPhase::finish() {
             refusals = 0;
         } else if (!lost_ && ++refusals == kRefusalsInARow) {
             lost_ = true;
-            if (talk_.live()) link_.Close();
+            if (talk_.live()) link_.close();
         }
     }
     finished_ = true;

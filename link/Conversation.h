@@ -78,7 +78,7 @@ class Conversation {
             // as it was, and the caller sends it once the hold is over.
             if (!live() || link_.held()) return false;
         }
-        if (ledger().owes(unit_)) link_.Close();
+        if (ledger().owes(unit_)) link_.close();
         return false;
     }
 

@@ -246,7 +246,7 @@ void DeviceLink::unitGone() {
     // caller. Until a write finds the unit again, reads end at once with zeros.
     note("unit at " + devicePath_ + " is gone: both handles closed, the next write searches again");
     ledger_->unitLeft(unitKey_);
-    Close();
+    close();
     if (held_) {
         // A unit plugged in again would take the rest of the held reports (raw data) for
         // commands; the search waits until the hold has ended.
@@ -255,7 +255,7 @@ void DeviceLink::unitGone() {
     }
 }
 
-void DeviceLink::Close() {
+void DeviceLink::close() {
     DeviceHandle.reset();
     ReadHandle.reset();
     found_ = false;

@@ -85,7 +85,7 @@ class DeviceLink {
     }
 
     // Closes both handles; a later write searches again.
-    void Close();
+    void close();
 
     // What keeps a listed unit from being used that the user can mend, and how: no permission
     // to open it, another program holding it (both set by the latest search), or an endpoint

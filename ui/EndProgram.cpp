@@ -9,7 +9,7 @@ namespace kavo3::ui {
 
 void endRun(ProgramState& state) {
     const auto end = [&state] {
-        state.link.Close();
+        state.link.close();
         if (state.endProgram) state.endProgram();
     };
     if (!state.link.held()) {

@@ -334,7 +334,7 @@ TEST(Close, ReleasesBothHandlesAndAWriteSearchesAgain) {
     t.interfaces = {device("u", 0x17A7, 1)};
     DeviceLink link(t, 5ms);
     ASSERT_TRUE(link.OpenDevice());
-    link.Close();
+    link.close();
     EXPECT_EQ(t.openHandles, 0);
     EXPECT_FALSE(link.DeviceFound());
     sendOne(link, kCheck);

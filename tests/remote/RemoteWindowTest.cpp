@@ -321,7 +321,7 @@ void RemoteWindowTest::aKeyWithoutTheUnitSendsNothingAndStaysUsable() {
     Rig rig;
     rig.key("Command4")->click();
     rig.transport.unplug();
-    rig.link->Close();
+    rig.link->close();
     QAbstractButton* ok = rig.key("Command4");
     ok->click();
     ok->click();

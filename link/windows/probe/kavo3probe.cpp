@@ -72,7 +72,7 @@ int main() {
             afterSearch = windows::countOpenHandles();
             foundPath = link.DevicePath();
             caps = link.caps();
-            link.Close();
+            link.close();
         }
         afterClose = windows::countOpenHandles();
     }

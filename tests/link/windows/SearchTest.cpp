@@ -118,7 +118,7 @@ TEST(SearchOverThisMachine, EndsCleanlyWithNoHandleLeft) {
         } else {
             // A unit is attached: the link's two handles and the hold they share.
             EXPECT_EQ(countOpenHandles(), before + 3);
-            link.Close();
+            link.close();
         }
     }
     EXPECT_EQ(countOpenHandles(), before);
