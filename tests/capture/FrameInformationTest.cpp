@@ -7,7 +7,7 @@
 namespace kavo3::capture {
 namespace {
 
-// ReadBuffer as the unit leaves it: ID byte, then the six answer bytes, then zeros.
+// The input report as the unit sends it: ID byte, then the six answer bytes, then zeros.
 std::vector<std::uint8_t> answer(int horizontal, int vertical, int fpga = 2, int input = 1) {
     std::vector<std::uint8_t> b(65, 0);
     b[1] = horizontal & 0xFF;
